@@ -1,0 +1,20 @@
+// Percent-decoding of response bodies and percent-encoding of query values.
+#pragma once
+
+#include <string_view>
+
+#include "lumora/text/code_page.h"
+#include "lumora/text/text.h"
+
+namespace lumora {
+
+// "%XX" escapes decoded (case-insensitive hex; a non-hex digit counts -2, a
+// digit past the end 0; a decoded zero byte is dropped), "+" left alone.
+// With `to_gbk` the result is converted from UTF-8 to GBK.
+Text url_decode(std::string_view text, bool to_gbk = false);
+
+// Every byte as "%XX" (upper-case), except "-", ".", digits and ASCII letters
+// when `keep_unreserved`. With `as_utf8` the GBK text's UTF-8 form is encoded.
+Text url_encode(std::string_view text, bool keep_unreserved = false, bool as_utf8 = false);
+
+}  // namespace lumora
