@@ -41,5 +41,5 @@ lumora_build() {
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$LUMORA_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
   fi
-  cmake --build "$dir" -- -j"$(nproc)"
+  cmake --build "$dir" -- -j"$(nproc)" --quiet
 }
