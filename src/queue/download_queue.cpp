@@ -1,0 +1,151 @@
+#include "lumora/queue/download_queue.h"
+
+#include "lumora/queue/file_name.h"
+#include "lumora/queue/progress_text.h"
+#include "lumora/text/code_page.h"
+#include "lumora/text/number.h"
+
+namespace lumora {
+namespace {
+
+constexpr ControlName kTrackList = u8"超级列表框1";
+constexpr ControlName kStartButton = u8"按钮_开始下载";
+constexpr ControlName kStopButton = u8"按钮_停止下载";
+constexpr ControlName kFolderBox = u8"编辑框_下载目录";
+constexpr ControlName kStatusBar = u8"状态条1";
+constexpr ControlName kMenu = u8"右键菜单";
+constexpr ControlName kCheckAllItem = u8"全部选中";
+constexpr ControlName kUncheckAllItem = u8"取消选中";
+constexpr int kTitleColumn = 1;
+constexpr int kAddressColumn = 2;
+constexpr int kStatusColumn = 3;
+constexpr int kPollMs = 200;
+
+}  // namespace
+
+DownloadQueue::DownloadQueue(Controls& controls, CheckedRowCounter& checked_rows,
+                             TaskParam& param, Download& download)
+    : controls_(controls), checked_rows_(checked_rows), param_(param), download_(download) {}
+
+void DownloadQueue::set_idle(bool idle) {
+  controls_.set_enabled(WindowId::track, kStartButton, idle);
+  controls_.set_enabled(WindowId::track, kStopButton, !idle);
+}
+
+void DownloadQueue::start_download() {
+  // A click after "停止下载" while the last file still finishes would start a
+  // second walk inside the first one's wait; the first walk ends right after.
+  if (walking_) return;
+  walking_ = true;
+  set_idle(false);
+  done_count_ = 0;
+  const int rows = controls_.row_count(WindowId::track, kTrackList);
+  for (int row = 0; row < rows; ++row) {
+    if (!controls_.is_enabled(WindowId::track, kStopButton)) break;
+    if (!controls_.is_checked(WindowId::track, kTrackList, row)) continue;
+    download_row(row);
+  }
+  // However the walk ended (all done, stop, failed rows, window closed), the
+  // buttons go back to idle rather than claim a download is still running.
+  set_idle(true);
+  walking_ = false;
+}
+
+void DownloadQueue::download_row(int row) {
+  static const Text kResolving = gbk(u8"正在解析...");
+  static const Text kFailed = gbk(u8"下载失败");
+  static const Text kDone = gbk(u8"下载完成");
+  controls_.scroll_to_row(WindowId::track, kTrackList, row);
+  controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, kResolving);
+  const Text address = controls_.cell(WindowId::track, kTrackList, row, kAddressColumn);
+  if (address.empty()) {
+    controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, kFailed);
+    return;
+  }
+  const Text title = controls_.cell(WindowId::track, kTrackList, row, kTitleColumn);
+  const Text folder = controls_.text(WindowId::track, kFolderBox);
+  if (download_one(address, track_file_path(folder, title), row) != 1 || !last_complete_) {
+    controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, kFailed);
+    return;
+  }
+  controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, kDone);
+  ++done_count_;
+  pending_count_ = checked_rows_.value - done_count_;
+  controls_.set_part_text(WindowId::track, kStatusBar, 3,
+                          gbk(u8"已下载：") + decimal_text(done_count_));
+  controls_.set_part_text(WindowId::track, kStatusBar, 2,
+                          gbk(u8"待下载：") + decimal_text(pending_count_));
+  if (pending_count_ == 0) set_idle(true);
+}
+
+void DownloadQueue::fill_task_param(const Text& address, const Text& path) {
+  param_.mode_flags = kModeDownload;
+  param_.url = address;
+  param_.save_path = path;
+  param_.connections = 10;
+  param_.connect_timeout_ms = 5000;
+  param_.send_timeout_ms = 5001;
+  param_.receive_timeout_ms = 10000;
+  param_.stop_wait_ms = 1000;
+  param_.receive_block_size = 10240;
+  param_.event_routine = [this](int kind, int connection, std::int64_t value,
+                                std::int64_t value2, TaskContext& task) {
+    return on_task_event(kind, connection, value, value2, task);
+  };
+}
+
+int DownloadQueue::download_one(const Text& address, const Text& path, int row) {
+  fill_task_param(address, path);
+  last_complete_ = false;
+  // The previous file's size must not drive this file's percentage.
+  task_total_size_ = 0.0;
+  task_busy_ = 1;
+  if (!download_.start_task(param_)) {
+    task_busy_ = 0;
+    return 0;
+  }
+  while (task_busy_) {
+    const Text progress = progress_text(download_.received_bytes(), task_total_size_,
+                                        download_.take_recent_bytes());
+    controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, progress);
+    controls_.wait_pumping(kPollMs);
+  }
+  // Kind 4 is raised just before the engine lets go of the task; the next
+  // start_task needs it released.
+  while (download_.busy()) controls_.wait_pumping(2);
+  last_complete_ = download_.outcome() == TaskOutcome::kComplete;
+  return 1;
+}
+
+int DownloadQueue::on_task_event(int kind, int, std::int64_t value, std::int64_t,
+                                 TaskContext&) {
+  if (kind == kEventSizeKnown) task_total_size_ = static_cast<double>(value);
+  if (kind == kEventTaskEnded) task_busy_ = 0;
+  return 0;
+}
+
+void DownloadQueue::stop_download() { set_idle(true); }
+
+void DownloadQueue::check_all() {
+  controls_.set_enabled(WindowId::track, kUncheckAllItem, true);
+  const int rows = controls_.row_count(WindowId::track, kTrackList);
+  for (int row = 0; row < rows; ++row) controls_.set_checked(WindowId::track, kTrackList, row, true);
+  checked_rows_.value = controls_.row_count(WindowId::track, kTrackList);
+  controls_.set_part_text(WindowId::track, kStatusBar, 1,
+                          gbk(u8"选中") + decimal_text(checked_rows_.value) + gbk(u8"个视频"));
+  controls_.set_enabled(WindowId::track, kCheckAllItem, false);
+}
+
+void DownloadQueue::on_check_changed(int, int state) {
+  checked_rows_.value += state == 1 ? 1 : -1;
+  controls_.set_part_text(WindowId::track, kStatusBar, 1,
+                          gbk(u8"选中") + decimal_text(checked_rows_.value) + gbk(u8"个音频"));
+}
+
+void DownloadQueue::on_list_right_click() {
+  if (controls_.current_row(WindowId::track, kTrackList) < 0) return;
+  controls_.popup_menu(WindowId::track, kMenu);
+  controls_.set_enabled(WindowId::track, kUncheckAllItem, false);
+}
+
+}  // namespace lumora

@@ -1,0 +1,69 @@
+// The download walk: the ticked Track list rows, one file at a time, through
+// the program's single Download object, with progress in the row's status
+// cell and totals in the status bar; and the checked-row bookkeeping.
+//
+// Everything here runs on the UI thread, except on_task_event, which the
+// engine calls on its own threads and which only stores two atomics. The walk
+// polls every 200 ms and keeps the windows alive meanwhile, so the other
+// handlers run nested inside start_download.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "lumora/download/download.h"
+#include "lumora/download/task_param.h"
+#include "lumora/text/text.h"
+#include "lumora/ui/controls.h"
+
+namespace lumora {
+
+class DownloadQueue {
+ public:
+  // All four outlive the queue; `param` and `download` are the program-wide
+  // engine objects, reused for every file.
+  DownloadQueue(Controls& controls, CheckedRowCounter& checked_rows, TaskParam& param,
+                Download& download);
+  DownloadQueue(const DownloadQueue&) = delete;
+  DownloadQueue& operator=(const DownloadQueue&) = delete;
+
+  // Click handlers of "下载选中" and "停止下载".
+  void start_download();
+  void stop_download();
+
+  // Downloads one file: 1 when its task has ended (see last_file_complete),
+  // 0 when the engine refused to start it.
+  int download_one(const Text& address, const Text& path, int row);
+  bool last_file_complete() const { return last_complete_; }
+
+  // The task's event routine. Always 0, which for kind 18 lets the engine
+  // number the name itself.
+  int on_task_event(int kind, int connection, std::int64_t value, std::int64_t value2,
+                    TaskContext& task);
+
+  // Menu and list handlers.
+  void check_all();
+  void on_check_changed(int row, int state);
+  void on_list_right_click();
+
+  std::int32_t done_count() const { return done_count_; }
+  std::int32_t pending_count() const { return pending_count_; }
+
+ private:
+  void set_idle(bool idle);
+  void download_row(int row);
+  void fill_task_param(const Text& address, const Text& path);
+
+  Controls& controls_;
+  CheckedRowCounter& checked_rows_;
+  TaskParam& param_;
+  Download& download_;
+  bool walking_ = false;
+  bool last_complete_ = false;
+  std::int32_t done_count_ = 0;
+  std::int32_t pending_count_ = 0;
+  std::atomic<int> task_busy_{0};
+  std::atomic<double> task_total_size_{0.0};
+};
+
+}  // namespace lumora
