@@ -15,12 +15,12 @@ constexpr ControlName kAlbumList = u8"超级列表框1";
 constexpr ControlName kKeywordBox = u8"编辑框1";
 
 void append_album(Controls& controls, const JsonDocument& page, int index) {
+  const int row = controls.append_row(WindowId::main, kAlbumList);
   const Text doc = "data.result.response.docs[" + decimal_text(index) + "]";
   const Text id = page.get_text(doc + ".id");
   const Text title = page.get_text(doc + ".title");
   const Text nickname = page.get_text(doc + ".nickname");
   const Text category = page.get_text(doc + "['category_title']");
-  const int row = controls.append_row(WindowId::main, kAlbumList);
   if (row < 0) return;
   controls.set_cell(WindowId::main, kAlbumList, row, 0, title);
   controls.set_cell(WindowId::main, kAlbumList, row, 1, id);
