@@ -13,7 +13,7 @@ bool needs_unicode_escape(std::uint32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xAD || (c >= 0x600 && c <= 0x604) ||
          c == 0x70F || c == 0x17B4 || c == 0x17B5 || (c >= 0x200C && c <= 0x200F) ||
          (c >= 0x2028 && c <= 0x202F) || (c >= 0x2060 && c <= 0x206F) || c == 0xFEFF ||
-         c >= 0xFFF0;
+         (c >= 0xFFF0 && c <= 0xFFFF);
 }
 
 // Decodes the UTF-8 character at `s[i]` (the text is valid UTF-8) and

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <system_error>
 #include <string_view>
 
@@ -37,7 +38,10 @@ std::string script_number_text(double d) {
   for (std::size_t i = at; i < e; ++i)
     if (sci[i] != '.') digits.push_back(sci[i]);
   const int k = static_cast<int>(digits.size());
-  const int n = std::atoi(sci.data() + e + 1) + 1;  // decimal point after n digits
+  int exponent = 0;
+  const std::size_t exp_at = e + (sci[e + 1] == '+' ? 2 : 1);
+  std::from_chars(sci.data() + exp_at, sci.data() + sci.size(), exponent);
+  const int n = exponent + 1;  // the decimal point goes after n digits
   if (k <= n && n <= 21) {
     out += digits;
     out.append(static_cast<std::size_t>(n - k), '0');
