@@ -86,6 +86,15 @@ bool send_piece(Transfer& t, StopSignal& stop, std::size_t offset, httplib::Data
   return sink.write(reinterpret_cast<const char*>(t.buffer.data()), static_cast<std::size_t>(piece));
 }
 
+// Clients may send several Cookie lines; any of them may hold the ticket.
+bool holds_cookie(const httplib::Request& request, const std::string& cookie) {
+  const std::size_t lines = request.get_header_value_count("Cookie");
+  for (std::size_t i = 0; i < lines; ++i) {
+    if (request.get_header_value("Cookie", i).find(cookie) != std::string::npos) return true;
+  }
+  return false;
+}
+
 void answer_text(httplib::Response& response, int status, const char* text) {
   response.status = status;
   response.set_content(text, "text/plain");
@@ -188,7 +197,7 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
     if (faults.redirect_with_cookie) response.set_header("Set-Cookie", ticket_of(file) + "; path=/");
     return;
   }
-  if (faults.redirect_with_cookie && request.get_header_value("Cookie").find(ticket_of(file)) == std::string::npos)
+  if (faults.redirect_with_cookie && !holds_cookie(request, ticket_of(file)))
     return answer_text(response, 403, "ticket cookie missing\n");
 
   response.status = 200;

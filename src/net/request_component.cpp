@@ -48,6 +48,7 @@ RequestComponent::RequestComponent() {
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
   curl_easy_setopt(curl, CURLOPT_PROXY, "");  // never the environment's proxy
+  curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // cookies kept in memory, per object
   curl_easy_setopt(curl, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
 }
 

@@ -6,7 +6,10 @@
 // Wire behaviour: only the header lines set here go out, besides Host and
 // the body's Content-Length (no default Accept, User-Agent or Expect, no
 // Accept-Encoding, so bodies arrive exactly as sent). http and https only.
-// Redirects are followed (at most 10) unless option 6 is 0.
+// Redirects are followed (at most 10) unless option 6 is 0. Like the object
+// it stands for, it keeps the cookies that answers set (in memory, for its
+// own lifetime) and sends them back on redirects and later requests, in a
+// Cookie line of its own after any Cookie header set by the caller.
 //
 // Threads: an object is used by one thread at a time; separate objects on
 // separate threads do not interact. Members never throw; a failing member
