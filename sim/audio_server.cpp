@@ -1,0 +1,225 @@
+#include "lumora/sim/audio_server.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "lumora/sim/audio_bytes.h"
+#include "lumora/sim/server_runner.h"
+#include "lumora/sim/stop_signal.h"
+
+namespace lumora::sim {
+
+struct AudioServer::Entry {
+  AudioFile file;
+  AudioFaults faults;         // guarded by AudioServer::mutex_
+  bool dropped_once = false;  // guarded by AudioServer::mutex_
+  std::once_flag hashed;
+  std::string sha256;
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::string_view kPrefix = "/audio/";
+constexpr std::string_view kMoved = "moved/";
+constexpr std::size_t kPiece = 16 * 1024;
+
+// Bytes [start, start + length) of a file, as one answer sends them.
+struct Transfer {
+  std::uint64_t seed = 0;
+  std::uint64_t start = 0;
+  std::uint64_t length = 0;
+  std::optional<std::uint64_t> cut_after;  // body bytes before the cut
+  std::uint64_t rate_cap = 0;
+  Clock::time_point began{};
+  std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kPiece);
+};
+
+std::string ticket_of(const AudioFile& file) {
+  return "lumora_ticket=t" + std::to_string(file.seed % 1000000007u);
+}
+
+// One range of a file of `size` bytes; nullopt when the request asks for
+// none or for several (both served whole), `invalid` past the end.
+struct Span {
+  std::uint64_t start = 0;
+  std::uint64_t length = 0;
+  bool invalid = false;
+};
+
+std::optional<Span> requested_span(const httplib::Request& request, std::uint64_t size) {
+  if (request.ranges.size() != 1) return std::nullopt;
+  const auto [first, last] = request.ranges.front();
+  Span span;
+  if (first < 0) {  // "bytes=-n": the last n bytes
+    const auto n = std::min<std::uint64_t>(static_cast<std::uint64_t>(last), size);
+    span = {size - n, n};
+  } else {
+    const auto start = static_cast<std::uint64_t>(first);
+    std::uint64_t end = last < 0 ? size : static_cast<std::uint64_t>(last) + 1;
+    end = std::min(end, size);
+    if (start >= end) return Span{0, 0, true};
+    span = {start, end - start};
+  }
+  if (span.length == 0) span.invalid = true;
+  return span;
+}
+
+bool send_piece(Transfer& t, StopSignal& stop, std::size_t offset, httplib::DataSink& sink) {
+  if (offset >= t.length) {
+    sink.done();
+    return true;
+  }
+  if (t.cut_after && offset >= *t.cut_after) return false;
+  std::uint64_t piece = std::min<std::uint64_t>(kPiece, t.length - offset);
+  if (t.cut_after) piece = std::min<std::uint64_t>(piece, *t.cut_after - offset);
+  if (t.rate_cap > 0) {
+    if (offset == 0) t.began = Clock::now();
+    piece = std::min<std::uint64_t>(piece, std::max<std::uint64_t>(1, t.rate_cap / 20));
+    const auto due = t.began + std::chrono::nanoseconds(static_cast<std::int64_t>(
+                                   static_cast<double>(offset) * 1e9 / static_cast<double>(t.rate_cap)));
+    if (!stop.wait_until(due)) return false;
+  }
+  fill_audio_bytes(t.seed, t.start + offset, {t.buffer.data(), static_cast<std::size_t>(piece)});
+  return sink.write(reinterpret_cast<const char*>(t.buffer.data()), static_cast<std::size_t>(piece));
+}
+
+void answer_text(httplib::Response& response, int status, const char* text) {
+  response.status = status;
+  response.set_content(text, "text/plain");
+}
+
+}  // namespace
+
+AudioServer::AudioServer()
+    : stop_(std::make_shared<StopSignal>()), server_(std::make_unique<httplib::Server>()) {
+  server_->Get(R"(/audio/.*)", [this](const httplib::Request& request, httplib::Response& response) {
+    serve(request, response);
+  });
+  runner_ = std::make_unique<ServerRunner>(*server_, log_);
+}
+
+AudioServer::~AudioServer() { stop(); }
+
+int AudioServer::port() const { return runner_->port(); }
+
+std::string AudioServer::base_url() const {
+  return "http://127.0.0.1:" + std::to_string(port());
+}
+
+AudioFile AudioServer::add_file(std::uint64_t size, AudioFaults faults) {
+  auto entry = std::make_shared<Entry>();
+  std::lock_guard lock(mutex_);
+  const std::uint64_t number = next_number_++;
+  const std::string path = std::string(kPrefix) + std::to_string(number) + ".mp3";
+  entry->file = {path, base_url() + path, size, 0x4C554D4F5241ull * 31 + number};
+  entry->faults = faults;
+  files_.emplace(path, entry);
+  return entry->file;
+}
+
+bool AudioServer::set_faults(std::string_view path, AudioFaults faults) {
+  std::lock_guard lock(mutex_);
+  const auto it = files_.find(path);
+  if (it == files_.end()) return false;
+  it->second->faults = faults;
+  it->second->dropped_once = false;
+  return true;
+}
+
+std::shared_ptr<AudioServer::Entry> AudioServer::find(std::string_view path) const {
+  std::lock_guard lock(mutex_);
+  const auto it = files_.find(path);
+  return it == files_.end() ? nullptr : it->second;
+}
+
+std::optional<AudioFile> AudioServer::file(std::string_view path) const {
+  const auto entry = find(path);
+  if (!entry) return std::nullopt;
+  return entry->file;
+}
+
+std::string AudioServer::sha256(std::string_view path) const {
+  const auto entry = find(path);
+  if (!entry) return {};
+  std::call_once(entry->hashed, [&] { entry->sha256 = audio_sha256(entry->file.seed, entry->file.size); });
+  return entry->sha256;
+}
+
+std::string AudioServer::content(std::string_view path) const {
+  const auto entry = find(path);
+  return entry ? audio_content(entry->file.seed, entry->file.size) : std::string();
+}
+
+void AudioServer::stop() {
+  stop_->raise();
+  runner_->stop();
+}
+
+void AudioServer::serve(const httplib::Request& request, httplib::Response& response) {
+  std::string_view rest = std::string_view(request.path).substr(kPrefix.size());
+  const bool moved = rest.starts_with(kMoved);
+  if (moved) rest.remove_prefix(kMoved.size());
+  const auto entry = find(std::string(kPrefix) + std::string(rest));
+  if (!entry) return answer_text(response, 404, "no such file\n");
+
+  const AudioFile& file = entry->file;
+  const auto span = requested_span(request, file.size);
+  Transfer transfer;
+  transfer.seed = file.seed;
+  transfer.length = file.size;
+  AudioFaults faults;
+  {
+    std::lock_guard lock(mutex_);
+    faults = entry->faults;
+  }
+  if (faults.first_byte_delay.count() > 0 && !stop_->wait_until(Clock::now() + faults.first_byte_delay))
+    return answer_text(response, 503, "stopping\n");
+  if (faults.not_found) return answer_text(response, 404, "no such file\n");
+
+  const bool redirects = faults.redirect_with_cookie || faults.relative_redirect;
+  if (redirects && !moved) {
+    response.status = 302;
+    response.set_header("Location", faults.relative_redirect ? std::string(kMoved) + std::string(rest)
+                                                             : base_url() + std::string(kPrefix) +
+                                                                   std::string(kMoved) + std::string(rest));
+    if (faults.redirect_with_cookie) response.set_header("Set-Cookie", ticket_of(file) + "; path=/");
+    return;
+  }
+  if (faults.redirect_with_cookie && request.get_header_value("Cookie").find(ticket_of(file)) == std::string::npos)
+    return answer_text(response, 403, "ticket cookie missing\n");
+
+  response.status = 200;
+  response.set_header("Accept-Ranges", "bytes");
+  if (span && span->invalid) {
+    response.set_header("Content-Range", "bytes */" + std::to_string(file.size));
+    return answer_text(response, 416, "range not satisfiable\n");
+  }
+  if (span && !faults.ignore_range) {
+    response.status = 206;
+    if (!faults.range_without_content_range) {
+      transfer.start = span->start;
+      transfer.length = span->length;
+      response.set_header("Content-Range", "bytes " + std::to_string(span->start) + "-" +
+                                               std::to_string(span->start + span->length - 1) + "/" +
+                                               std::to_string(file.size));
+    }
+  }
+  if (!faults.no_content_length) response.set_header("Content-Length", std::to_string(transfer.length));
+  if (faults.drop != AudioFaults::Drop::never && transfer.length > faults.drop_after_bytes) {
+    std::lock_guard lock(mutex_);
+    if (faults.drop == AudioFaults::Drop::always || !entry->dropped_once) {
+      entry->dropped_once = true;
+      transfer.cut_after = faults.drop_after_bytes;
+    }
+  }
+  transfer.rate_cap = faults.rate_cap;
+  auto shared = std::make_shared<Transfer>(std::move(transfer));
+  response.set_content_provider("audio/mpeg", [shared, stop = stop_](std::size_t offset, httplib::DataSink& sink) {
+    return send_piece(*shared, *stop, offset, sink);
+  });
+}
+
+}  // namespace lumora::sim
