@@ -105,7 +105,7 @@ std::optional<Address> resolve_location(const Address& current, std::string_view
     if (!a || a->scheme != Scheme::kHttp) return std::nullopt;
     return a;
   }
-  if (lower.find("://") != Text::npos) return std::nullopt;
+  if (location.find("://") != std::string_view::npos) return std::nullopt;
   Address a = current;
   if (location[0] == '/') {
     a.path = Text(location);

@@ -67,8 +67,8 @@ AnswerHead parse_answer_head(std::string_view head) {
   AnswerHead a;
   a.status = read_status(head);
   const int s = a.status;
-  if (s == 200 || s == 301 || s == 302)
-    a.size = read_size(field_or(head, "Content-Length: ", "Content-length: "));
+  a.content_length = read_size(field_or(head, "Content-Length: ", "Content-length: "));
+  if (s == 200 || s == 301 || s == 302) a.size = a.content_length;
   if (s == 301 || s == 302) a.location = field_or(head, "Location: ");
   if (s == 206) {
     a.content_range = field_or(head, "Content-Range: ", "Content-range: ");

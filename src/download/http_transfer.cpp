@@ -83,20 +83,27 @@ TransferResult first_answer(Link& link, const AnswerHead& a) {
   return TransferResult::kPieceDone;
 }
 
+enum class Fit { kFits, kRetry, kNever };
+
 // Checks that a piece answer fits the request; gives the body's file offset.
-bool piece_answer_fits(Link& link, const AnswerHead& a, std::int64_t asked,
-                       std::int64_t& body_offset) {
+Fit piece_answer_fits(Link& link, const AnswerHead& a, std::int64_t asked,
+                      std::int64_t& body_offset) {
   const std::int64_t size = link.task.size();
-  if (a.status == 206) {
+  if (a.status == 206 && !a.content_range.empty()) {
     const auto range = parse_content_range(a.content_range);
     body_offset = range ? range->first : -1;
-    return range && range->first == asked && (range->total < 0 || range->total == size);
+    return range && range->first == asked && (range->total < 0 || range->total == size)
+               ? Fit::kFits
+               : Fit::kRetry;
   }
-  // 200: the whole file again; its start is read past, never stored here.
+  // 200, or 206 without a range: the whole file again, or something that
+  // cannot be placed. A whole file's start is read past, never stored here.
   body_offset = 0;
-  if (a.size >= 0 && a.size != size) return false;
+  const std::int64_t length = a.status == 200 ? a.size : a.content_length;
+  if (a.status == 206 && length != size) return Fit::kNever;
+  if (length >= 0 && length != size) return Fit::kRetry;
   link.task.note_ranges_ignored();
-  return true;
+  return Fit::kFits;
 }
 
 TransferResult exchange(Link& link, Address& address, std::optional<Text>& cookie,
@@ -118,7 +125,11 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
 
   std::optional<std::int64_t> asked;
   if (link.piece) asked = task.piece(*link.piece).next_offset();
-  const Text head = request_head({&address, p.referer, asked, cookie, proxy.has_value()});
+  const Text head = request_head({.address = &address,
+                                  .referer = p.referer,
+                                  .range_from = asked,
+                                  .cookie = cookie,
+                                  .via_proxy = proxy.has_value()});
   task.log(kLogSent, head);
   const IoStatus sent = socket.send_all(head, p.send_timeout_ms, link.marks);
   if (sent != IoStatus::kOk) {
@@ -156,10 +167,9 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   if (!link.piece) {
     const TransferResult r = first_answer(link, a);
     if (r != TransferResult::kPieceDone) return r;
-    if (a.status == 206) body_offset = 0;
-  } else if (!piece_answer_fits(link, a, *asked, body_offset)) {
+  } else if (const Fit fit = piece_answer_fits(link, a, *asked, body_offset); fit != Fit::kFits) {
     task.log(kLogError, gbk(kPositionError));
-    return TransferResult::kRetry;
+    return fit == Fit::kNever ? TransferResult::kFatal : TransferResult::kRetry;
   }
   return receive_body(link, socket, body_offset, early);
 }

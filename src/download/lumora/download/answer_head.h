@@ -22,6 +22,7 @@ struct ContentRange {
 struct AnswerHead {
   int status = 0;             // the three characters at offsets 9 to 11
   std::int64_t size = -1;     // Content-Length with 200, 301, 302; -1 when missing
+  std::int64_t content_length = -1;  // Content-Length whatever the status
   Text content_range, via, location, accept_ranges, connection, content_type,
       set_cookie, last_modified, server, content_disposition;
 };
