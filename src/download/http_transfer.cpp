@@ -145,13 +145,13 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   const std::string_view early(link.buffer + h.head_length, h.have - h.head_length);
 
   if (a.status == 301 || a.status == 302) {
-    task.log(kLogError, format_log(gbk(kRedirected), {a.location}));
     if (a.location.empty()) {
       task.log(kLogError, gbk(kRedirectMissing));
       return TransferResult::kFatal;
     }
     const Text value = a.set_cookie.substr(0, a.set_cookie.find(';'));
     std::optional<Address> next = resolve_location(address, a.location);
+    task.log(kLogError, format_log(gbk(kRedirected), {next ? next->whole() : a.location}));
     if (value.size() > kMaxCookie || !next) {
       task.log(kLogError, gbk(kRedirectBad));
       return TransferResult::kFatal;
