@@ -1,0 +1,68 @@
+#include "connection.h"
+
+#include <string>
+
+#include "log_text.h"
+#include "lumora/text/code_page.h"
+#include "task.h"
+
+namespace lumora {
+
+Connection::Connection(Task& task, int id, std::optional<std::size_t> piece)
+    : task_(task), id_(id), piece_(piece), buffer_(new char[kConnectionBuffer]) {}
+
+Connection::~Connection() { join(); }
+
+void Connection::start() { thread_ = std::thread([this] { run(); }); }
+
+void Connection::join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+TransferResult Connection::transfer_once(Link& link) {
+  switch (task_.address().scheme) {
+    case Scheme::kHttp: return http_transfer(link);
+    case Scheme::kFtp: return ftp_transfer(link);
+    case Scheme::kMms:
+    case Scheme::kRtsp: break;
+  }
+  // Accepted addresses that this engine cannot fetch.
+  task_.log(kLogError, gbk(log_text::kUnknownError));
+  return TransferResult::kFatal;
+}
+
+void Connection::run() {
+  task_.mark_engine_thread();
+  Link link{task_, id_, StopMarks{&stop_, &task_.stop_mark()}, piece_, buffer_.get()};
+  task_.post_event(kEventConnectionStarted, id_, id_, 0);
+  bool done = false;
+  int failures = 0;
+  while (!link.marks.raised()) {
+    const TransferResult r = transfer_once(link);
+    if (r == TransferResult::kPieceDone) {
+      const Segment s = task_.piece(*piece_);
+      task_.post_event(kEventSegmentDone, id_, s.start, s.length);
+      piece_ = task_.take_piece(id_);
+      failures = 0;
+      if (!piece_) {
+        done = true;
+        break;
+      }
+      continue;
+    }
+    if (r == TransferResult::kFatal) {
+      task_.fail();
+      break;
+    }
+    if (r == TransferResult::kStopped || ++failures > kMaxRetries) break;
+    const int seconds = kRetryWaitMs / 1000;
+    task_.log(kLogProgress, format_log(gbk(log_text::kRetryWait), {std::to_string(seconds)}));
+    if (!wait_unless_stopped(kRetryWaitMs, link.marks)) break;
+  }
+  if (piece_ && !done) task_.release_piece(*piece_);
+  if (link.marks.raised()) task_.post_event(kEventConnectionStopped, id_, id_, 0);
+  task_.post_event(kEventConnectionEnded, id_, done ? 1 : 0, 0);
+  task_.post_connection_ended(id_);
+}
+
+}  // namespace lumora

@@ -1,0 +1,63 @@
+// One connection of a task: a thread that fetches pieces until none is
+// left, retrying transient failures. Created, started and joined by the
+// task's control thread.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "socket.h"
+
+namespace lumora {
+
+class Task;
+
+// The connection buffer: no single receive asks for more.
+inline constexpr std::size_t kConnectionBuffer = 20480;
+inline constexpr int kRetryWaitMs = 5000;
+inline constexpr int kMaxRetries = 999;
+
+enum class TransferResult { kPieceDone, kRetry, kFatal, kStopped };
+
+// What one transfer attempt works with.
+struct Link {
+  Task& task;
+  int id;
+  StopMarks marks;
+  std::optional<std::size_t>& piece;  // set by the first connection once the size is known
+  char* buffer;                       // kConnectionBuffer bytes
+};
+
+class Connection {
+ public:
+  Connection(Task& task, int id, std::optional<std::size_t> piece);
+  ~Connection();
+  // Throws std::system_error when no thread can be made.
+  void start();
+  void join();
+  int id() const { return id_; }
+
+ private:
+  void run();
+  TransferResult transfer_once(Link& link);
+
+  Task& task_;
+  const int id_;
+  std::optional<std::size_t> piece_;
+  std::atomic<bool> stop_{false};  // this connection's own mark
+  std::unique_ptr<char[]> buffer_;
+  std::thread thread_;
+};
+
+TransferResult http_transfer(Link& link);
+TransferResult ftp_transfer(Link& link);
+// Stores the body arriving on `socket`, whose first byte belongs at file
+// offset `stream_offset`, into the link's piece until the piece is complete.
+// `early` holds body bytes that came with the head.
+TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offset,
+                            std::string_view early);
+
+}  // namespace lumora

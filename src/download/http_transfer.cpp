@@ -1,0 +1,193 @@
+// One HTTP exchange of a connection: request, answer head, redirects, body.
+#include <algorithm>
+#include <string>
+
+#include "connection.h"
+#include "log_text.h"
+#include "lumora/download/answer_head.h"
+#include "lumora/download/request_head.h"
+#include "lumora/text/code_page.h"
+#include "task.h"
+#include "transfer_common.h"
+
+namespace lumora {
+namespace {
+
+using namespace log_text;
+
+constexpr int kMaxRedirects = 16;
+constexpr std::size_t kMaxCookie = 4086;
+constexpr std::size_t kHeadStep = 4096;
+
+struct HeadRead {
+  TransferResult result = TransferResult::kPieceDone;  // kPieceDone: head complete
+  std::size_t head_length = 0;
+  std::size_t have = 0;
+};
+
+// Reads into the link's buffer until the empty line, in steps of at most
+// 4096 bytes; bytes past the head stay in the buffer.
+HeadRead read_head(Link& link, Socket& socket) {
+  HeadRead h;
+  const int timeout = link.task.param().receive_timeout_ms;
+  for (;;) {
+    std::size_t got = 0;
+    const std::size_t room = std::min(kHeadStep, kConnectionBuffer - h.have);
+    const IoStatus s = socket.receive(link.buffer + h.have, room, got, timeout, link.marks);
+    if (s == IoStatus::kClosed) {
+      link.task.log(kLogError, gbk(kReceiveError));
+      h.result = TransferResult::kRetry;
+      return h;
+    }
+    if (s != IoStatus::kOk) {
+      h.result = io_failure(link, s, false);
+      return h;
+    }
+    h.have += got;
+    h.head_length = answer_head_end(std::string_view(link.buffer, h.have));
+    if (h.head_length > kMaxAnswerHead || (h.head_length == 0 && h.have >= kMaxAnswerHead)) {
+      link.task.log(kLogError, gbk(kHeadTooLong));
+      h.result = TransferResult::kFatal;
+      return h;
+    }
+    if (h.head_length > 0) return h;
+  }
+}
+
+TransferResult status_failure(Link& link, int status) {
+  if (status == 400 || status == 403 || status == 404) {
+    link.task.log(kLogError, gbk(kHttpError));
+    return TransferResult::kFatal;
+  }
+  link.task.log(kLogError, format_log(gbk(kUnsupportedStatus), {std::to_string(status)}));
+  // A server error may pass; any other answer will not change on a retry.
+  return status >= 500 && status <= 599 ? TransferResult::kRetry : TransferResult::kFatal;
+}
+
+// The first answer of the task: learn the size, make the file, take piece 0.
+TransferResult first_answer(Link& link, const AnswerHead& a) {
+  std::int64_t size = a.size;
+  if (a.status == 206) {
+    const auto range = parse_content_range(a.content_range);
+    size = range && range->first == 0 ? range->total : -1;
+  }
+  if (size < 0) {
+    link.task.log(kLogError, gbk(kNoSize));
+    return TransferResult::kFatal;
+  }
+  std::size_t piece = 0;
+  if (!link.task.on_size_known(link.id, size, disposition_file_name(a.content_disposition),
+                               link.task.param().connections, piece))
+    return TransferResult::kFatal;
+  link.piece = piece;
+  return TransferResult::kPieceDone;
+}
+
+enum class Fit { kFits, kRetry, kNever };
+
+// Checks that a piece answer fits the request; gives the body's file offset.
+Fit piece_answer_fits(Link& link, const AnswerHead& a, std::int64_t asked,
+                      std::int64_t& body_offset) {
+  const std::int64_t size = link.task.size();
+  if (a.status == 206 && !a.content_range.empty()) {
+    const auto range = parse_content_range(a.content_range);
+    body_offset = range ? range->first : -1;
+    return range && range->first == asked && (range->total < 0 || range->total == size)
+               ? Fit::kFits
+               : Fit::kRetry;
+  }
+  // 200, or 206 without a range: the whole file again, or something that
+  // cannot be placed. A whole file's start is read past, never stored here.
+  body_offset = 0;
+  const std::int64_t length = a.status == 200 ? a.size : a.content_length;
+  if (a.status == 206 && length != size) return Fit::kNever;
+  if (length >= 0 && length != size) return Fit::kRetry;
+  link.task.note_ranges_ignored();
+  return Fit::kFits;
+}
+
+TransferResult exchange(Link& link, Address& address, std::optional<Text>& cookie,
+                        bool& redirected) {
+  Task& task = link.task;
+  const TaskParam& p = task.param();
+  std::optional<Address> proxy;
+  if (p.proxy) {
+    proxy = parse_address("http://" + *p.proxy + "/");
+    if (!proxy) {
+      task.log(kLogError, format_log(gbk(kProxyResolveFailed), {*p.proxy}));
+      return TransferResult::kFatal;
+    }
+  }
+  Socket socket;
+  const TransferResult dialled = proxy ? dial(link, socket, proxy->host, proxy->port, true)
+                                       : dial(link, socket, address.host, address.port, false);
+  if (dialled != TransferResult::kPieceDone) return dialled;
+
+  std::optional<std::int64_t> asked;
+  if (link.piece) asked = task.piece(*link.piece).next_offset();
+  const Text head = request_head({.address = &address,
+                                  .referer = p.referer,
+                                  .range_from = asked,
+                                  .cookie = cookie,
+                                  .via_proxy = proxy.has_value()});
+  task.log(kLogSent, head);
+  const IoStatus sent = socket.send_all(head, p.send_timeout_ms, link.marks);
+  if (sent != IoStatus::kOk) {
+    if (sent == IoStatus::kStopped) return TransferResult::kStopped;
+    task.log(kLogError, gbk(kSendRequestFailed));
+    return TransferResult::kRetry;
+  }
+  const HeadRead h = read_head(link, socket);
+  if (h.result != TransferResult::kPieceDone) return h.result;
+  const std::string_view head_text(link.buffer, h.head_length);
+  task.log(kLogReceived, Text(head_text));
+  const AnswerHead a = parse_answer_head(head_text);
+  const std::string_view early(link.buffer + h.head_length, h.have - h.head_length);
+
+  if (a.status == 301 || a.status == 302) {
+    if (a.location.empty()) {
+      task.log(kLogError, gbk(kRedirectMissing));
+      return TransferResult::kFatal;
+    }
+    const Text value = a.set_cookie.substr(0, a.set_cookie.find(';'));
+    std::optional<Address> next = resolve_location(address, a.location);
+    task.log(kLogError, format_log(gbk(kRedirected), {next ? next->whole() : a.location}));
+    if (value.size() > kMaxCookie || !next) {
+      task.log(kLogError, gbk(kRedirectBad));
+      return TransferResult::kFatal;
+    }
+    address = *next;
+    cookie = value.empty() ? std::nullopt : std::optional<Text>(value);
+    redirected = true;
+    return TransferResult::kRetry;
+  }
+  if (a.status != 200 && a.status != 206) return status_failure(link, a.status);
+
+  std::int64_t body_offset = 0;
+  if (!link.piece) {
+    const TransferResult r = first_answer(link, a);
+    if (r != TransferResult::kPieceDone) return r;
+  } else if (const Fit fit = piece_answer_fits(link, a, *asked, body_offset); fit != Fit::kFits) {
+    task.log(kLogError, gbk(kPositionError));
+    return fit == Fit::kNever ? TransferResult::kFatal : TransferResult::kRetry;
+  }
+  return receive_body(link, socket, body_offset, early);
+}
+
+}  // namespace
+
+TransferResult http_transfer(Link& link) {
+  Address address = link.task.address();
+  std::optional<Text> cookie;
+  for (int redirects = 0;; ++redirects) {
+    bool redirected = false;
+    const TransferResult r = exchange(link, address, cookie, redirected);
+    if (!redirected) return r;
+    if (redirects == kMaxRedirects) {
+      link.task.log(kLogError, gbk(kRedirectMissing));
+      return TransferResult::kFatal;
+    }
+  }
+}
+
+}  // namespace lumora

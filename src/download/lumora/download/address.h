@@ -1,0 +1,39 @@
+// Reading a download address: scheme, host part, port and path.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "lumora/text/text.h"
+
+namespace lumora {
+
+enum class Scheme { kHttp, kFtp, kMms, kRtsp };
+
+struct Address {
+  Scheme scheme = Scheme::kHttp;
+  Text host_part;  // as written between the prefix and the path, for Host:
+  Text host;       // the name to resolve: no user part, no port
+  int port = 80;
+  Text path;       // from the "/" after the host part to the end
+  Text user;       // "user[:password]@" when given (FTP)
+  Text password;
+  bool has_user = false;
+
+  // Prefix + host part + path: the address as first given.
+  Text whole() const;
+};
+
+// The scheme is recognised on a lower-cased copy by its first character and
+// the sum of the character codes that follow (http:// ftp:// mms:// mmst://
+// rtsp://). Empty when the address is not accepted: another scheme
+// (https:// included), no "/" after the host, an empty host or a port
+// outside 1..65535.
+std::optional<Address> parse_address(std::string_view address);
+
+// The Location of a redirect against the address that answered: "http://..."
+// as it stands, anything else relative to the directory of the current path
+// ("/x" from the root). Empty when the result is not accepted or is FTP.
+std::optional<Address> resolve_location(const Address& current, std::string_view location);
+
+}  // namespace lumora

@@ -1,0 +1,33 @@
+// The head of one HTTP GET of a download connection.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "lumora/download/address.h"
+#include "lumora/text/text.h"
+
+namespace lumora {
+
+inline constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)";
+inline constexpr std::size_t kMaxDefaultReferer = 1024;
+
+struct RequestHeadInput {
+  const Address* address = nullptr;
+  std::optional<Text> referer;            // the task's; none: default rule
+  std::optional<std::int64_t> range_from; // a piece request: "Range: bytes=N-"
+  std::optional<Text> cookie;             // after a redirect
+  bool via_proxy = false;
+};
+
+// Without a proxy: GET path, Host, Accept, Referer, User-Agent, the Range
+// and/or Cookie line, Pragma, Cache-Control, Connection: close, empty line.
+// Through a proxy: GET with the whole address, Host, Range, Cookie,
+// Proxy-Connection. Lines end in CR LF.
+Text request_head(const RequestHeadInput& in);
+
+// The address up to (not including) its last "/", or none when that is
+// longer than kMaxDefaultReferer bytes.
+std::optional<Text> default_referer(std::string_view address);
+
+}  // namespace lumora

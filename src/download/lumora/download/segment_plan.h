@@ -1,0 +1,65 @@
+// The segment table of one task: which piece of the file each connection
+// fetches. Pure bookkeeping, no threads or sockets; the task guards it with
+// its counter lock. Offsets and lengths are bytes, 64-bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace lumora {
+
+struct Segment {
+  std::int64_t start = 0;
+  std::int64_t length = 0;
+  std::int64_t received = 0;
+  int owner = -1;  // connection id while in use
+  bool in_use = false;
+
+  std::int64_t end() const { return start + length; }
+  std::int64_t next_offset() const { return start + received; }
+  std::int64_t remaining() const { return length - received; }
+};
+
+class SegmentPlan {
+ public:
+  // Smallest piece worth a connection: below it a file is not cut, and a
+  // remainder under twice this is not split.
+  static constexpr std::int64_t kMinPiece = 20480;
+  // Upper bound on segments, so a huge `connections` cannot make
+  // zero-length pieces or thousands of threads.
+  static constexpr int kMaxSegments = 256;
+
+  // Cuts `size` bytes into N equal segments (N = connections, 1 when the
+  // size is under kMinPiece); the last takes the remainder. Segment 0 is
+  // given to `owner`.
+  void cut(std::int64_t size, int connections, int owner);
+  bool is_cut() const { return cut_; }
+  std::int64_t size() const { return size_; }
+
+  // Work for a connection: a segment nobody works on that still misses
+  // bytes, else the upper half of the largest remainder (the lower, larger
+  // half stays). Empty when neither exists.
+  std::optional<std::size_t> take(int owner);
+  // The connection stopped working on the segment; it may be taken again.
+  void release(std::size_t index);
+  // Counts a block that arrived at the segment's next offset, clipped to the
+  // segment's current end. Returns the bytes to store there.
+  std::int64_t store(std::size_t index, std::int64_t length);
+  // The offset and length of `index` as it stands now.
+  const Segment& at(std::size_t index) const { return segments_[index]; }
+  std::size_t count() const { return segments_.size(); }
+
+  std::int64_t received_total() const;
+  bool complete() const;
+
+ private:
+  std::optional<std::size_t> split_largest(int owner);
+
+  std::vector<Segment> segments_;
+  std::int64_t size_ = 0;
+  bool cut_ = false;
+};
+
+}  // namespace lumora

@@ -1,0 +1,82 @@
+// The parameter record of one download task and the routines it carries.
+//
+// The caller fills a TaskParam and hands it to Download::start_task, which
+// copies it; the record may be changed or reused at once afterwards.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "lumora/text/text.h"
+
+namespace lumora {
+
+// How a task ended, told by event kind 4's value2 and Download::outcome().
+// kComplete means every byte of a known size was stored and the file closed;
+// anything else means the file was removed.
+enum class TaskOutcome : int { kNone = 0, kComplete = 1, kFailed = 2, kStopped = 3 };
+
+// Event kinds raised to the event routine.
+inline constexpr int kEventModeDecision = 2;    // size known, only with mode bit 0x10
+inline constexpr int kEventSizeKnown = 3;       // value: file size; once per task
+inline constexpr int kEventTaskEnded = 4;       // value: size (or bytes after a stop); last
+inline constexpr int kEventConnectionStarted = 5;   // value: connection id
+inline constexpr int kEventSegmentTaken = 6;        // value: start, value2: length
+inline constexpr int kEventSegmentShrunk = 7;       // value: start, value2: new length
+inline constexpr int kEventConnectionStopped = 8;   // asked to end by a stop
+inline constexpr int kEventConnectionEnded = 9;     // value: 1 when its work was done
+inline constexpr int kEventBytesStored = 16;        // value: bytes, value2: file offset
+inline constexpr int kEventSegmentDone = 17;        // value: start, value2: length
+inline constexpr int kEventNameExists = 18;         // value: existing size, value2: file size
+
+// Answers to kind 18.
+inline constexpr int kNameAnswerRenumber = 0;
+inline constexpr int kNameAnswerGiveUp = 1;
+inline constexpr int kNameAnswerChanged = 2;
+
+// What the event routine sees of its task. `save_path` may be rewritten by
+// the routine during kind 18 when it answers kNameAnswerChanged.
+struct TaskContext {
+  std::uint64_t id = 0;  // distinct per started task
+  Text save_path;
+};
+
+// Called on engine threads, possibly from two of them at once (kind 3 and 18
+// come from a connection thread, the others from the task's control thread).
+// Must not block for long. Kind 4 comes last; the task still holds the
+// Download object while it runs, so a start_task from inside it is refused.
+using EventRoutine = std::function<int(int kind, int connection, std::int64_t value,
+                                       std::int64_t value2, TaskContext& task)>;
+// Log lines: local time text, message (GBK), level 0 progress, 1 request or
+// command sent, 2 answer received, 3 error. Called on the control thread.
+using LogRoutine = std::function<void(const Text& time, const Text& message, int level)>;
+
+inline constexpr int kModeDownload = 0x1000;
+inline constexpr int kModeUpload = 0x2000;
+inline constexpr int kModeAskAfterSize = 0x10;
+
+struct TaskParam {
+  int mode_flags = 1;
+  Text url;
+  Text save_path;  // GBK; ends in "/" to take the name from the answer
+  Text ftp_user = "anonymous";
+  Text ftp_password = "guest@example.com";
+  int connections = 1;
+  int throughput_cap = 0;  // bytes per second over all connections; 0 = none
+  int connect_timeout_ms = 20000;
+  int send_timeout_ms = 20000;
+  int receive_timeout_ms = 20000;
+  int stop_wait_ms = 1000;
+  int receive_block_size = 20480;  // clipped to the 20480-byte connection buffer
+  int send_block_size = 1024;      // uploads only, which this engine does not do
+  LogRoutine log_routine;
+  EventRoutine event_routine;
+  Text ftp_text;
+  int ftp_transfer_mode = 1;  // 1 binary, 2 ASCII, 3 by binary_extensions
+  Text binary_extensions = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";
+  std::optional<Text> proxy;    // host[:port], port 80 when absent
+  std::optional<Text> referer;  // none: the address up to its last "/"
+};
+
+}  // namespace lumora

@@ -1,0 +1,77 @@
+#include "lumora/download/segment_plan.h"
+
+#include <algorithm>
+
+namespace lumora {
+
+void SegmentPlan::cut(std::int64_t size, int connections, int owner) {
+  segments_.clear();
+  size_ = std::max<std::int64_t>(size, 0);
+  cut_ = true;
+  std::int64_t n = std::clamp(connections, 1, kMaxSegments);
+  if (size_ < kMinPiece) n = 1;
+  const std::int64_t piece = size_ / n;
+  for (std::int64_t i = 0; i < n; ++i) {
+    Segment s;
+    s.start = i * piece;
+    s.length = i + 1 == n ? size_ - s.start : piece;
+    segments_.push_back(s);
+  }
+  segments_[0].in_use = true;
+  segments_[0].owner = owner;
+}
+
+std::optional<std::size_t> SegmentPlan::take(int owner) {
+  for (std::size_t i = 0; i < segments_.size(); ++i) {
+    Segment& s = segments_[i];
+    if (!s.in_use && s.remaining() > 0) {
+      s.in_use = true;
+      s.owner = owner;
+      return i;
+    }
+  }
+  return split_largest(owner);
+}
+
+std::optional<std::size_t> SegmentPlan::split_largest(int owner) {
+  Segment* largest = nullptr;
+  for (Segment& s : segments_)
+    if (!largest || s.remaining() > largest->remaining()) largest = &s;
+  if (!largest || largest->remaining() < 2 * kMinPiece) return std::nullopt;
+  const std::int64_t remaining = largest->remaining();
+  const std::int64_t lower = (remaining + 1) / 2;
+  Segment upper;
+  upper.start = largest->next_offset() + lower;
+  upper.length = remaining - lower;
+  upper.in_use = true;
+  upper.owner = owner;
+  largest->length = largest->received + lower;
+  segments_.push_back(upper);
+  return segments_.size() - 1;
+}
+
+void SegmentPlan::release(std::size_t index) {
+  segments_[index].in_use = false;
+  segments_[index].owner = -1;
+}
+
+std::int64_t SegmentPlan::store(std::size_t index, std::int64_t length) {
+  Segment& s = segments_[index];
+  const std::int64_t n = std::clamp<std::int64_t>(length, 0, s.remaining());
+  s.received += n;
+  return n;
+}
+
+std::int64_t SegmentPlan::received_total() const {
+  std::int64_t total = 0;
+  for (const Segment& s : segments_) total += s.received;
+  return total;
+}
+
+bool SegmentPlan::complete() const {
+  return cut_ && received_total() == size_ &&
+         std::all_of(segments_.begin(), segments_.end(),
+                     [](const Segment& s) { return s.remaining() == 0; });
+}
+
+}  // namespace lumora

@@ -1,0 +1,144 @@
+#include "socket.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace lumora {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int ms_left(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+bool wait_unless_stopped(int ms, const StopMarks& marks) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  while (!marks.raised()) {
+    const int left = ms_left(deadline);
+    if (left == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, kWaitSliceMs)));
+  }
+  return false;
+}
+
+Socket::~Socket() { close(); }
+
+Socket::Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+void Socket::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+IoStatus Socket::wait_ready(short events, int timeout_ms, const StopMarks& marks) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    if (marks.raised()) return IoStatus::kStopped;
+    pollfd p{fd_, events, 0};
+    const int slice = std::min(ms_left(deadline), kWaitSliceMs);
+    const int n = ::poll(&p, 1, slice);
+    if (n > 0) return IoStatus::kOk;  // errors show up in the following call
+    if (n < 0 && errno != EINTR) return IoStatus::kError;
+    if (ms_left(deadline) == 0) return IoStatus::kTimeout;
+  }
+}
+
+IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopMarks& marks,
+                         bool* resolve_failed) {
+  close();
+  if (resolve_failed) *resolve_failed = false;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0 || !list) {
+    if (resolve_failed) *resolve_failed = true;
+    return IoStatus::kError;
+  }
+  IoStatus status = IoStatus::kError;
+  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+    fd_ = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                   ai->ai_protocol);
+    if (fd_ < 0) continue;
+    if (::connect(fd_, ai->ai_addr, ai->ai_addrlen) == 0) {
+      status = IoStatus::kOk;
+    } else if (errno == EINPROGRESS) {
+      status = wait_ready(POLLOUT, timeout_ms, marks);
+      int error = 0;
+      socklen_t len = sizeof error;
+      if (status == IoStatus::kOk &&
+          (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0))
+        status = IoStatus::kError;
+    } else {
+      status = IoStatus::kError;
+    }
+    if (status == IoStatus::kOk || status == IoStatus::kStopped) break;
+    close();
+  }
+  ::freeaddrinfo(list);
+  if (status != IoStatus::kOk) {
+    close();
+    return status;
+  }
+  const int one = 1;
+  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return IoStatus::kOk;
+}
+
+IoStatus Socket::send_all(std::string_view data, int timeout_ms, const StopMarks& marks) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!data.empty()) {
+    const ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+    if (n > 0) {
+      data.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+      return IoStatus::kError;
+    const IoStatus ready = wait_ready(POLLOUT, ms_left(deadline), marks);
+    if (ready != IoStatus::kOk) return ready;
+  }
+  return IoStatus::kOk;
+}
+
+IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int timeout_ms,
+                         const StopMarks& marks) {
+  got = 0;
+  for (;;) {
+    const ssize_t n = ::recv(fd_, buffer, size, 0);
+    if (n > 0) {
+      got = static_cast<std::size_t>(n);
+      return IoStatus::kOk;
+    }
+    if (n == 0) return IoStatus::kClosed;
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return IoStatus::kError;
+    const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
+    if (ready != IoStatus::kOk) return ready;
+  }
+}
+
+}  // namespace lumora

@@ -1,0 +1,325 @@
+#include "task.h"
+
+#include <chrono>
+#include <system_error>
+#include <utility>
+
+#include "connection.h"
+#include "log_text.h"
+#include "lumora/text/code_page.h"
+
+namespace lumora {
+namespace {
+
+thread_local const Task* tl_engine_task = nullptr;
+
+constexpr auto kIdleWait = std::chrono::milliseconds(100);
+
+}  // namespace
+
+Task::Task(std::uint64_t id, TaskParam param, Address address,
+           std::atomic<TaskOutcome>* outcome_sink)
+    : id_(id), param_(std::move(param)), address_(std::move(address)),
+      outcome_sink_(outcome_sink) {}
+
+Task::~Task() = default;
+
+bool Task::on_engine_thread() const { return tl_engine_task == this; }
+bool Task::on_any_engine_thread() { return tl_engine_task != nullptr; }
+void Task::mark_engine_thread() const { tl_engine_task = this; }
+
+void Task::request_stop() {
+  stop_requested_ = true;
+  stop_mark_ = true;
+  queue_cv_.notify_all();
+}
+
+void Task::fail() {
+  failed_ = true;
+  stop_mark_ = true;
+  queue_cv_.notify_all();
+}
+
+std::int64_t Task::received() const {
+  if (!alive_) return 0;
+  std::lock_guard lock(counter_mutex_);
+  return received_;
+}
+
+std::int64_t Task::take_recent() {
+  if (!alive_) return 0;
+  std::lock_guard lock(counter_mutex_);
+  return std::exchange(recent_, 0);
+}
+
+bool Task::size_known() const {
+  std::lock_guard lock(counter_mutex_);
+  return plan_.is_cut();
+}
+
+std::int64_t Task::size() const {
+  std::lock_guard lock(counter_mutex_);
+  return plan_.size();
+}
+
+// ---- messages ----
+
+void Task::post(Message m) {
+  {
+    std::lock_guard lock(queue_mutex_);
+    queue_.push_back(std::move(m));
+  }
+  queue_cv_.notify_one();
+}
+
+void Task::log(int level, Text message) {
+  if (!logging()) return;
+  Message m(Message::Type::kLog, level);
+  m.time = log_time_text();
+  m.text = std::move(message);
+  post(std::move(m));
+}
+
+void Task::post_event(int kind, int connection, std::int64_t value, std::int64_t value2) {
+  if (!param_.event_routine) return;
+  post(Message(Message::Type::kEvent, kind, connection, value, value2));
+}
+
+void Task::post_connection_ended(int connection) {
+  post(Message(Message::Type::kEnded, 0, connection));
+}
+
+std::optional<Task::Message> Task::next_message() {
+  std::unique_lock lock(queue_mutex_);
+  queue_cv_.wait_for(lock, kIdleWait, [this] { return !queue_.empty(); });
+  if (queue_.empty()) return std::nullopt;
+  Message m = std::move(queue_.front());
+  queue_.pop_front();
+  return m;
+}
+
+int Task::raise_direct(int kind, int connection, std::int64_t value, std::int64_t value2,
+                       Text* save_path) {
+  if (!param_.event_routine) return 0;
+  std::lock_guard lock(event_mutex_);
+  TaskContext context{id_, save_path ? *save_path : param_.save_path};
+  const int answer = param_.event_routine(kind, connection, value, value2, context);
+  if (save_path) *save_path = context.save_path;
+  return answer;
+}
+
+void Task::handle(Message& m) {
+  switch (m.type) {
+    case Message::Type::kOpen:
+      open_connections(m.kind);
+      break;
+    case Message::Type::kEvent:
+      raise_direct(m.kind, m.connection, m.value, m.value2);
+      break;
+    case Message::Type::kLog:
+      param_.log_routine(m.time, m.text, m.kind);
+      break;
+    case Message::Type::kEnded:
+      join_connection(m.connection);
+      break;
+  }
+}
+
+// ---- connections ----
+
+void Task::open_connections(int count) {
+  for (int i = 0; i < count && !stop_mark_; ++i) {
+    const int id = next_connection_id_++;
+    std::optional<std::size_t> piece;
+    if (size_known()) {
+      piece = take_piece(id);
+      if (!piece) break;  // nothing left worth a connection
+    }
+    auto connection = std::make_unique<Connection>(*this, id, piece);
+    try {
+      connection->start();
+    } catch (const std::system_error&) {
+      if (piece) release_piece(*piece);
+      if (connections_.empty()) fail();
+      break;
+    }
+    ++open_connections_;
+    connections_.push_back(std::move(connection));
+  }
+}
+
+void Task::join_connection(int id) {
+  for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+    if ((*it)->id() != id) continue;
+    (*it)->join();
+    connections_.erase(it);
+    --open_connections_;
+    return;
+  }
+}
+
+std::optional<std::size_t> Task::take_piece(int connection) {
+  std::optional<std::size_t> piece;
+  Segment taken;
+  std::optional<Segment> shrunk;
+  {
+    std::lock_guard lock(counter_mutex_);
+    if (!plan_.is_cut()) return std::nullopt;
+    const std::size_t before = plan_.count();
+    if (ranges_ignored_) {
+      // Splitting would make every new piece read the file from byte 0.
+      for (std::size_t i = 0; i < before && !piece; ++i)
+        if (!plan_.at(i).in_use && plan_.at(i).remaining() > 0) piece = plan_.take(connection);
+    } else {
+      piece = plan_.take(connection);
+    }
+    if (!piece) return std::nullopt;
+    taken = plan_.at(*piece);
+    if (plan_.count() > before)
+      for (std::size_t i = 0; i < before; ++i)
+        if (plan_.at(i).end() == taken.start) shrunk = plan_.at(i);
+  }
+  post_event(kEventSegmentTaken, connection, taken.start, taken.length);
+  if (shrunk) post_event(kEventSegmentShrunk, shrunk->owner, shrunk->start, shrunk->length);
+  return piece;
+}
+
+void Task::release_piece(std::size_t piece) {
+  std::lock_guard lock(counter_mutex_);
+  plan_.release(piece);
+}
+
+Segment Task::piece(std::size_t index) const {
+  std::lock_guard lock(counter_mutex_);
+  return plan_.at(index);
+}
+
+void Task::note_ranges_ignored() {
+  std::lock_guard lock(counter_mutex_);
+  ranges_ignored_ = true;
+}
+
+std::int64_t Task::store(std::size_t piece, std::int64_t offset, const char* data,
+                         std::size_t length) {
+  std::int64_t n;
+  {
+    std::lock_guard lock(counter_mutex_);
+    if (plan_.at(piece).next_offset() != offset) return -1;
+    n = plan_.store(piece, static_cast<std::int64_t>(length));
+    received_ += n;
+    recent_ += n;
+  }
+  // The range [offset, offset + n) now belongs to this call alone: a split
+  // only ever gives away bytes beyond the counted ones.
+  file_.write(offset, data, static_cast<std::size_t>(n));
+  if (n > 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
+  return n;
+}
+
+// ---- the file ----
+
+Text Task::settle_path(std::string_view answer_name) const {
+  Text path = param_.save_path;
+  if (path.empty() || path.back() != '/') return path;
+  if (!answer_name.empty()) return path + Text(answer_name);
+  const auto slash = address_.path.rfind('/');
+  return path + address_.path.substr(slash + 1);
+}
+
+bool Task::create_file(int connection, std::int64_t size, Text path) {
+  using namespace log_text;
+  std::int64_t existing = 0;
+  bool renumber = false;
+  if (path_exists(path, &existing)) {
+    const int answer = raise_direct(kEventNameExists, connection, existing, size, &path);
+    if (answer == kNameAnswerGiveUp) {
+      log(kLogProgress, gbk(kGaveUp));
+      return false;
+    }
+    if (answer == kNameAnswerChanged) {
+      log(kLogProgress, format_log(gbk(kUserRenamed), {path}));
+    } else {
+      renumber = true;
+    }
+  }
+  for (int tries = 0;; ++tries) {
+    if (renumber) {
+      if (tries == kMaxRenames) {
+        log(kLogError, gbk(kTooManyRenames));
+        return false;
+      }
+      path = numbered_name(path);
+    }
+    const CreateResult r = file_.create(path, size);
+    if (r == CreateResult::kCreated) break;
+    if (r == CreateResult::kFailed || (!renumber && tries > 0)) {
+      log(kLogError, gbk(kCreateFailed));
+      return false;
+    }
+    // The name exists (or appeared since the check): number it.
+    renumber = true;
+  }
+  if (path != param_.save_path && renumber) log(kLogProgress, format_log(gbk(kRenamed), {path}));
+  return true;
+}
+
+bool Task::on_size_known(int connection, std::int64_t size, std::string_view answer_name,
+                         int connections, std::size_t& piece) {
+  // Only the first connection exists until the plan is cut, so the file is
+  // made without the counter lock (kind 18's routine may read the counters).
+  if (!create_file(connection, size, settle_path(answer_name))) return false;
+  std::int64_t first_length;
+  int further;
+  {
+    std::lock_guard lock(counter_mutex_);
+    plan_.cut(size, connections, connection);
+    first_length = plan_.at(0).length;
+    further = static_cast<int>(plan_.count()) - 1;
+  }
+  piece = 0;
+  if (param_.mode_flags & kModeAskAfterSize) raise_direct(kEventModeDecision, connection, size, 0);
+  if (size == 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, 0, 0);
+  post_event(kEventSegmentTaken, connection, 0, first_length);
+  post(Message(Message::Type::kOpen, further));
+  return true;
+}
+
+// ---- control thread ----
+
+void Task::run_control() {
+  tl_engine_task = this;
+  open_connections(1);
+  while (!connections_.empty()) {
+    if (std::optional<Message> m = next_message()) handle(*m);
+  }
+  // Connections are gone; what they posted last is still queued.
+  while (true) {
+    std::unique_lock lock(queue_mutex_);
+    if (queue_.empty()) break;
+    Message m = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    if (m.type != Message::Type::kOpen) handle(m);
+  }
+  const TaskOutcome outcome = finish();
+  std::int64_t value;
+  {
+    std::lock_guard lock(counter_mutex_);
+    value = outcome == TaskOutcome::kComplete ? plan_.size() : plan_.received_total();
+  }
+  outcome_sink_->store(outcome);
+  alive_ = false;
+  raise_direct(kEventTaskEnded, 0, value, static_cast<std::int64_t>(outcome));
+  tl_engine_task = nullptr;
+}
+
+TaskOutcome Task::finish() {
+  std::lock_guard lock(counter_mutex_);
+  const bool whole = !failed_ && plan_.complete();
+  const bool closed = file_.close();
+  if (whole && closed) return TaskOutcome::kComplete;
+  file_.remove();
+  return stop_requested_ && !failed_ ? TaskOutcome::kStopped : TaskOutcome::kFailed;
+}
+
+}  // namespace lumora

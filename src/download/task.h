@@ -1,0 +1,135 @@
+// One running download: its parameters, segment table, local file, message
+// queue, connections and control thread. Internal to the engine.
+//
+// Threads: the control thread runs run_control(); each connection runs on a
+// thread of its own and calls the "for connections" members; the caller's
+// thread reads the counters and asks for a stop. The counter lock guards the
+// plan, the counters and the file's creation; the connection list is touched
+// by the control thread only.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "lumora/download/address.h"
+#include "lumora/download/local_file.h"
+#include "lumora/download/segment_plan.h"
+#include "lumora/download/task_param.h"
+#include "socket.h"
+
+namespace lumora {
+
+class Connection;
+
+class Task {
+ public:
+  Task(std::uint64_t id, TaskParam param, Address address,
+       std::atomic<TaskOutcome>* outcome_sink);
+  ~Task();
+
+  // Control thread body: opens the first connection, runs the message loop
+  // until every connection has ended, closes or removes the file, raises
+  // kind 4 and marks the task not alive.
+  void run_control();
+
+  // Caller's thread.
+  void request_stop();
+  std::int64_t received() const;
+  std::int64_t take_recent();
+  bool alive() const { return alive_.load(); }
+  // True on this task's control and connection threads.
+  bool on_engine_thread() const;
+  static bool on_any_engine_thread();
+  // Called first on each connection thread.
+  void mark_engine_thread() const;
+
+  // For connections.
+  const TaskParam& param() const { return param_; }
+  const Address& address() const { return address_; }
+  const std::atomic<bool>& stop_mark() const { return stop_mark_; }
+  bool size_known() const;
+  std::int64_t size() const;
+  int open_connections() const { return open_connections_.load(); }
+  // The first connection learnt the size: names and creates the file, cuts
+  // the plan (`connections` pieces), gives it segment 0 and asks for the
+  // other connections. False when the task must fail (logged).
+  bool on_size_known(int connection, std::int64_t size, std::string_view answer_name,
+                     int connections, std::size_t& piece);
+  std::optional<std::size_t> take_piece(int connection);
+  void release_piece(std::size_t piece);
+  // Where the piece stands now.
+  Segment piece(std::size_t index) const;
+  // Stores a block whose first byte belongs at `offset`, clipped to the
+  // piece's current end. Returns the bytes stored, or -1 when `offset` is
+  // not the piece's next offset.
+  std::int64_t store(std::size_t piece, std::int64_t offset, const char* data,
+                     std::size_t length);
+  // The server ignored a Range: no more splitting, each piece reads from 0.
+  void note_ranges_ignored();
+  // A failure no retry can mend: every connection is asked to end.
+  void fail();
+
+  bool logging() const { return static_cast<bool>(param_.log_routine); }
+  void log(int level, Text message);
+  void post_event(int kind, int connection, std::int64_t value, std::int64_t value2);
+  void post_connection_ended(int connection);
+
+ private:
+  struct Message {
+    enum class Type { kOpen, kEvent, kLog, kEnded };
+    explicit Message(Type t, int k = 0, int c = 0, std::int64_t v = 0, std::int64_t v2 = 0)
+        : type(t), kind(k), connection(c), value(v), value2(v2) {}
+    Type type;
+    int kind = 0, connection = 0;
+    std::int64_t value = 0, value2 = 0;
+    Text time, text;
+  };
+
+  void post(Message m);
+  std::optional<Message> next_message();
+  void handle(Message& m);
+  void open_connections(int count);
+  void join_connection(int id);
+  int raise_direct(int kind, int connection, std::int64_t value, std::int64_t value2,
+                   Text* save_path = nullptr);
+  bool create_file(int connection, std::int64_t size, Text path);
+  Text settle_path(std::string_view answer_name) const;
+  TaskOutcome finish();
+
+  const std::uint64_t id_;
+  const TaskParam param_;
+  const Address address_;
+  std::atomic<TaskOutcome>* const outcome_sink_;
+
+  std::atomic<bool> alive_{true};
+  std::atomic<bool> stop_mark_{false};
+  std::atomic<bool> stop_requested_{false};
+  std::atomic<bool> failed_{false};
+  std::atomic<bool> size_event_raised_{false};
+  std::atomic<int> open_connections_{0};
+
+  mutable std::mutex counter_mutex_;
+  SegmentPlan plan_;
+  std::int64_t received_ = 0;
+  std::int64_t recent_ = 0;
+  bool ranges_ignored_ = false;
+  LocalFile file_;
+
+  std::mutex event_mutex_;  // one direct event call at a time
+
+  std::mutex queue_mutex_;
+  std::condition_variable queue_cv_;
+  std::deque<Message> queue_;
+
+  std::vector<std::unique_ptr<Connection>> connections_;  // control thread only
+  int next_connection_id_ = 1;
+};
+
+}  // namespace lumora

@@ -1,0 +1,147 @@
+#include "transfer_common.h"
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "log_text.h"
+#include "lumora/text/code_page.h"
+#include "task.h"
+
+namespace lumora {
+
+using namespace log_text;
+
+TransferResult dial(Link& link, Socket& socket, const Text& host, int port, bool proxy) {
+  Task& task = link.task;
+  const Text port_text = std::to_string(port);
+  if (task.logging()) {
+    task.log(kLogProgress, format_log(gbk(proxy ? kProxyResolving : kResolving), {host}));
+    task.log(kLogProgress,
+             format_log(gbk(proxy ? kProxyConnecting : kConnecting), {host, port_text}));
+  }
+  bool resolve_failed = false;
+  const IoStatus s = socket.connect(host, port, task.param().connect_timeout_ms, link.marks,
+                                    &resolve_failed);
+  if (s == IoStatus::kOk) {
+    task.log(kLogProgress, format_log(gbk(kConnected), {host, port_text}));
+    return TransferResult::kPieceDone;  // "go on"
+  }
+  if (s == IoStatus::kStopped) return TransferResult::kStopped;
+  if (resolve_failed)
+    task.log(kLogError, format_log(gbk(proxy ? kProxyResolveFailed : kResolveFailed), {host}));
+  else
+    task.log(kLogError,
+             format_log(gbk(s == IoStatus::kTimeout ? kConnectTimeout : kConnectFailed),
+                        {host, port_text}));
+  return TransferResult::kRetry;
+}
+
+TransferResult io_failure(Link& link, IoStatus status, bool sending) {
+  switch (status) {
+    case IoStatus::kStopped: return TransferResult::kStopped;
+    case IoStatus::kTimeout:
+      link.task.log(kLogError, gbk(sending ? u8"等待接收或发送数据超时" : kReceiveTimeout));
+      break;
+    default:
+      link.task.log(kLogError, gbk(sending ? kSendError : kReceiveError));
+      break;
+  }
+  return TransferResult::kRetry;
+}
+
+std::size_t receive_size(const Link& link) {
+  const TaskParam& p = link.task.param();
+  std::size_t n = kConnectionBuffer;
+  if (p.receive_block_size > 0) n = std::min(n, static_cast<std::size_t>(p.receive_block_size));
+  if (p.throughput_cap > 0) {
+    const int open = std::max(1, link.task.open_connections());
+    n = std::min(n, static_cast<std::size_t>(std::max(1, p.throughput_cap / open)));
+  }
+  return n;
+}
+
+namespace {
+
+// Keeps one connection under its share of the throughput cap (bytes per
+// second over all connections), waiting in stop-aware slices.
+class Pacer {
+ public:
+  explicit Pacer(const Link& link) : link_(link), start_(std::chrono::steady_clock::now()) {}
+  bool after(std::size_t bytes) {
+    const int cap = link_.task.param().throughput_cap;
+    if (cap <= 0) return true;
+    total_ += bytes;
+    const double share = static_cast<double>(cap) / std::max(1, link_.task.open_connections());
+    const auto due = start_ + std::chrono::duration<double>(static_cast<double>(total_) / share);
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+        due - std::chrono::steady_clock::now());
+    return wait.count() <= 0 || wait_unless_stopped(static_cast<int>(wait.count()), link_.marks);
+  }
+
+ private:
+  const Link& link_;
+  std::chrono::steady_clock::time_point start_;
+  std::int64_t total_ = 0;
+};
+
+// Stores what part of a block belongs to the piece. kPieceDone once the
+// piece is whole, kRetry on a position mismatch, else kStopped as "go on".
+enum class Stored { kMore, kDone, kBad };
+
+Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size_t length) {
+  Task& task = link.task;
+  const Segment s = task.piece(*link.piece);
+  std::int64_t skip = 0;
+  if (stream < s.next_offset())  // a whole-file answer to a piece request
+    skip = std::min<std::int64_t>(static_cast<std::int64_t>(length), s.next_offset() - stream);
+  if (stream > s.next_offset()) return Stored::kBad;
+  stream += static_cast<std::int64_t>(length);
+  const std::size_t rest = length - static_cast<std::size_t>(skip);
+  if (rest > 0) {
+    const std::int64_t n = task.store(*link.piece, s.next_offset(), data + skip, rest);
+    if (n < 0) return Stored::kBad;
+    if (n < static_cast<std::int64_t>(rest)) return Stored::kDone;  // the piece ended
+  }
+  return task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
+}
+
+}  // namespace
+
+TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offset,
+                            std::string_view early) {
+  Task& task = link.task;
+  std::int64_t stream = stream_offset;
+  constexpr std::int64_t kProgressStep = 1 << 20;
+  std::int64_t since_progress = 0;
+  Stored st = Stored::kMore;
+  if (task.piece(*link.piece).remaining() == 0) return TransferResult::kPieceDone;
+  if (!early.empty()) st = store_block(link, stream, early.data(), early.size());
+  Pacer pacer(link);
+  while (st == Stored::kMore) {
+    if (link.marks.raised()) return TransferResult::kStopped;
+    std::size_t got = 0;
+    const IoStatus s = socket.receive(link.buffer, receive_size(link), got,
+                                      task.param().receive_timeout_ms, link.marks);
+    if (s == IoStatus::kClosed) {
+      task.log(kLogError, gbk(kReceiveError));
+      return TransferResult::kRetry;  // the body ended short
+    }
+    if (s != IoStatus::kOk) return io_failure(link, s, false);
+    st = store_block(link, stream, link.buffer, got);
+    since_progress += static_cast<std::int64_t>(got);
+    if (since_progress >= kProgressStep) {
+      task.post_event(kEventBytesStored, link.id, since_progress, stream);
+      since_progress = 0;
+    }
+    if (!pacer.after(got)) return TransferResult::kStopped;
+  }
+  if (st == Stored::kBad) {
+    task.log(kLogError, gbk(kPositionError));
+    return TransferResult::kRetry;
+  }
+  return TransferResult::kPieceDone;
+}
+
+}  // namespace lumora

@@ -1,0 +1,64 @@
+// Shared pieces of the engine tests: a temporary folder, a recorder of task
+// events and log lines that tests wait on with deadlines, and checksums.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "lumora/download/download.h"
+
+namespace lumora::test {
+
+struct RecordedEvent {
+  int kind;
+  int connection;
+  std::int64_t value;
+  std::int64_t value2;
+};
+
+// Thread-safe: the engine calls in from its threads.
+class Recorder {
+ public:
+  // Fills the two routines of `param`; `name_answer` answers kind 18.
+  void attach(TaskParam& param, int name_answer = kNameAnswerRenumber);
+  // Waits for kind 4; false when `limit` passed first.
+  bool wait_ended(std::chrono::milliseconds limit = std::chrono::seconds(60));
+  std::vector<RecordedEvent> events() const;
+  int count(int kind) const;
+  std::vector<std::string> logs() const;  // UTF-8
+  bool logged(const std::string& utf8) const;
+  // Value2 of kind 4.
+  TaskOutcome outcome() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<RecordedEvent> events_;
+  std::vector<std::string> logs_;
+  bool ended_ = false;
+};
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // A parameter record as the queue fills it: ten connections, its time-outs.
+  TaskParam param_for(const std::string& url, const std::string& name);
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  std::vector<std::string> files() const;  // names in the folder
+
+  std::string dir_;
+  Recorder recorder_;
+  Download download_;
+};
+
+// Lower-case hex SHA-256 of a file, read in pieces.
+std::string file_sha256(const std::string& path);
+
+}  // namespace lumora::test

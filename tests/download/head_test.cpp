@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lumora/download/answer_head.h"
+#include "lumora/download/request_head.h"
+
+namespace lumora {
+namespace {
+
+RequestHeadInput plain(const Address& a) {
+  RequestHeadInput in;
+  in.address = &a;
+  return in;
+}
+
+TEST(RequestHead, PlainFormLineByLine) {
+  const Address a = *parse_address("http://h.example:81/dir/a.mp3");
+  EXPECT_EQ(request_head(plain(a)),
+            "GET /dir/a.mp3 HTTP/1.1\r\n"
+            "Host: h.example:81\r\n"
+            "Accept: */*\r\n"
+            "Referer: http://h.example:81/dir\r\n"
+            "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+            "Pragma: no-cache\r\n"
+            "Cache-Control: no-cache\r\n"
+            "Connection: close\r\n\r\n");
+}
+
+TEST(RequestHead, RangeCookieAndGivenReferer) {
+  const Address a = *parse_address("http://h/a.mp3");
+  RequestHeadInput in = plain(a);
+  in.referer = "http://ref/";
+  in.range_from = 5000000000LL;
+  in.cookie = "t=1";
+  const std::string head = request_head(in);
+  EXPECT_NE(head.find("Referer: http://ref/\r\nUser-Agent: "), std::string::npos);
+  EXPECT_NE(head.find("Windows 98)\r\nRange: bytes=5000000000-\r\nCookie: t=1\r\nPragma: "),
+            std::string::npos);
+}
+
+TEST(RequestHead, LongDefaultRefererIsLeftOut) {
+  const Address a = *parse_address("http://h/" + std::string(1100, 'd') + "/a.mp3");
+  EXPECT_EQ(request_head(plain(a)).find("Referer:"), std::string::npos);
+  const Address edge = *parse_address("http://h/" + std::string(1024 - 9, 'd') + "/a.mp3");
+  EXPECT_NE(request_head(plain(edge)).find("Referer:"), std::string::npos);
+}
+
+TEST(RequestHead, ProxyFormCarriesTheWholeAddressAndRange) {
+  const Address a = *parse_address("http://h:8/a.mp3");
+  RequestHeadInput in = plain(a);
+  in.range_from = 100000;
+  in.via_proxy = true;
+  EXPECT_EQ(request_head(in),
+            "GET http://h:8/a.mp3 HTTP/1.1\r\n"
+            "Host: h:8\r\n"
+            "Range: bytes=100000-\r\n"
+            "Proxy-Connection: Keep-Alive\r\n\r\n");
+}
+
+TEST(AnswerHead, StatusAndSizeByStatus) {
+  struct Case {
+    const char* head;
+    int status;
+    std::int64_t size;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n", 200, 1000},
+      {"HTTP/1.0 200 OK\r\nContent-length: 12\r\n\r\n", 200, 12},
+      {"HTTP/1.1 200 OK\r\nX-Content-Length: 5\r\n\r\n", 200, -1},  // line starts only
+      {"HTTP/1.1 200 OK\r\nContent-Length: 6000000000\r\n\r\n", 200, 6000000000LL},
+      {"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", 200, -1},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n", 200, -1},
+      {"HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", 302, 0},
+      {"HTTP/1.1 206 Partial\r\nContent-Length: 10\r\n\r\n", 206, -1},  // size from the range
+      {"HTTP/1.1 404 Not Found\r\n\r\n", 404, -1},
+      {"HTTP/1.1 2x0\r\n\r\n", 0, -1},
+      {"HTTP/1.1", 0, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.head);
+    const AnswerHead a = parse_answer_head(c.head);
+    EXPECT_EQ(a.status, c.status);
+    EXPECT_EQ(a.size, c.size);
+  }
+}
+
+TEST(AnswerHead, KeptFieldsWithSecondSpellings) {
+  const AnswerHead a = parse_answer_head(
+      "HTTP/1.1 302 Found\r\nLocation: moved/a.mp3\r\nSet-cookie: t=1; path=/\r\n"
+      "Content-type: audio/mpeg\r\nContent-disposition: attachment; filename=\"x.mp3\"\r\n"
+      "Server: s\r\nAccept-Ranges: bytes\r\n\r\n");
+  EXPECT_EQ(a.location, "moved/a.mp3");
+  EXPECT_EQ(a.set_cookie, "t=1; path=/");
+  EXPECT_EQ(a.content_type, "audio/mpeg");
+  EXPECT_EQ(a.server, "s");
+  EXPECT_EQ(a.accept_ranges, "bytes");
+  EXPECT_EQ(disposition_file_name(a.content_disposition), "x.mp3");
+  const AnswerHead r = parse_answer_head(
+      "HTTP/1.1 206 Partial\r\nContent-range: bytes 5-9/10\r\nVia: p\r\n\r\n");
+  EXPECT_EQ(r.content_range, "bytes 5-9/10");
+  EXPECT_EQ(r.via, "p");
+}
+
+TEST(AnswerHead, HeadEndAndLimit) {
+  EXPECT_EQ(answer_head_end("HTTP/1.1 200 OK\r\n\r\nbody"), 19u);
+  EXPECT_EQ(answer_head_end("HTTP/1.1 200 OK\r\nX: y\r\n"), 0u);
+  EXPECT_EQ(answer_head_end("HTTP/1.1 200 OK\n\nbody"), 17u);
+  EXPECT_EQ(kMaxAnswerHead, 4097u);
+}
+
+TEST(AnswerHead, ContentRangeAndFileName) {
+  const auto r = parse_content_range("bytes 4294967296-4294967395/5000000000");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->first, 4294967296LL);
+  EXPECT_EQ(r->total, 5000000000LL);
+  EXPECT_FALSE(parse_content_range("bytes 9-5/10"));
+  EXPECT_FALSE(parse_content_range("bytes 5-10/10"));
+  EXPECT_FALSE(parse_content_range("items 1-2/3"));
+  EXPECT_EQ(parse_content_range("bytes 0-9/*")->total, -1);
+
+  EXPECT_EQ(disposition_file_name("attachment; filename=a.mp3; x=1"), "a.mp3");
+  EXPECT_EQ(disposition_file_name("attachment; filename=\"../../etc/passwd\""), "passwd");
+  EXPECT_EQ(disposition_file_name("attachment; filename=\"..\""), "");
+  EXPECT_EQ(disposition_file_name("inline"), "");
+}
+
+}  // namespace
+}  // namespace lumora

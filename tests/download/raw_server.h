@@ -1,0 +1,48 @@
+// A loopback TCP server for answers the simulator does not give (a head
+// over the size limit, the request head byte for byte) and a small HTTP
+// proxy in front of another loopback server. Each accepted connection runs
+// its handler on a thread of its own; all threads are joined on destruction.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace lumora::test {
+
+class RawServer {
+ public:
+  // Gets the connection's socket and the request head as received.
+  using Handler = std::function<void(int fd, const std::string& head)>;
+  explicit RawServer(Handler handler);
+  ~RawServer();
+  int port() const { return port_; }
+  std::string url(std::string_view path) const;
+  std::vector<std::string> heads() const;
+
+  // A handler that forwards each absolute-form request to its origin and
+  // pipes the answer back.
+  static Handler proxy();
+
+ private:
+  void accept_loop();
+  void serve(int fd);
+
+  Handler handler_;
+  int listen_fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  std::vector<std::string> heads_;
+  std::list<std::thread> workers_;
+  std::thread acceptor_;
+};
+
+bool send_text(int fd, std::string_view data);
+
+}  // namespace lumora::test
