@@ -1,0 +1,68 @@
+#include "lumora/app/shell.h"
+
+#include <QWindow>
+#include <system_error>
+#include <thread>
+
+#include "lumora/app/list_style.h"
+#include "lumora/app/main_window.h"
+#include "lumora/app/program_paths.h"
+#include "lumora/app/track_window.h"
+#include "lumora/ui/list_view.h"
+
+namespace lumora {
+
+Shell::Shell(ExitRoutines& exits) : exits_(exits) { bind_own_handlers(); }
+
+Shell::~Shell() {
+  // The windows' connections point at router_: they go first.
+  delete track_.data();
+  delete main_.data();
+}
+
+void Shell::bind_own_handlers() {
+  Handlers& h = router_.handlers();
+  h.style_album_list = [this](const EventArgs&) {
+    if (main_) style_album_list(main_, main_->findChild<ListView*>(QStringLiteral("超级列表框1")));
+  };
+  h.drag_main_window = [this](const EventArgs&) {
+    if (main_ && main_->windowHandle()) main_->windowHandle()->startSystemMove();
+  };
+  h.end_program = [this](const EventArgs&) { end_program(exits_, 0); };
+  h.start_album_search = [this](const EventArgs&) { start_worker(workers_.album_search); };
+  h.open_album = [this](const EventArgs&) {
+    open_track_window();
+    start_worker(workers_.album_listing);
+  };
+  h.uncheck_all = [this](const EventArgs&) { uncheck_all(controls_, checked_rows_); };
+  h.choose_download_folder = [this](const EventArgs&) {
+    choose_download_folder(controls_, folder_dialog_, program_directory());
+  };
+}
+
+void Shell::show_main_window() {
+  if (main_) return;
+  main_ = build_main_window(router_);
+  controls_.attach(WindowId::main, main_);
+  router_.raise(WindowId::main, u8"", EventKind::created);
+  main_->show();
+}
+
+void Shell::open_track_window() {
+  if (track_) return;
+  track_ = build_track_window(router_, home_folder());
+  controls_.attach(WindowId::track, track_);
+  router_.raise(WindowId::track, u8"", EventKind::created);
+  track_->show();
+}
+
+void Shell::start_worker(const std::function<void()>& routine) {
+  if (!routine) return;
+  try {
+    std::thread(routine).detach();
+  } catch (const std::system_error&) {
+    // A thread that cannot start is not reported; the handler just ends.
+  }
+}
+
+}  // namespace lumora
