@@ -1,9 +1,9 @@
-// lumorafm: the downloader's two windows. Reads no command line of its own.
+// lumorafm: the downloader, against the platform's own hosts. Reads no
+// command line, environment or file of its own.
 #include <QApplication>
 
-#include "lumora/app/exit_routines.h"
+#include "lumora/app/application.h"
 #include "lumora/app/fonts.h"
-#include "lumora/app/shell.h"
 
 int main(int argc, char** argv) {
   // 1. The windowing layer.
@@ -11,14 +11,10 @@ int main(int argc, char** argv) {
   lumora::prepare_fonts();
   lumora::ExitRoutines exits;
 
-  // 2. Program-wide download objects: the TaskParam record (with its defaults)
-  //    and the Download object are created here, and the routine that
-  //    releases them is registered with exits.add(...). They come with the
-  //    download engine and the queue.
-
-  // 3. The Main window; its "created" event styles the Album list.
-  lumora::Shell shell(exits);
-  shell.show_main_window();
+  // 2. The program-wide download objects and their release at exit, then
+  // 3. the Main window; its "created" event styles the Album list.
+  lumora::Application application(exits, lumora::PlatformEndpoints{});
+  application.start();
 
   // 4. The message loop; it leaves when the last window has closed.
   QApplication::exec();

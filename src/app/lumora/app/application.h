@@ -1,0 +1,44 @@
+// The whole program wired together: the program-wide download objects, the
+// shell with its windows and event table, the catalogue workers and the
+// download walk, all bound to the platform at `endpoints`.
+#pragma once
+
+#include <memory>
+
+#include "lumora/app/exit_routines.h"
+#include "lumora/app/shell.h"
+#include "lumora/catalogue/endpoints.h"
+#include "lumora/download/download.h"
+#include "lumora/download/task_param.h"
+#include "lumora/queue/download_queue.h"
+
+namespace lumora {
+
+class Application {
+ public:
+  // UI thread, after QApplication and prepare_fonts(). Creates the TaskParam
+  // record and the Download object and registers their release with `exits`.
+  Application(ExitRoutines& exits, PlatformEndpoints endpoints);
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // Shows the Main window.
+  void start() { shell_.show_main_window(); }
+
+  Shell& shell() { return shell_; }
+  DownloadQueue& queue() { return queue_; }
+
+  // Stops a running task and frees the download objects; runs at exit.
+  void release_download_resources();
+
+ private:
+  void bind_handlers();
+
+  const PlatformEndpoints endpoints_;
+  std::unique_ptr<TaskParam> task_param_;
+  std::unique_ptr<Download> download_;
+  Shell shell_;
+  DownloadQueue queue_;
+};
+
+}  // namespace lumora
