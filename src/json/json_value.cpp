@@ -6,7 +6,7 @@ namespace lumora::json {
 namespace {
 
 // Objects at least this large keep a name index.
-constexpr std::size_t kIndexFrom = 16;
+constexpr std::size_t kIndexFrom = 64;
 
 // Moves the container children of `v` to `pending`, leaving undefined behind,
 // so that deleting `v`'s storage never recurses more than one level.

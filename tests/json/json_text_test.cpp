@@ -60,13 +60,14 @@ TEST(JsonReader, DuplicateNameKeepsFirstPlaceAndLastValue) {
   EXPECT_EQ(round_trip(R"({"a":1,"b":2,"a":{"x":[3]},"c":4,"a":5})"), R"({"a":5,"b":2,"c":4})");
   // The same in an object large enough to be indexed by name.
   std::string big = "{";
-  for (int i = 0; i < 40; ++i) big += "\"k" + std::to_string(i) + "\":" + std::to_string(i) + ",";
+  for (int i = 0; i < 100; ++i) big += "\"k" + std::to_string(i) + "\":" + std::to_string(i) + ",";
   big += "\"k3\":\"last\"}";
   auto v = read_json(big);
   ASSERT_TRUE(v);
-  EXPECT_EQ(v->as_object().size(), 40u);
+  EXPECT_EQ(v->as_object().size(), 100u);
   EXPECT_EQ(v->as_object().members()[3].value.as_string(), "last");
-  EXPECT_EQ(v->as_object().find("k39")->as_number(), 39);
+  EXPECT_EQ(v->as_object().find("k99")->as_number(), 99);
+  EXPECT_EQ(v->as_object().find("k100"), nullptr);
 }
 
 TEST(ScriptString, Escapes) {
