@@ -20,16 +20,31 @@ Application::Application(ExitRoutines& exits, PlatformEndpoints endpoints)
 
 void Application::bind_handlers() {
   Controls& controls = shell_.controls();
-  shell_.set_worker_routines({
-      .album_search = [&controls, e = endpoints_] { album_search_worker(controls, e); },
-      .album_listing = [&controls, e = endpoints_] { track_listing_worker(controls, e); },
-  });
+  const PlatformEndpoints& endpoints = endpoints_;
   Handlers& h = shell_.handlers();
+  h.start_album_search = [this, &controls, &endpoints](const EventArgs&) {
+    start_worker([&controls, &endpoints] { album_search_worker(controls, endpoints); });
+  };
+  h.open_album = [this, &controls, &endpoints](const EventArgs&) {
+    shell_.open_track_window();
+    start_worker([&controls, &endpoints] { track_listing_worker(controls, endpoints); });
+  };
   h.start_download = [this](const EventArgs&) { queue_.start_download(); };
   h.stop_download = [this](const EventArgs&) { queue_.stop_download(); };
   h.check_all = [this](const EventArgs&) { queue_.check_all(); };
   h.on_check_changed = [this](const EventArgs& a) { queue_.on_check_changed(a.row, a.state); };
   h.on_list_right_click = [this](const EventArgs&) { queue_.on_list_right_click(); };
+}
+
+void Application::start_worker(std::function<void()> work) {
+  // Counted here, before the thread exists, so that no observer can see 0
+  // between the click and the worker's first step.
+  running_workers_.fetch_add(1);
+  const bool started = Shell::start_worker([this, work = std::move(work)] {
+    work();
+    running_workers_.fetch_sub(1);
+  });
+  if (!started) running_workers_.fetch_sub(1);
 }
 
 void Application::release_download_resources() {

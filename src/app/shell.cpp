@@ -56,12 +56,14 @@ void Shell::open_track_window() {
   track_->show();
 }
 
-void Shell::start_worker(const std::function<void()>& routine) {
-  if (!routine) return;
+bool Shell::start_worker(const std::function<void()>& routine) {
+  if (!routine) return false;
   try {
     std::thread(routine).detach();
+    return true;
   } catch (const std::system_error&) {
     // A thread that cannot start is not reported; the handler just ends.
+    return false;
   }
 }
 

@@ -3,6 +3,8 @@
 // download walk, all bound to the platform at `endpoints`.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <memory>
 
 #include "lumora/app/exit_routines.h"
@@ -31,14 +33,22 @@ class Application {
   // Stops a running task and frees the download objects; runs at exit.
   void release_download_resources();
 
+  // Search and listing workers running, each counted from its click to its
+  // last step. Workers are never joined: a test that has seen
+  // a worker act waits for 0 before it lets the windows go.
+  int running_workers() const { return running_workers_.load(); }
+
  private:
   void bind_handlers();
+  // Runs `work` on a detached worker thread, counted in running_workers().
+  void start_worker(std::function<void()> work);
 
   const PlatformEndpoints endpoints_;
   std::unique_ptr<TaskParam> task_param_;
   std::unique_ptr<Download> download_;
   Shell shell_;
   DownloadQueue queue_;
+  std::atomic<int> running_workers_{0};
 };
 
 }  // namespace lumora

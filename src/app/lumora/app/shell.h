@@ -47,8 +47,9 @@ class Shell {
   QWidget* main_window() const { return main_; }
   QWidget* track_window() const { return track_; }
 
-  // Runs `routine` on a new detached thread; returns at once.
-  static void start_worker(const std::function<void()>& routine);
+  // Runs `routine` on a new detached thread; returns at once. False when no
+  // thread could be made (not reported to the user).
+  static bool start_worker(const std::function<void()>& routine);
 
  private:
   void bind_own_handlers();

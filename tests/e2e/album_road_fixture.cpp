@@ -1,0 +1,150 @@
+#include "album_road_fixture.h"
+
+#include <openssl/evp.h>
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <fstream>
+#include <vector>
+
+#include "lumora/app/fonts.h"
+#include "lumora/text/code_page.h"
+#include "lumora/text/number.h"
+
+namespace lumora::e2e {
+
+sim::Simulator* AlbumRoad::sim_ = nullptr;
+
+void AlbumRoad::SetUpTestSuite() {
+  static int argc = 1;
+  static char name[] = "e2e_tests";
+  static char* argv[] = {name, nullptr};
+  if (!QApplication::instance()) {
+    new QApplication(argc, argv);
+    prepare_fonts();
+  }
+  // One simulator for the binary: each test reads its own log entries.
+  if (!sim_) sim_ = new sim::Simulator();
+}
+
+void AlbumRoad::SetUp() {
+  exits_ = std::make_unique<ExitRoutines>();
+  app_ = std::make_unique<Application>(*exits_,
+                                        PlatformEndpoints{sim_->search_base(), sim_->mobile_base()});
+  app_->start();
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  folder_ = std::filesystem::temp_directory_path() /
+            (std::string("lumora-e2e-") + info->name() + "-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(folder_);
+  std::filesystem::create_directories(folder_);
+}
+
+void AlbumRoad::TearDown() {
+  // Workers outlive nothing they touch: wait for them before the windows go.
+  EXPECT_TRUE(wait_for([&] { return app_->running_workers() == 0; }, 60000));
+  app_.reset();
+  exits_.reset();
+  std::filesystem::remove_all(folder_);
+}
+
+ListView* AlbumRoad::album_list() {
+  return main_window()->findChild<ListView*>(QStringLiteral("超级列表框1"));
+}
+
+ListView* AlbumRoad::track_list() {
+  return track_window() ? track_window()->findChild<ListView*>(QStringLiteral("超级列表框1"))
+                        : nullptr;
+}
+
+QAbstractButton* AlbumRoad::track_button(const char8_t* name) {
+  return track_window()->findChild<QAbstractButton*>(
+      QString::fromUtf8(reinterpret_cast<const char*>(name)));
+}
+
+void AlbumRoad::search(const QString& keyword, int expected_rows) {
+  auto* box = main_window()->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
+  ASSERT_NE(box, nullptr);
+  box->clear();
+  // Chinese is typed through an input method: its committed text.
+  QInputMethodEvent typed;
+  typed.setCommitString(keyword);
+  QApplication::sendEvent(box, &typed);
+  auto* button = main_window()->findChild<QAbstractButton*>(QStringLiteral("解析"));
+  ASSERT_NE(button, nullptr);
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_TRUE(wait_for([&] { return album_list()->topLevelItemCount() >= expected_rows; }));
+  ASSERT_TRUE(wait_for([&] { return app_->running_workers() == 0; }));
+  EXPECT_EQ(album_list()->topLevelItemCount(), expected_rows);
+}
+
+void AlbumRoad::open_album(std::int64_t album_id) {
+  ListView* list = album_list();
+  int row = -1;
+  for (int r = 0; r < list->topLevelItemCount() && row < 0; ++r) {
+    if (controls().cell(WindowId::main, u8"超级列表框1", r, 1) == decimal_text(album_id)) row = r;
+  }
+  ASSERT_GE(row, 0) << "album " << album_id << " is not in the list";
+  QTreeWidgetItem* item = list->topLevelItem(row);
+  list->scrollToItem(item);
+  const QPoint at = list->visualItemRect(item).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+  const Text done = gbk(u8"已搜索") + decimal_text(list->topLevelItemCount()) + gbk(u8"个专辑");
+  ASSERT_TRUE(wait_for([&] { return track_window() && status_part(1) == done; }));
+  ASSERT_TRUE(wait_for([&] { return app_->running_workers() == 0; }));
+}
+
+void AlbumRoad::check_all_rows() {
+  auto* menu = track_window()->findChild<QMenu*>(QStringLiteral("右键菜单"));
+  ASSERT_NE(menu, nullptr);
+  for (QAction* action : menu->actions()) {
+    if (action->objectName() == QStringLiteral("全部选中")) action->trigger();
+  }
+  // The menu queues its command, as after a real pop-up.
+  const Text done = gbk(u8"选中") + decimal_text(track_list()->topLevelItemCount()) +
+                    gbk(u8"个视频");
+  ASSERT_TRUE(wait_for([&] { return status_part(1) == done; }));
+}
+
+void AlbumRoad::choose_folder(const std::filesystem::path& folder) {
+  app_->shell().set_folder_dialog([folder] { return Text(folder.string()); });
+  QTest::mouseClick(track_button(u8"按钮1"), Qt::LeftButton);
+}
+
+void AlbumRoad::download_checked() {
+  QTest::mouseClick(track_button(u8"按钮_开始下载"), Qt::LeftButton);
+}
+
+Text AlbumRoad::track_cell(int row, int column) {
+  return controls().cell(WindowId::track, u8"超级列表框1", row, column);
+}
+
+Text AlbumRoad::status_part(int part) {
+  return controls().part_text(WindowId::track, u8"状态条1", part);
+}
+
+std::string AlbumRoad::sha256_of_file(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return "missing";
+  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+  EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
+  std::vector<char> block(1 << 16);
+  while (in) {
+    in.read(block.data(), block.size());
+    EVP_DigestUpdate(ctx, block.data(), static_cast<std::size_t>(in.gcount()));
+  }
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_DigestFinal_ex(ctx, digest, &length);
+  EVP_MD_CTX_free(ctx);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < length; ++i) {
+    hex += kHex[digest[i] >> 4];
+    hex += kHex[digest[i] & 15];
+  }
+  return hex;
+}
+
+}  // namespace lumora::e2e

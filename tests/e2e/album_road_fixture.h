@@ -1,0 +1,62 @@
+// The real application in this process, on offscreen widgets, against the
+// platform simulator; driven through its widgets as a user would.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QString>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "lumora/app/application.h"
+#include "lumora/sim/simulator.h"
+#include "lumora/ui/list_view.h"
+
+namespace lumora::e2e {
+
+class AlbumRoad : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  Controls& controls() { return app_->shell().controls(); }
+  QWidget* main_window() { return app_->shell().main_window(); }
+  QWidget* track_window() { return app_->shell().track_window(); }
+  ListView* album_list();
+  ListView* track_list();
+  QAbstractButton* track_button(const char8_t* name);
+
+  // Types `keyword` (UTF-8) into the keyword box, clicks the search button
+  // and waits for `expected_rows` album rows.
+  void search(const QString& keyword, int expected_rows);
+  // Double-clicks the album's row and waits for the listing to finish.
+  void open_album(std::int64_t album_id);
+  // Ticks every row through the context menu's select-all item.
+  void check_all_rows();
+  // Chooses `folder` through the folder button (only the dialog is replaced).
+  void choose_folder(const std::filesystem::path& folder);
+  // Clicks "下载选中"; the walk runs inside the click and is over on return.
+  void download_checked();
+
+  Text track_cell(int row, int column);
+  Text status_part(int part);
+  // Waits, processing events, until `done` holds; false after `ms`.
+  template <typename F>
+  static bool wait_for(F done, int ms = 20000) {
+    return QTest::qWaitFor(done, ms);
+  }
+
+  static std::string sha256_of_file(const std::filesystem::path& file);
+
+  static sim::Simulator* sim_;
+  std::unique_ptr<ExitRoutines> exits_;
+  std::unique_ptr<Application> app_;
+  std::filesystem::path folder_;
+};
+
+}  // namespace lumora::e2e

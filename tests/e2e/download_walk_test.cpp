@@ -1,0 +1,117 @@
+// The download walk through the real widgets: files on disk, byte for byte.
+#include <QTimer>
+
+#include "album_road_fixture.h"
+#include "lumora/text/code_page.h"
+#include "lumora/text/number.h"
+
+namespace lumora::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const QString kKeyword = QString::fromUtf8(sim::kKeyword.data(), sim::kKeyword.size());
+const Text kDone = gbk(u8"下载完成");
+const Text kFailed = gbk(u8"下载失败");
+
+bool start_enabled(AlbumRoad*, QAbstractButton* start, QAbstractButton* stop) {
+  return start->isEnabled() && !stop->isEnabled();
+}
+
+TEST_F(AlbumRoad, WalkDownloadsEveryCheckedTrackByteForByte) {
+  search(kKeyword, 45);
+  open_album(sim::albums::kTwentyTracks);
+  check_all_rows();
+  EXPECT_EQ(status_part(1), gbk(u8"选中20个视频"));
+  choose_folder(folder_);
+  download_checked();
+
+  const sim::SimAlbum& album = *sim_->catalogue().album(sim::albums::kTwentyTracks);
+  for (int row = 0; row < 20; ++row) {
+    const sim::SimTrack& track = album.tracks[row];
+    EXPECT_EQ(track_cell(row, 3), kDone) << row;
+    EXPECT_EQ(sha256_of_file(folder_ / (track.title + ".mp3")), sim_->expected_sha256(track))
+        << track.title;
+  }
+  EXPECT_EQ(status_part(3), gbk(u8"已下载：20"));
+  EXPECT_EQ(status_part(2), gbk(u8"待下载：0"));
+  EXPECT_TRUE(start_enabled(this, track_button(u8"按钮_开始下载"), track_button(u8"按钮_停止下载")));
+
+  // A second walk numbers the names and overwrites nothing.
+  download_checked();
+  for (const sim::SimTrack& track : album.tracks) {
+    EXPECT_EQ(sha256_of_file(folder_ / (track.title + "(1).mp3")), sim_->expected_sha256(track));
+    EXPECT_EQ(sha256_of_file(folder_ / (track.title + ".mp3")), sim_->expected_sha256(track));
+  }
+}
+
+TEST_F(AlbumRoad, FailedTracksShowFailureAndAreNotCounted) {
+  search(kKeyword, 45);
+  open_album(sim::albums::kOddTitles);
+  const sim::SimAlbum& album = *sim_->catalogue().album(sim::albums::kOddTitles);
+  // One more failure: a track whose file is gone.
+  int missing_row = -1;
+  for (int row = 0; row < static_cast<int>(album.tracks.size()) && missing_row < 0; ++row) {
+    if (!album.tracks[row].play_url.empty()) missing_row = row;
+  }
+  ASSERT_GE(missing_row, 0);
+  sim_->audio().set_faults(album.tracks[missing_row].audio_path, {.not_found = true});
+  check_all_rows();
+  choose_folder(folder_);
+  download_checked();
+
+  int done = 0;
+  for (int row = 0; row < static_cast<int>(album.tracks.size()); ++row) {
+    const sim::SimTrack& track = album.tracks[row];
+    if (track.play_url.empty() || row == missing_row) {
+      EXPECT_EQ(track_cell(row, 3), kFailed) << row;
+      continue;
+    }
+    EXPECT_EQ(track_cell(row, 3), kDone) << row;
+    ++done;
+  }
+  sim_->audio().set_faults(album.tracks[missing_row].audio_path, {});
+  EXPECT_EQ(status_part(3), gbk(u8"已下载：") + decimal_text(done));
+  // Titles holding "/" or "\" stay inside the folder; nothing else was written.
+  int files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(folder_)) {
+    EXPECT_TRUE(entry.is_regular_file()) << entry.path();
+    ++files;
+  }
+  EXPECT_EQ(files, done);
+  EXPECT_TRUE(start_enabled(this, track_button(u8"按钮_开始下载"), track_button(u8"按钮_停止下载")));
+}
+
+TEST_F(AlbumRoad, StopLetsTheCurrentFileFinishAndEndsTheWalk) {
+  search(kKeyword, 45);
+  open_album(sim::albums::kTwentyTracks);
+  const sim::SimAlbum& album = *sim_->catalogue().album(sim::albums::kTwentyTracks);
+  // Slow enough for the progress cell to show before the file is done.
+  sim_->audio().set_faults(album.tracks[0].audio_path, {.rate_cap = 64 * 1024});
+  check_all_rows();
+  choose_folder(folder_);
+
+  QTimer poll;
+  bool stop_clicked = false;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (!stop_clicked && track_cell(0, 3).find("%-") != Text::npos) {
+      stop_clicked = true;
+      QTest::mouseClick(track_button(u8"按钮_停止下载"), Qt::LeftButton);
+    }
+  });
+  poll.start(20);
+  download_checked();
+  poll.stop();
+  sim_->audio().set_faults(album.tracks[0].audio_path, {});
+
+  ASSERT_TRUE(stop_clicked);
+  EXPECT_EQ(track_cell(0, 3), kDone);
+  EXPECT_EQ(sha256_of_file(folder_ / (album.tracks[0].title + ".mp3")),
+            sim_->expected_sha256(album.tracks[0]));
+  EXPECT_EQ(track_cell(1, 3), "");
+  EXPECT_FALSE(fs::exists(folder_ / (album.tracks[1].title + ".mp3")));
+  EXPECT_TRUE(start_enabled(this, track_button(u8"按钮_开始下载"), track_button(u8"按钮_停止下载")));
+}
+
+}  // namespace
+}  // namespace lumora::e2e
