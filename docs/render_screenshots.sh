@@ -11,4 +11,4 @@ fi
 cmake --build "$build" --target lumorafm-screenshots -- -j2
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 1280x720x24" "$build/src/app/lumorafm-screenshots" "$root/docs"
-echo "Wrote $root/docs/main_window.png, main_window_later.png and track_window.png"
+echo "Wrote $root/docs/main_window.png and $root/docs/track_window.png"
