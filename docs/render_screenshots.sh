@@ -5,7 +5,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/release}
-if [ ! -f "$build/build.ninja" ]; then
+if [ -f "$build/build.ninja" ]; then
+  cmake "$build" >/dev/null  # picks up folders added since
+else
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake --build "$build" --target lumorafm-screenshots -- -j2
