@@ -158,16 +158,6 @@ TEST_F(EventTableTest, LoopRunsUntilTheLastWindowHasClosed) {
   EXPECT_FALSE(timed_out);
 }
 
-TEST(ExitRoutines, RunOnceLastRegisteredFirst) {
-  ExitRoutines exits;
-  std::string order;
-  exits.add([&] { order += "a"; });
-  exits.add([&] { order += "b"; });
-  exits.run();
-  exits.run();
-  EXPECT_EQ(order, "ba");
-}
-
 // In a child process: the close button ends everything at once with code 0
 // and the exit routines run, while a worker keeps writing to the windows.
 void click_close_with_worker_running() {

@@ -8,7 +8,6 @@
 #include <QMenu>
 #include <QMovie>
 
-#include "lumora/app/artwork.h"
 #include "lumora/app/program_paths.h"
 #include "lumora/text/code_page.h"
 #include "lumora/ui/parts_bar.h"
@@ -172,18 +171,6 @@ TEST_F(LayoutTest, ThirteenStripPicturesShareOneRunningAnimation) {
   EXPECT_EQ(movie->currentImage().size(), QSize(48, 48));
   const int first = movie->currentFrameNumber();
   EXPECT_TRUE(pump_until([&] { return movie->currentFrameNumber() != first; }, 5000));
-}
-
-TEST(Artwork, EveryPictureDecodesAtItsSize) {
-  qt_app();
-  const std::pair<const char*, QSize> pictures[] = {
-      {"title.png", {900, 30}},         {"frame_v.png", {5, 629}},
-      {"frame_h.png", {623, 5}},        {"close.png", {30, 30}},
-      {"close_hover.png", {30, 30}},    {"search.png", {100, 30}},
-      {"search_hover.png", {100, 30}},  {"search_pressed.png", {100, 30}},
-      {"magnifier.png", {32, 32}}};
-  for (const auto& [name, size] : pictures) EXPECT_EQ(art_picture(name).size(), size) << name;
-  EXPECT_TRUE(art_picture("missing.png").isNull());
 }
 
 }  // namespace

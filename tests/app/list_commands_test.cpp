@@ -162,15 +162,6 @@ TEST_F(MenuProtocolTest, ItemStatesFollowTheProtocol) {
   EXPECT_TRUE(enabled(u8"取消选中"));
 }
 
-TEST_F(MenuProtocolTest, ChosenCommandRunsAfterTheRightClickHandler) {
-  right_click(ControlName(u8"全部选中"));
-  EXPECT_EQ(shell_->checked_rows().value, 4);
-  for (int row = 0; row < 4; ++row) EXPECT_TRUE(controls().is_checked(kTrack, kList, row));
-  right_click(ControlName(u8"取消选中"));
-  EXPECT_EQ(shell_->checked_rows().value, 0);
-  EXPECT_FALSE(controls().is_checked(kTrack, kList, 3));
-}
-
 TEST_F(ListCommandsTest, ChosenFolderGetsOneTrailingSlash) {
   shell_->open_track_window();
   const std::pair<Text, Text> cases[] = {
@@ -256,11 +247,6 @@ TEST_F(ListCommandsTest, WorkerWritingAfterTheTrackWindowClosedIsHarmless) {
   worker.join();
   ASSERT_TRUE(finished);
   EXPECT_EQ(last_row, -1);
-}
-
-TEST(ProgramPaths, TrailingSlash) {
-  const std::pair<Text, Text> cases[] = {{"", "/"}, {"/", "/"}, {"/a", "/a/"}, {"/a/", "/a/"}};
-  for (const auto& [in, out] : cases) EXPECT_EQ(with_trailing_slash(in), out) << in;
 }
 
 }  // namespace
