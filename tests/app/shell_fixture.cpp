@@ -62,9 +62,15 @@ void ShellTest::record_all_handlers() {
   };
   for (const auto& [slot, name] : named_slots) {
     h.*slot = [this, name = std::string(name)](const EventArgs& args) {
-      calls_.push_back(name + (args.row >= 0 ? "(" + std::to_string(args.row) + "," +
-                                                   std::to_string(args.state) + ")"
-                                             : ""));
+      std::string call = name;
+      if (args.row >= 0) {
+        call += '(';
+        call += std::to_string(args.row);
+        call += ',';
+        call += std::to_string(args.state);
+        call += ')';
+      }
+      calls_.push_back(call);
     };
   }
 }
