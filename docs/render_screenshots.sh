@@ -5,10 +5,12 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/release}
-if [ ! -f "$build/build.ninja" ]; then
+if [ -f "$build/build.ninja" ]; then
+  cmake "$build" >/dev/null  # picks up folders added since
+else
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake --build "$build" --target lumorafm-screenshots -- -j2
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 1280x720x24" "$build/src/app/lumorafm-screenshots" "$root/docs"
-echo "Wrote $root/docs/main_window.png, main_window_later.png and track_window.png"
+echo "Wrote $root/docs/main_window.png and $root/docs/track_window.png"

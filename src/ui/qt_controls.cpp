@@ -28,6 +28,14 @@ struct NoResult {};
 
 QtControls::QtControls(QObject* parent) : QObject(parent) {}
 
+QtControls::~QtControls() {
+  // Calls still queued are released unrun, with their empty values.
+  std::lock_guard lock(mutex_);
+  for (const auto& pending : queue_) pending->finished = true;
+  queue_.clear();
+  finished_.notify_all();
+}
+
 void QtControls::attach(WindowId id, QWidget* window) { windows_[slot(id)] = window; }
 
 QWidget* QtControls::window(WindowId id) const { return windows_[slot(id)]; }
@@ -50,10 +58,39 @@ R QtControls::with(WindowId window, ControlName control, R empty, F&& f) {
   };
   if (QThread::currentThread() == thread()) return run();
   R result = empty;
-  // A blocking call queued on this long-lived object; if the event is
-  // dropped at shutdown the caller gets the empty value.
-  QMetaObject::invokeMethod(this, [&] { result = run(); }, Qt::BlockingQueuedConnection);
+  run_blocking_on_ui_thread([&] { result = run(); });
   return result;
+}
+
+void QtControls::run_blocking_on_ui_thread(const std::function<void()>& call) {
+  auto pending = std::make_shared<Pending>();
+  pending->call = &call;
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(pending);
+  }
+  // By name: the wake-up then carries nothing our instrumented code reads.
+  QMetaObject::invokeMethod(this, "run_queued_calls", Qt::QueuedConnection);
+  std::unique_lock lock(mutex_);
+  finished_.wait(lock, [&] { return pending->finished; });
+}
+
+void QtControls::run_queued_calls() {
+  for (;;) {
+    std::shared_ptr<Pending> next;
+    {
+      std::lock_guard lock(mutex_);
+      if (queue_.empty()) return;
+      next = queue_.front();
+      queue_.pop_front();
+    }
+    (*next->call)();
+    {
+      std::lock_guard lock(mutex_);
+      next->finished = true;
+    }
+    finished_.notify_all();
+  }
 }
 
 Text QtControls::text(WindowId window, ControlName control) {

@@ -6,6 +6,11 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
 
 #include "lumora/ui/controls.h"
 
@@ -17,6 +22,7 @@ class QtControls final : public QObject, public Controls {
  public:
   // Create on the UI thread; it must outlive every thread that calls it.
   explicit QtControls(QObject* parent = nullptr);
+  ~QtControls() override;
 
   // UI thread. The window is watched, not owned: once it is destroyed the
   // calls on `id` do nothing.
@@ -46,6 +52,20 @@ class QtControls final : public QObject, public Controls {
   // to T; returns `empty` when the window or the control is missing.
   template <class T, class R, class F>
   R with(WindowId window, ControlName control, R empty, F&& f);
+  // From another thread: queues `call` for the UI thread and waits until it
+  // ran. The hand-over goes through our own mutex, both ways, so that it is
+  // visible to ThreadSanitizer (Qt's own locks are not).
+  void run_blocking_on_ui_thread(const std::function<void()>& call);
+  // UI thread: runs the queued calls in the order they came.
+  Q_INVOKABLE void run_queued_calls();
+
+  struct Pending {
+    const std::function<void()>* call = nullptr;
+    bool finished = false;
+  };
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  std::deque<std::shared_ptr<Pending>> queue_;
 
   std::array<QPointer<QWidget>, 2> windows_;
 };
