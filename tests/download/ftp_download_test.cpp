@@ -88,8 +88,9 @@ TEST_F(FtpDownloadTest, TenConnectionsWithRestOffsets) {
   EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
   EXPECT_TRUE(recorder_.logged("登录成功"));
   EXPECT_TRUE(recorder_.logged("站点支持断点续传"));
-  EXPECT_TRUE(recorder_.logged("REST 900000"));
-  EXPECT_GE(recorder_.count(kEventConnectionStarted), 10);
+  // Every segment is fetched from its start by some connection (one that
+  // finished early may take a free segment before a new one opens).
+  for (int k = 1; k < 10; ++k) EXPECT_TRUE(recorder_.logged("REST " + std::to_string(100000 * k)));
 }
 
 TEST_F(FtpDownloadTest, UserFromTheAddressAndHiddenPassword) {
