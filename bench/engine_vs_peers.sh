@@ -25,11 +25,12 @@ cleanup() {
     kill "$nginx_pid"
     wait "$nginx_pid" 2>/dev/null || true
   fi
-  rm -rf "$work"
+  [ "${KEEP_WORK:-0}" = 1 ] || rm -rf "$work"
 }
 trap cleanup EXIT
 
 mkdir -p "$work/www" "$work/out" "$work/temp"
+chmod 755 "$work" "$work/www"  # the nginx worker may run as another user
 head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/www/file.bin"
 want=$(sha256sum "$work/www/file.bin" | cut -d' ' -f1)
 size=$((size_mib * 1024 * 1024))
