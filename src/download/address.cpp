@@ -78,6 +78,9 @@ const char* prefix_text(Scheme s) {
 Text Address::whole() const { return prefix_text(scheme) + host_part + path; }
 
 std::optional<Address> parse_address(std::string_view address) {
+  // A line break would let an address write its own request lines.
+  for (char c : address)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
   Text lower(address);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const Prefix& p : kPrefixes) {

@@ -1,5 +1,7 @@
 // lumorafm-fetch URL PATH [CONNECTIONS]: one download task from the command
 // line, for benchmarks. Exit 0 only when the file is complete.
+// LUMORAFM_FETCH_LOG=1 prints the engine's log on standard error;
+// LUMORAFM_FETCH_PROGRESS=1 prints when 90 % and 100 % were stored.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -15,6 +17,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: lumorafm-fetch URL PATH [CONNECTIONS]\n");
     return 2;
   }
+  std::atomic<std::int64_t> size{-1};
   std::mutex mutex;
   std::condition_variable ended_cv;
   bool ended = false;
@@ -27,7 +30,9 @@ int main(int argc, char** argv) {
   param.send_timeout_ms = 5001;
   param.receive_timeout_ms = 10000;
   param.receive_block_size = 20480;
-  param.event_routine = [&](int kind, int, std::int64_t, std::int64_t, lumora::TaskContext&) {
+  param.event_routine = [&](int kind, int, std::int64_t value, std::int64_t,
+                            lumora::TaskContext&) {
+    if (kind == lumora::kEventSizeKnown) size = value;
     if (kind == lumora::kEventTaskEnded) {
       std::lock_guard lock(mutex);
       ended = true;
@@ -45,9 +50,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lumorafm-fetch: address not accepted\n");
     return 2;
   }
+  const bool progress = std::getenv("LUMORAFM_FETCH_PROGRESS") != nullptr;
+  const auto began = std::chrono::steady_clock::now();
+  double at90 = -1;
   {
     std::unique_lock lock(mutex);
-    ended_cv.wait(lock, [&] { return ended; });
+    const auto step = std::chrono::milliseconds(progress ? 20 : 1000);
+    while (!ended_cv.wait_for(lock, step, [&] { return ended; })) {
+      if (at90 < 0 && size > 0 && download.received_bytes() * 10 >= size * 9)
+        at90 = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    }
+  }
+  if (progress) {
+    const double at100 =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    std::fprintf(stderr, "progress: 90%% at %.2f s, 100%% at %.2f s\n", at90, at100);
   }
   download.stop_task();  // joins the finished task's threads
   return download.outcome() == lumora::TaskOutcome::kComplete ? 0 : 1;

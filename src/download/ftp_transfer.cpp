@@ -76,7 +76,8 @@ class Control {
     while (true) {
       const auto eol = pending_.find('\n', pos);
       if (eol == Text::npos) return 0;
-      const std::string_view line(pending_.data() + pos, eol - pos);
+      std::string_view line(pending_.data() + pos, eol - pos);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       pos = eol + 1;
       if (line.size() < 4 || !std::isdigit(static_cast<unsigned char>(line[0]))) continue;
       if (code.empty()) code = Text(line.substr(0, 3));
@@ -159,6 +160,10 @@ TransferResult ftp_transfer(Link& link) {
   if ((r = log_in(link, control)) != TransferResult::kPieceDone) return r;
 
   TransferResult failure = TransferResult::kRetry;
+  // The type goes first: servers may refuse REST and SIZE in ASCII mode,
+  // the default one.
+  const int type = control.command(is_binary(task.param(), a.path) ? "TYPE I" : "TYPE A", failure);
+  if (type == 0) return failure;
   const bool resumable = control.command("REST 100", failure) == 350;
   task.log(kLogProgress, gbk(resumable ? kFtpResumable : kFtpNotResumable));
   if (control.command("REST 0", failure) == 0) return failure;
@@ -170,8 +175,6 @@ TransferResult ftp_transfer(Link& link) {
     task.log(kLogError, gbk(kNoSize));
     return TransferResult::kFatal;
   }
-  const int type = control.command(is_binary(task.param(), a.path) ? "TYPE I" : "TYPE A", failure);
-  if (type == 0) return failure;
   if (!link.piece) {
     // Without REST the file can only come in one piece.
     std::size_t piece = 0;

@@ -85,6 +85,12 @@ void LocalFile::write(std::int64_t offset, const char* data, std::size_t length)
   std::memcpy(map_ + offset, data, length);
 }
 
+char* LocalFile::place(std::int64_t offset, std::size_t length) {
+  if (!map_ || length == 0 || offset < 0 || offset + static_cast<std::int64_t>(length) > size_)
+    return nullptr;
+  return map_ + offset;
+}
+
 bool LocalFile::close() {
   bool ok = true;
   if (map_) {

@@ -36,16 +36,16 @@ std::optional<std::size_t> SegmentPlan::take(int owner) {
 std::optional<std::size_t> SegmentPlan::split_largest(int owner) {
   Segment* largest = nullptr;
   for (Segment& s : segments_)
-    if (!largest || s.remaining() > largest->remaining()) largest = &s;
-  if (!largest || largest->remaining() < 2 * kMinPiece) return std::nullopt;
-  const std::int64_t remaining = largest->remaining();
-  const std::int64_t lower = (remaining + 1) / 2;
+    if (!largest || s.unclaimed() > largest->unclaimed()) largest = &s;
+  if (!largest || largest->unclaimed() < 2 * kMinPiece) return std::nullopt;
+  const std::int64_t free = largest->unclaimed();
+  const std::int64_t lower = (free + 1) / 2;
   Segment upper;
-  upper.start = largest->next_offset() + lower;
-  upper.length = remaining - lower;
+  upper.start = largest->next_offset() + largest->reserved + lower;
+  upper.length = free - lower;
   upper.in_use = true;
   upper.owner = owner;
-  largest->length = largest->received + lower;
+  largest->length -= upper.length;
   segments_.push_back(upper);
   return segments_.size() - 1;
 }
@@ -60,6 +60,18 @@ std::int64_t SegmentPlan::store(std::size_t index, std::int64_t length) {
   const std::int64_t n = std::clamp<std::int64_t>(length, 0, s.remaining());
   s.received += n;
   return n;
+}
+
+std::int64_t SegmentPlan::reserve(std::size_t index, std::int64_t length) {
+  Segment& s = segments_[index];
+  s.reserved = std::clamp<std::int64_t>(length, 0, s.remaining());
+  return s.reserved;
+}
+
+void SegmentPlan::commit(std::size_t index, std::int64_t length) {
+  Segment& s = segments_[index];
+  s.received += std::clamp<std::int64_t>(length, 0, s.reserved);
+  s.reserved = 0;
 }
 
 std::int64_t SegmentPlan::received_total() const {

@@ -216,6 +216,29 @@ std::int64_t Task::store(std::size_t piece, std::int64_t offset, const char* dat
   return n;
 }
 
+char* Task::reserve(std::size_t piece, std::size_t length, std::size_t& room) {
+  std::lock_guard lock(counter_mutex_);
+  const std::int64_t offset = plan_.at(piece).next_offset();
+  room = static_cast<std::size_t>(plan_.reserve(piece, static_cast<std::int64_t>(length)));
+  char* place = file_.place(offset, room);
+  if (!place) {
+    plan_.commit(piece, 0);
+    room = 0;
+  }
+  return place;
+}
+
+void Task::commit(std::size_t piece, std::size_t length) {
+  const auto n = static_cast<std::int64_t>(length);
+  {
+    std::lock_guard lock(counter_mutex_);
+    plan_.commit(piece, n);
+    received_ += n;
+    recent_ += n;
+  }
+  if (n > 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
+}
+
 // ---- the file ----
 
 Text Task::settle_path(std::string_view answer_name) const {

@@ -71,6 +71,12 @@ class Task {
   // not the piece's next offset.
   std::int64_t store(std::size_t piece, std::int64_t offset, const char* data,
                      std::size_t length);
+  // Claims room for the next `length` bytes of the piece in the file, for
+  // a receive straight into it: the place, or nullptr when there is no
+  // room or the file is not mapped. commit() must follow, with the bytes
+  // that arrived (0 on failure).
+  char* reserve(std::size_t piece, std::size_t length, std::size_t& room);
+  void commit(std::size_t piece, std::size_t length);
   // The server ignored a Range: no more splitting, each piece reads from 0.
   void note_ranges_ignored();
   // A failure no retry can mend: every connection is asked to end.

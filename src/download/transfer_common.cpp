@@ -122,14 +122,27 @@ TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offs
   while (st == Stored::kMore) {
     if (link.marks.raised()) return TransferResult::kStopped;
     std::size_t got = 0;
-    const IoStatus s = socket.receive(link.buffer, receive_size(link), got,
-                                      task.param().receive_timeout_ms, link.marks);
+    // In step with the piece, the socket's bytes go straight into the file;
+    // a whole-file answer being read past goes through the buffer.
+    std::size_t room = 0;
+    char* place = stream == task.piece(*link.piece).next_offset()
+                      ? task.reserve(*link.piece, receive_size(link), room)
+                      : nullptr;
+    const IoStatus s = socket.receive(place ? place : link.buffer, place ? room : receive_size(link),
+                                      got, task.param().receive_timeout_ms, link.marks);
+    if (place) {
+      task.commit(*link.piece, got);
+      stream += static_cast<std::int64_t>(got);
+    }
     if (s == IoStatus::kClosed) {
       task.log(kLogError, gbk(kReceiveError));
       return TransferResult::kRetry;  // the body ended short
     }
     if (s != IoStatus::kOk) return io_failure(link, s, false);
-    st = store_block(link, stream, link.buffer, got);
+    if (place)
+      st = task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
+    else
+      st = store_block(link, stream, link.buffer, got);
     since_progress += static_cast<std::int64_t>(got);
     if (since_progress >= kProgressStep) {
       task.post_event(kEventBytesStored, link.id, since_progress, stream);

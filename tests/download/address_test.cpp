@@ -35,6 +35,7 @@ TEST(ParseAddress, SchemesPortsAndRefusals) {
       {"gopher://h/a", false, Scheme::kHttp, "", 0, ""},
       {"", false, Scheme::kHttp, "", 0, ""},
       {"h", false, Scheme::kHttp, "", 0, ""},
+      {"http://h/a\r\nX-Injected: 1", false, Scheme::kHttp, "", 0, ""},
   };
   for (const AddressCase& c : cases) {
     SCOPED_TRACE(c.text);

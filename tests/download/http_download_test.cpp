@@ -66,6 +66,15 @@ TEST_F(HttpDownloadTest, SmallFileUsesOneConnectionWithoutRange) {
   EXPECT_EQ(recorder_.count(kEventConnectionStarted), 1);
 }
 
+TEST_F(HttpDownloadTest, EmptyFileIsComplete) {
+  const sim::AudioFile f = server_.add_file(0);
+  ASSERT_TRUE(download_.start_task(param_for(f.url, "e.mp3")));
+  ASSERT_TRUE(recorder_.wait_ended());
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(files(), std::vector<std::string>{"e.mp3"});
+  EXPECT_EQ(recorder_.count(kEventSizeKnown), 1);
+}
+
 TEST_F(HttpDownloadTest, RefusedAddressesRaiseNoEvent) {
   for (const char* url : {"https://127.0.0.1/a.mp3", "http://127.0.0.1", "gopher://h/a"}) {
     EXPECT_FALSE(download_.start_task(param_for(url, "x.mp3"))) << url;

@@ -96,6 +96,21 @@ TEST(SegmentPlan, StoreClipsAtTheShrunkEnd) {
   EXPECT_EQ(plan.received_total(), 100000);
 }
 
+TEST(SegmentPlan, ASplitLeavesAClaimedReceiveAlone) {
+  SegmentPlan plan;
+  plan.cut(100000, 1, 1);
+  EXPECT_EQ(plan.reserve(0, 20480), 20480);  // a receive is in flight
+  const auto piece = plan.take(2);
+  ASSERT_TRUE(piece);
+  // Only the unclaimed 79520 bytes are halved.
+  EXPECT_EQ(plan.at(*piece).start, 20480 + 39760);
+  EXPECT_EQ(plan.at(0).end(), plan.at(*piece).start);
+  plan.commit(0, 1000);  // fewer bytes arrived than claimed
+  EXPECT_EQ(plan.at(0).next_offset(), 1000);
+  EXPECT_EQ(plan.at(0).reserved, 0);
+  EXPECT_EQ(plan.reserve(0, 1 << 20), plan.at(0).remaining());  // claims stop at the end
+}
+
 TEST(SegmentPlan, ReleasedSegmentIsTakenBeforeAnySplit) {
   SegmentPlan plan;
   plan.cut(1000000, 2, 1);

@@ -27,8 +27,8 @@ struct Address {
 // The scheme is recognised on a lower-cased copy by its first character and
 // the sum of the character codes that follow (http:// ftp:// mms:// mmst://
 // rtsp://). Empty when the address is not accepted: another scheme
-// (https:// included), no "/" after the host, an empty host or a port
-// outside 1..65535.
+// (https:// included), no "/" after the host, an empty host, a port
+// outside 1..65535, or a control character anywhere.
 std::optional<Address> parse_address(std::string_view address);
 
 // The Location of a redirect against the address that answered: "http://..."

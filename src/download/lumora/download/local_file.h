@@ -40,6 +40,9 @@ class LocalFile {
   CreateResult create(std::string_view gbk_path, std::int64_t size);
   // Copies `length` bytes to `offset`; the range must lie within the size.
   void write(std::int64_t offset, const char* data, std::size_t length);
+  // Where `length` bytes at `offset` live in the mapping, for receiving
+  // straight into the file; nullptr when not mapped or out of range.
+  char* place(std::int64_t offset, std::size_t length);
   // Unmaps and closes; false when the data could not be flushed.
   bool close();
   // Closes if needed and deletes the file this object created.

@@ -14,12 +14,15 @@ struct Segment {
   std::int64_t start = 0;
   std::int64_t length = 0;
   std::int64_t received = 0;
-  int owner = -1;  // connection id while in use
+  std::int64_t reserved = 0;  // being received past `received` right now
+  int owner = -1;             // connection id while in use
   bool in_use = false;
 
   std::int64_t end() const { return start + length; }
   std::int64_t next_offset() const { return start + received; }
   std::int64_t remaining() const { return length - received; }
+  // What a split may still give away.
+  std::int64_t unclaimed() const { return length - received - reserved; }
 };
 
 class SegmentPlan {
@@ -39,14 +42,19 @@ class SegmentPlan {
   std::int64_t size() const { return size_; }
 
   // Work for a connection: a segment nobody works on that still misses
-  // bytes, else the upper half of the largest remainder (the lower, larger
-  // half stays). Empty when neither exists.
+  // bytes, else the upper half of the largest unclaimed remainder (the
+  // lower, larger half stays). Empty when neither exists.
   std::optional<std::size_t> take(int owner);
   // The connection stopped working on the segment; it may be taken again.
   void release(std::size_t index);
   // Counts a block that arrived at the segment's next offset, clipped to the
   // segment's current end. Returns the bytes to store there.
   std::int64_t store(std::size_t index, std::int64_t length);
+  // Claims up to `length` bytes from the next offset for a receive straight
+  // into the file, so no split can give them away meanwhile; commit counts
+  // what arrived (at most the claim) and drops the claim.
+  std::int64_t reserve(std::size_t index, std::int64_t length);
+  void commit(std::size_t index, std::int64_t length);
   // The offset and length of `index` as it stands now.
   const Segment& at(std::size_t index) const { return segments_[index]; }
   std::size_t count() const { return segments_.size(); }

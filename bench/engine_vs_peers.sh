@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Times lumorafm-fetch (10 connections) against aria2c (10 connections) and
+# curl (one connection) on a 256 MiB random file served by nginx on loopback,
+# alternating the tools in the same run and checking every file by SHA-256.
+#
+# Cases: nginx "limit_rate 2m" per connection; unthrottled; uneven (the
+# connection asking for the sixth segment gets a tenth of the others' rate).
+# Prints, per run: wall seconds, user+sys CPU seconds, peak RssAnon (KiB).
+#
+# Usage: bench/engine_vs_peers.sh [FETCH_BINARY] [RUNS]
+#   FETCH_BINARY defaults to build/release/src/download/lumorafm-fetch
+#   RUNS (default 3) for the timed cases; the throttled curl run is done
+#   once (about 128 s).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+fetch=${1:-$root/build/release/src/download/lumorafm-fetch}
+runs=${2:-3}
+size_mib=${SIZE_MIB:-256}
+[ -x "$fetch" ] || { echo "no lumorafm-fetch at $fetch (build with -DCMAKE_BUILD_TYPE=Release)"; exit 1; }
+
+work=$(mktemp -d /tmp/lumora-bench-XXXXXX)
+nginx_pid=""
+cleanup() {
+  if [ -n "$nginx_pid" ] && kill -0 "$nginx_pid" 2>/dev/null; then
+    kill "$nginx_pid"
+    wait "$nginx_pid" 2>/dev/null || true
+  fi
+  [ "${KEEP_WORK:-0}" = 1 ] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/www" "$work/out" "$work/temp"
+chmod 755 "$work" "$work/www"  # the nginx worker may run as another user
+head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/www/file.bin"
+want=$(sha256sum "$work/www/file.bin" | cut -d' ' -f1)
+size=$((size_mib * 1024 * 1024))
+sixth=$((size / 10 * 5))
+
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat > "$work/nginx.conf" <<CONF
+worker_processes 1;
+daemon off;
+pid $work/nginx.pid;
+error_log $work/error.log;
+events { worker_connections 512; }
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $work/temp;
+  proxy_temp_path $work/temp;
+  fastcgi_temp_path $work/temp;
+  uwsgi_temp_path $work/temp;
+  scgi_temp_path $work/temp;
+  map \$http_range \$uneven_rate {
+    "bytes=$sixth-" 204k;
+    default 2m;
+  }
+  server {
+    listen 127.0.0.1:$port;
+    location /fast/ { alias $work/www/; }
+    location /slow/ { alias $work/www/; limit_rate 2m; }
+    location /uneven/ { alias $work/www/; limit_rate \$uneven_rate; }
+  }
+}
+CONF
+/usr/sbin/nginx -p "$work" -c "$work/nginx.conf" &
+nginx_pid=$!
+for _ in $(seq 100); do
+  curl -s -o /dev/null "http://127.0.0.1:$port/fast/file.bin" -r 0-0 && break
+  sleep 0.1
+done
+
+# run NAME CASE COMMAND...: one timed download into $work/out/file.bin.
+run() {
+  local name=$1 case=$2
+  shift 2
+  rm -f "$work/out/"*
+  /usr/bin/time -f "%e %U %S" -o "$work/time.txt" "$@" >"$work/tool.log" 2>&1 &
+  local tpid=$! peak=0 child v
+  while kill -0 "$tpid" 2>/dev/null; do
+    child=$(pgrep -P "$tpid" | head -1 || true)
+    if [ -n "$child" ]; then
+      v=$(awk '/^RssAnon/ {print $2}' "/proc/$child/status" 2>/dev/null || true)
+      if [ -n "$v" ] && [ "$v" -gt "$peak" ]; then peak=$v; fi
+    fi
+    sleep 0.05
+  done
+  local rc=0
+  wait "$tpid" || rc=$?
+  local got
+  got=$(sha256sum "$work/out/file.bin" 2>/dev/null | cut -d' ' -f1 || true)
+  local ok=ok
+  [ "$rc" = 0 ] && [ "$got" = "$want" ] || ok="BAD(rc=$rc)"
+  read -r wall user sys < <(tail -1 "$work/time.txt")
+  local cpu
+  cpu=$(echo "$user + $sys" | bc)
+  local extra
+  extra=$(grep -o 'progress:.*' "$work/tool.log" || true)
+  printf '%-9s %-8s wall %7.2f s  cpu %6.2f s  rssanon %7d KiB  sha %s %s\n' \
+    "$case" "$name" "$wall" "$cpu" "$peak" "$ok" "$extra"
+}
+
+lumora() { run lumora "$1" env LUMORAFM_FETCH_PROGRESS=1 "$fetch" "$2" "$work/out/file.bin" 10; }
+aria() {
+  run aria2c "$1" aria2c -x10 -s10 -k1M --file-allocation=falloc --allow-overwrite=true \
+    --console-log-level=error --summary-interval=0 -d "$work/out" -o file.bin "$2"
+}
+curl1() { run curl "$1" curl -s -o "$work/out/file.bin" "$2"; }
+
+base="http://127.0.0.1:$port"
+echo "file: $size_mib MiB; ideal throttled wall: $(echo "scale=2; $size_mib / 20" | bc) s"
+for i in $(seq "$runs"); do
+  lumora throttled "$base/slow/file.bin"
+  aria throttled "$base/slow/file.bin"
+done
+[ "${SKIP_SLOW_CURL:-0}" = 1 ] || curl1 throttled "$base/slow/file.bin"
+for i in $(seq "$runs"); do
+  lumora fast "$base/fast/file.bin"
+  aria fast "$base/fast/file.bin"
+  curl1 fast "$base/fast/file.bin"
+done
+lumora uneven "$base/uneven/file.bin"
+
