@@ -33,6 +33,7 @@ struct Transfer {
   std::uint64_t length = 0;
   std::optional<std::uint64_t> cut_after;  // body bytes before the cut
   std::uint64_t rate_cap = 0;
+  bool close_at_end = false;  // the body is delimited by closing the connection
   Clock::time_point began{};
   std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kPiece);
 };
@@ -69,6 +70,8 @@ std::optional<Span> requested_span(const httplib::Request& request, std::uint64_
 
 bool send_piece(Transfer& t, StopSignal& stop, std::size_t offset, httplib::DataSink& sink) {
   if (offset >= t.length) {
+    // A failed provider is the server library's only way to close at once.
+    if (t.close_at_end) return false;
     sink.done();
     return true;
   }
@@ -216,7 +219,12 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
                                                std::to_string(file.size));
     }
   }
-  if (!faults.no_content_length) response.set_header("Content-Length", std::to_string(transfer.length));
+  if (faults.no_content_length) {
+    response.set_header("Connection", "close");
+    transfer.close_at_end = true;
+  } else {
+    response.set_header("Content-Length", std::to_string(transfer.length));
+  }
   if (faults.drop != AudioFaults::Drop::never && transfer.length > faults.drop_after_bytes) {
     std::lock_guard lock(mutex_);
     if (faults.drop == AudioFaults::Drop::always || !entry->dropped_once) {

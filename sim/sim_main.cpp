@@ -6,6 +6,10 @@
 #include "lumora/sim/simulator.h"
 
 int main() {
+  // A shell starts background jobs with SIGINT ignored, and an ignored
+  // signal never becomes pending: restore the default before waiting for it.
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   // Blocked before any server thread starts, so only sigwait sees them.
   sigset_t signals;
   sigemptyset(&signals);

@@ -186,6 +186,33 @@ TEST_F(HttpRequestTest, SharedRequestServesSeveralCalls) {
   EXPECT_EQ(server.connections(), 1);  // the connection is kept between calls
 }
 
+TEST_F(HttpRequestTest, TimeoutSecondsSetEveryPhase) {
+  using std::chrono::milliseconds;
+  struct Case {
+    std::optional<int> seconds;
+    milliseconds each;  // 0: the component's own time-outs stay
+  };
+  const Case cases[] = {{std::nullopt, milliseconds(15000)}, {0, milliseconds(15000)},
+                        {-7, milliseconds(15000)},          {2, milliseconds(2000)},
+                        {-1, milliseconds(0)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seconds.value_or(999));
+    RequestComponent shared;
+    const RequestComponent::Timeouts before = shared.timeouts();
+    http_request(url("/t"), {.timeout_seconds = c.seconds, .shared_request = &shared});
+    const RequestComponent::Timeouts& after = shared.timeouts();
+    if (c.each.count() == 0) {
+      EXPECT_EQ(after.connect, before.connect);
+      EXPECT_EQ(after.receive, before.receive);
+    } else {
+      EXPECT_EQ(after.resolve, c.each);
+      EXPECT_EQ(after.connect, c.each);
+      EXPECT_EQ(after.send, c.each);
+      EXPECT_EQ(after.receive, c.each);
+    }
+  }
+}
+
 TEST(HttpRequestFailure, FailuresGiveEmptyResults) {
   CaptureServer black_hole([](const CapturedRequest&) { return std::nullopt; });
   const std::string unreachable = "http://127.0.0.1:" + std::to_string(test::closed_port()) + "/";

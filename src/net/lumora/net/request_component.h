@@ -69,6 +69,11 @@ class RequestComponent {
   bool send(const Text& body = {});
   bool send(const ByteArray& body);
 
+  struct Timeouts {
+    std::chrono::milliseconds resolve{0}, connect{60000}, send{30000}, receive{30000};
+  };
+  const Timeouts& timeouts() const { return timeouts_; }
+
   const ByteArray& response_body() const { return body_; }
   // The final answer's header lines (after redirects and interim answers),
   // without its status line, joined by "\r\n".
@@ -76,9 +81,6 @@ class RequestComponent {
   int status() const { return status_; }
 
  private:
-  struct Timeouts {
-    std::chrono::milliseconds resolve{0}, connect{60000}, send{30000}, receive{30000};
-  };
   bool perform(const char* body, std::size_t size);
   void set_method(const char* body, std::size_t size);
   bool run_transfer(std::size_t upload_size);
