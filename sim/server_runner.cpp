@@ -1,6 +1,7 @@
 #include "lumora/sim/server_runner.h"
 
 #include <httplib.h>
+#include <netinet/tcp.h>
 
 namespace lumora::sim {
 namespace {
@@ -14,6 +15,13 @@ constexpr std::size_t kWorkers = 64;
 ServerRunner::ServerRunner(httplib::Server& server, RequestLog& log) : server_(server) {
   server_.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   server_.set_keep_alive_timeout(2);
+  // Accepted sockets inherit these. Without TCP_NODELAY the library's small
+  // TLS writes wait for delayed ACKs, some 40 ms per answer.
+  server_.set_socket_options([](socket_t socket) {
+    const int on = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  });
   server_.set_pre_routing_handler([&log](const httplib::Request& request, httplib::Response&) {
     log.record(request);
     return httplib::Server::HandlerResponse::Unhandled;
