@@ -103,6 +103,42 @@ void answer_text(httplib::Response& response, int status, const char* text) {
   response.set_content(text, "text/plain");
 }
 
+void answer_redirect(httplib::Response& response, const AudioFile& file, const AudioFaults& faults,
+                     const std::string& absolute, const std::string& relative) {
+  response.status = 302;
+  response.set_header("Location", faults.relative_redirect ? relative : absolute);
+  if (faults.redirect_with_cookie) response.set_header("Set-Cookie", ticket_of(file) + "; path=/");
+}
+
+// Sets the status and the length and range headers of a file answer and
+// says which bytes go out.
+Transfer plan_body(const AudioFile& file, const std::optional<Span>& span, const AudioFaults& faults,
+                   httplib::Response& response) {
+  Transfer transfer;
+  transfer.seed = file.seed;
+  transfer.length = file.size;
+  transfer.rate_cap = faults.rate_cap;
+  response.status = 200;
+  response.set_header("Accept-Ranges", "bytes");
+  if (span && !faults.ignore_range) {
+    response.status = 206;
+    if (!faults.range_without_content_range) {
+      transfer.start = span->start;
+      transfer.length = span->length;
+      response.set_header("Content-Range", "bytes " + std::to_string(span->start) + "-" +
+                                               std::to_string(span->start + span->length - 1) + "/" +
+                                               std::to_string(file.size));
+    }
+  }
+  if (faults.no_content_length) {
+    response.set_header("Connection", "close");
+    transfer.close_at_end = true;
+  } else {
+    response.set_header("Content-Length", std::to_string(transfer.length));
+  }
+  return transfer;
+}
+
 }  // namespace
 
 AudioServer::AudioServer()
@@ -176,12 +212,7 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
   if (moved) rest.remove_prefix(kMoved.size());
   const auto entry = find(std::string(kPrefix) + std::string(rest));
   if (!entry) return answer_text(response, 404, "no such file\n");
-
   const AudioFile& file = entry->file;
-  const auto span = requested_span(request, file.size);
-  Transfer transfer;
-  transfer.seed = file.seed;
-  transfer.length = file.size;
   AudioFaults faults;
   {
     std::lock_guard lock(mutex_);
@@ -190,49 +221,27 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
   if (faults.first_byte_delay.count() > 0 && !stop_->wait_until(Clock::now() + faults.first_byte_delay))
     return answer_text(response, 503, "stopping\n");
   if (faults.not_found) return answer_text(response, 404, "no such file\n");
-
-  const bool redirects = faults.redirect_with_cookie || faults.relative_redirect;
-  if (redirects && !moved) {
-    response.status = 302;
-    response.set_header("Location", faults.relative_redirect ? std::string(kMoved) + std::string(rest)
-                                                             : base_url() + std::string(kPrefix) +
-                                                                   std::string(kMoved) + std::string(rest));
-    if (faults.redirect_with_cookie) response.set_header("Set-Cookie", ticket_of(file) + "; path=/");
-    return;
+  if ((faults.redirect_with_cookie || faults.relative_redirect) && !moved) {
+    const std::string target = std::string(kMoved) + std::string(rest);
+    return answer_redirect(response, file, faults, base_url() + std::string(kPrefix) + target, target);
   }
   if (faults.redirect_with_cookie && !holds_cookie(request, ticket_of(file)))
     return answer_text(response, 403, "ticket cookie missing\n");
 
-  response.status = 200;
-  response.set_header("Accept-Ranges", "bytes");
+  const auto span = requested_span(request, file.size);
   if (span && span->invalid) {
     response.set_header("Content-Range", "bytes */" + std::to_string(file.size));
     return answer_text(response, 416, "range not satisfiable\n");
   }
-  if (span && !faults.ignore_range) {
-    response.status = 206;
-    if (!faults.range_without_content_range) {
-      transfer.start = span->start;
-      transfer.length = span->length;
-      response.set_header("Content-Range", "bytes " + std::to_string(span->start) + "-" +
-                                               std::to_string(span->start + span->length - 1) + "/" +
-                                               std::to_string(file.size));
-    }
-  }
-  if (faults.no_content_length) {
-    response.set_header("Connection", "close");
-    transfer.close_at_end = true;
-  } else {
-    response.set_header("Content-Length", std::to_string(transfer.length));
-  }
-  if (faults.drop != AudioFaults::Drop::never && transfer.length > faults.drop_after_bytes) {
+  Transfer transfer = plan_body(file, span, faults, response);
+  if (faults.drop != AudioFaults::Drop::never && transfer.length > faults.drop_after_bytes &&
+      request.method != "HEAD") {
     std::lock_guard lock(mutex_);
     if (faults.drop == AudioFaults::Drop::always || !entry->dropped_once) {
       entry->dropped_once = true;
       transfer.cut_after = faults.drop_after_bytes;
     }
   }
-  transfer.rate_cap = faults.rate_cap;
   auto shared = std::make_shared<Transfer>(std::move(transfer));
   response.set_content_provider("audio/mpeg", [shared, stop = stop_](std::size_t offset, httplib::DataSink& sink) {
     return send_piece(*shared, *stop, offset, sink);

@@ -50,7 +50,7 @@ MobileServer::MobileServer(const Catalogue& catalogue) : server_(std::make_uniqu
   server_->Get(kTrackListPath, [&catalogue](const httplib::Request& request, httplib::Response& response) {
     response.set_content(listing_answer(catalogue, request), "application/json;charset=UTF-8");
   });
-  runner_ = std::make_unique<ServerRunner>(*server_, log_);
+  runner_ = std::make_unique<ServerRunner>(*server_, log_, &overrides_);
 }
 
 MobileServer::~MobileServer() { stop(); }

@@ -52,7 +52,7 @@ SearchServer::SearchServer(const Catalogue& catalogue) : server_(make_tls_server
   server_->Get(kSearchPath, [&catalogue](const httplib::Request& request, httplib::Response& response) {
     response.set_content(search_answer(catalogue, request), "application/json;charset=UTF-8");
   });
-  runner_ = std::make_unique<ServerRunner>(*server_, log_);
+  runner_ = std::make_unique<ServerRunner>(*server_, log_, &overrides_);
 }
 
 SearchServer::~SearchServer() { stop(); }

@@ -1,6 +1,7 @@
 #include "lumora/sim/server_runner.h"
 
 #include <httplib.h>
+#include <netinet/tcp.h>
 
 namespace lumora::sim {
 namespace {
@@ -11,12 +12,24 @@ constexpr std::size_t kWorkers = 64;
 
 }  // namespace
 
-ServerRunner::ServerRunner(httplib::Server& server, RequestLog& log) : server_(server) {
+ServerRunner::ServerRunner(httplib::Server& server, RequestLog& log, const AnswerOverrides* overrides)
+    : server_(server) {
   server_.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   server_.set_keep_alive_timeout(2);
-  server_.set_pre_routing_handler([&log](const httplib::Request& request, httplib::Response&) {
+  // Accepted sockets inherit these. Without TCP_NODELAY the library's small
+  // TLS writes wait for delayed ACKs, some 40 ms per answer.
+  server_.set_socket_options([](socket_t socket) {
+    const int on = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  });
+  server_.set_pre_routing_handler([&log, overrides](const httplib::Request& request, httplib::Response& response) {
     log.record(request);
-    return httplib::Server::HandlerResponse::Unhandled;
+    const auto canned = overrides ? overrides->find(request.target) : std::nullopt;
+    if (!canned) return httplib::Server::HandlerResponse::Unhandled;
+    response.status = canned->status;
+    response.set_content(canned->body, canned->content_type);
+    return httplib::Server::HandlerResponse::Handled;
   });
   port_ = server_.bind_to_any_port("127.0.0.1");
   if (port_ <= 0) {

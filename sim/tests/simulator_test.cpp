@@ -94,6 +94,17 @@ TEST_F(SimulatorTest, OddTitlesAndMissingAddress) {
   EXPECT_EQ(without_address, 1);
 }
 
+TEST_F(SimulatorTest, CannedAnswersReplaceChosenRequests) {
+  sim->mobile_overrides().add({.needle = "pageId=2&", .status = 500, .body = "not json"});
+  int status = 0;
+  EXPECT_EQ(fetch(sim->track_list_url(albums::kFortyFiveTracks, 2), &status), "not json");
+  EXPECT_EQ(status, 500);
+  EXPECT_EQ(fetch_json(sim->track_list_url(albums::kFortyFiveTracks, 3))["data"]["list"].size(), 5u);
+  sim->mobile_overrides().clear();
+  EXPECT_EQ(fetch_json(sim->track_list_url(albums::kFortyFiveTracks, 2))["data"]["list"].size(), 20u);
+  EXPECT_GE(sim->mobile_log().matching("/mobile/").size(), 3u);
+}
+
 TEST_F(SimulatorTest, TrackFilesHaveTheirExpectedContent) {
   std::uint64_t smallest = UINT64_MAX, largest = 0;
   for (const SimAlbum& album : sim->catalogue().albums()) {

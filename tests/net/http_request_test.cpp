@@ -115,6 +115,19 @@ TEST_F(HttpRequestTest, CollectsAndMergesResponseCookies) {
   EXPECT_EQ(cookies_out, "");
 }
 
+TEST_F(HttpRequestTest, LineBreaksInsideValuesAreNotSent) {
+  Text headers = "X-Good: 1\r\nX-Bad: a\rInjected: 1";
+  Text cookies = "a=1\nInjected: 2";
+  int status = 0;
+  http_request(url("/"), {.cookies = &cookies, .headers = &headers, .status_out = &status});
+  EXPECT_EQ(status, 200);
+  const CapturedRequest request = last();
+  EXPECT_EQ(request.header("X-Good"), "1");
+  EXPECT_FALSE(request.header("X-Bad"));
+  EXPECT_FALSE(request.header("Cookie"));
+  EXPECT_FALSE(request.header("Injected"));
+}
+
 TEST_F(HttpRequestTest, MethodTable) {
   struct Case {
     int method;

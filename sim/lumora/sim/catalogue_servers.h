@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "lumora/sim/answer_overrides.h"
 #include "lumora/sim/catalogue.h"
 #include "lumora/sim/request_log.h"
 
@@ -38,10 +39,12 @@ class SearchServer {
   std::string base_url() const;  // "https://127.0.0.1:<port>"
   int port() const;
   RequestLog& log() { return log_; }
+  AnswerOverrides& overrides() { return overrides_; }
   void stop();
 
  private:
   RequestLog log_;
+  AnswerOverrides overrides_;
   std::unique_ptr<httplib::Server> server_;
   std::unique_ptr<ServerRunner> runner_;
 };
@@ -53,10 +56,12 @@ class MobileServer {
   std::string base_url() const;  // "http://127.0.0.1:<port>"
   int port() const;
   RequestLog& log() { return log_; }
+  AnswerOverrides& overrides() { return overrides_; }
   void stop();
 
  private:
   RequestLog log_;
+  AnswerOverrides overrides_;
   std::unique_ptr<httplib::Server> server_;
   std::unique_ptr<ServerRunner> runner_;
 };

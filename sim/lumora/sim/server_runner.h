@@ -1,11 +1,13 @@
 // Runs one cpp-httplib server on 127.0.0.1 at an ephemeral port, on a thread
-// of its own, with every request recorded in a RequestLog before routing.
+// of its own, with every request recorded in a RequestLog before routing
+// and answered from the overrides when one matches.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "lumora/sim/answer_overrides.h"
 #include "lumora/sim/request_log.h"
 
 namespace httplib {
@@ -16,10 +18,10 @@ namespace lumora::sim {
 
 class ServerRunner {
  public:
-  // `server` has its routes set already; it is owned by the caller and must
-  // outlive this runner. Binds and starts listening before returning; the
-  // port is 0 when binding failed.
-  ServerRunner(httplib::Server& server, RequestLog& log);
+  // `server` has its routes set already; it, `log` and `overrides` are owned
+  // by the caller and must outlive this runner. Binds and starts listening
+  // before returning; the port is 0 when binding failed.
+  ServerRunner(httplib::Server& server, RequestLog& log, const AnswerOverrides* overrides = nullptr);
   ~ServerRunner();  // stop()
   ServerRunner(const ServerRunner&) = delete;
   ServerRunner& operator=(const ServerRunner&) = delete;

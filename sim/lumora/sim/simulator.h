@@ -50,6 +50,11 @@ class Simulator {
   RequestLog& mobile_log() { return mobile_.log(); }
   RequestLog& audio_log() { return audio_.log(); }
 
+  // Canned answers in place of the interfaces' own, e.g.
+  // sim.mobile_overrides().add({.needle = "pageId=2&", .status = 500, .body = "oops"}).
+  AnswerOverrides& search_overrides() { return search_.overrides(); }
+  AnswerOverrides& mobile_overrides() { return mobile_.overrides(); }
+
   void stop();
 
  private:
