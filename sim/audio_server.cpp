@@ -33,6 +33,7 @@ struct Transfer {
   std::uint64_t length = 0;
   std::optional<std::uint64_t> cut_after;  // body bytes before the cut
   std::uint64_t rate_cap = 0;
+  bool close_at_end = false;  // the body is delimited by closing the connection
   Clock::time_point began{};
   std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kPiece);
 };
@@ -69,6 +70,8 @@ std::optional<Span> requested_span(const httplib::Request& request, std::uint64_
 
 bool send_piece(Transfer& t, StopSignal& stop, std::size_t offset, httplib::DataSink& sink) {
   if (offset >= t.length) {
+    // A failed provider is the server library's only way to close at once.
+    if (t.close_at_end) return false;
     sink.done();
     return true;
   }
@@ -84,6 +87,15 @@ bool send_piece(Transfer& t, StopSignal& stop, std::size_t offset, httplib::Data
   }
   fill_audio_bytes(t.seed, t.start + offset, {t.buffer.data(), static_cast<std::size_t>(piece)});
   return sink.write(reinterpret_cast<const char*>(t.buffer.data()), static_cast<std::size_t>(piece));
+}
+
+// Clients may send several Cookie lines; any of them may hold the ticket.
+bool holds_cookie(const httplib::Request& request, const std::string& cookie) {
+  const std::size_t lines = request.get_header_value_count("Cookie");
+  for (std::size_t i = 0; i < lines; ++i) {
+    if (request.get_header_value("Cookie", i).find(cookie) != std::string::npos) return true;
+  }
+  return false;
 }
 
 void answer_text(httplib::Response& response, int status, const char* text) {
@@ -188,7 +200,7 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
     if (faults.redirect_with_cookie) response.set_header("Set-Cookie", ticket_of(file) + "; path=/");
     return;
   }
-  if (faults.redirect_with_cookie && request.get_header_value("Cookie").find(ticket_of(file)) == std::string::npos)
+  if (faults.redirect_with_cookie && !holds_cookie(request, ticket_of(file)))
     return answer_text(response, 403, "ticket cookie missing\n");
 
   response.status = 200;
@@ -207,7 +219,12 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
                                                std::to_string(file.size));
     }
   }
-  if (!faults.no_content_length) response.set_header("Content-Length", std::to_string(transfer.length));
+  if (faults.no_content_length) {
+    response.set_header("Connection", "close");
+    transfer.close_at_end = true;
+  } else {
+    response.set_header("Content-Length", std::to_string(transfer.length));
+  }
   if (faults.drop != AudioFaults::Drop::never && transfer.length > faults.drop_after_bytes) {
     std::lock_guard lock(mutex_);
     if (faults.drop == AudioFaults::Drop::always || !entry->dropped_once) {

@@ -5,16 +5,11 @@
 #include <algorithm>
 #include <mutex>
 
+#include "ascii_case.h"
 #include "lumora/text/code_page.h"
 
 namespace lumora {
 namespace {
-
-bool same_name(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 bool valid_name(std::string_view name) {
   if (name.empty()) return false;
@@ -48,6 +43,7 @@ RequestComponent::RequestComponent() {
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
   curl_easy_setopt(curl, CURLOPT_PROXY, "");  // never the environment's proxy
+  curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // cookies kept in memory, per object
   curl_easy_setopt(curl, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
 }
 
@@ -72,7 +68,7 @@ bool RequestComponent::set_proxy(int setting, const Text& proxy) {
 bool RequestComponent::set_request_header(const Text& name, const Text& value) {
   if (!valid() || !valid_name(name) || !valid_value(value)) return false;
   const auto same = std::find_if(headers_.begin(), headers_.end(),
-                                 [&](const auto& h) { return same_name(h.first, name); });
+                                 [&](const auto& h) { return same_ascii_name(h.first, name); });
   if (same != headers_.end()) {
     same->second = value;
   } else {
@@ -86,8 +82,8 @@ bool RequestComponent::open(const Text& method, const Text& url) {
   if (!valid() || !valid_name(method)) return false;
   const std::string address = gbk_to_utf8(url);
   const std::string_view view(address);
-  const bool http = view.size() > 7 && same_name(view.substr(0, 7), "http://");
-  const bool https = view.size() > 8 && same_name(view.substr(0, 8), "https://");
+  const bool http = view.size() > 7 && same_ascii_name(view.substr(0, 7), "http://");
+  const bool https = view.size() > 8 && same_ascii_name(view.substr(0, 8), "https://");
   if ((!http && !https) || !valid_value(address) || address.find(' ') != std::string::npos) return false;
   if (curl_easy_setopt(curl_of(handle_), CURLOPT_URL, address.c_str()) != CURLE_OK) return false;
   method_ = method;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ascii_case.h"
 #include "lumora/net/request_component.h"
 
 namespace lumora {
@@ -12,12 +13,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kPollMs = 20;
 constexpr std::size_t kMaxBody = 512u << 20;  // a hostile server cannot exhaust memory
-
-bool same_name(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 struct SlistDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -94,9 +89,9 @@ bool RequestComponent::perform(const char* body, std::size_t size) {
   for (const auto& [name, value] : headers_) {
     const std::string line = value.empty() ? name + ";" : name + ": " + value;
     append(lines, line);
-    if (same_name(name.substr(0, 6), "Proxy-")) append(proxy_lines, line);
-    has_accept |= same_name(name, "Accept");
-    has_type |= same_name(name, "Content-Type");
+    if (same_ascii_name(name.substr(0, 6), "Proxy-")) append(proxy_lines, line);
+    has_accept |= same_ascii_name(name, "Accept");
+    has_type |= same_ascii_name(name, "Content-Type");
   }
   headers_.clear();
   // Without these curl would add lines of its own.

@@ -14,25 +14,25 @@ namespace lumora {
 // Pointers are the in/out and out parameters: nullptr means "not given",
 // otherwise the call writes through them. The caller keeps ownership.
 struct HttpRequestArgs {
-  std::optional<int> method;      // 0 GET (default), 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS,
+  std::optional<int> method{};      // 0 GET (default), 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS,
                                   // 5 DELETE, 6 TRACE, 7 CONNECT; others count as 0
-  std::optional<Text> body;       // sent when body_bytes is empty
+  std::optional<Text> body{};       // sent when body_bytes is empty
   Text* cookies = nullptr;        // in/out: sent as "Cookie" whenever given, even empty
   Text* cookies_out = nullptr;    // out: the answer's cookies, "a=1; b=2"
   Text* headers = nullptr;        // in/out: extra lines "Name: value" joined by "\r\n";
                                   // on return completed with the default lines
   Text* headers_out = nullptr;    // out: the answer's header lines joined by "\r\n"
   int* status_out = nullptr;      // out: the answer's status, 0 when none came
-  std::optional<bool> no_redirect;          // default false
-  std::optional<ByteArray> body_bytes;      // sent instead of body when not empty
-  std::optional<Text> proxy;                // "host:port"; empty: no proxy
-  std::optional<int> timeout_seconds;       // per phase; -1 keeps the component's own,
+  std::optional<bool> no_redirect{};          // default false
+  std::optional<ByteArray> body_bytes{};      // sent instead of body when not empty
+  std::optional<Text> proxy{};                // "host:port"; empty: no proxy
+  std::optional<int> timeout_seconds{};       // per phase; -1 keeps the component's own,
                                             // below 1 means 15
-  std::optional<Text> proxy_user;
-  std::optional<Text> proxy_password;
-  std::optional<int> proxy_auth_mode;       // 1 (default): Basic Proxy-Authorization
+  std::optional<Text> proxy_user{};
+  std::optional<Text> proxy_password{};
+  std::optional<int> proxy_auth_mode{};       // 1 (default): Basic Proxy-Authorization
   RequestComponent* shared_request = nullptr;  // used instead of a new component
-  std::optional<bool> merge_cookies;        // default true
+  std::optional<bool> merge_cookies{};        // default true
 };
 
 // The response body exactly as received; empty when none came. Never

@@ -6,7 +6,10 @@
 // Wire behaviour: only the header lines set here go out, besides Host and
 // the body's Content-Length (no default Accept, User-Agent or Expect, no
 // Accept-Encoding, so bodies arrive exactly as sent). http and https only.
-// Redirects are followed (at most 10) unless option 6 is 0.
+// Redirects are followed (at most 10) unless option 6 is 0. Like the object
+// it stands for, it keeps the cookies that answers set (in memory, for its
+// own lifetime) and sends them back on redirects and later requests, in a
+// Cookie line of its own after any Cookie header set by the caller.
 //
 // Threads: an object is used by one thread at a time; separate objects on
 // separate threads do not interact. Members never throw; a failing member
@@ -66,6 +69,11 @@ class RequestComponent {
   bool send(const Text& body = {});
   bool send(const ByteArray& body);
 
+  struct Timeouts {
+    std::chrono::milliseconds resolve{0}, connect{60000}, send{30000}, receive{30000};
+  };
+  const Timeouts& timeouts() const { return timeouts_; }
+
   const ByteArray& response_body() const { return body_; }
   // The final answer's header lines (after redirects and interim answers),
   // without its status line, joined by "\r\n".
@@ -73,9 +81,6 @@ class RequestComponent {
   int status() const { return status_; }
 
  private:
-  struct Timeouts {
-    std::chrono::milliseconds resolve{0}, connect{60000}, send{30000}, receive{30000};
-  };
   bool perform(const char* body, std::size_t size);
   void set_method(const char* body, std::size_t size);
   bool run_transfer(std::size_t upload_size);

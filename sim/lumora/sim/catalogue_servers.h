@@ -1,0 +1,67 @@
+// The platform's two catalogue interfaces over a Catalogue:
+//
+// HTTPS search, GET "/revision/search" with core=album, kw (percent-encoded
+// UTF-8), page (absent or below 1: page 1) and rows (default 20): answers
+// {"data":{"result":{"response":{"totalPage":P,"docs":[{"id":..,"title":..,
+// "nickname":..,"category_title":..,...}]}}}}. Odd pages are raw UTF-8,
+// even pages \u-escaped. No match, an empty kw or core other than "album":
+// totalPage 0 and no docs.
+//
+// HTTP mobile listing, GET "/mobile/v1/album/track/ts-1534855383505" with
+// albumId, pageId (default 1), pageSize (default 20) and isAsc ("false"
+// lists from the last track): answers {"ret":0,"data":{"maxPageId":P,
+// "totalCount":N,"list":[{"index":..,"trackId":..,"title":..,
+// "playUrl64":..,"duration":..}]}}; albums with an even id answer
+// \u-escaped. An unknown album: maxPageId 0, empty list.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "lumora/sim/catalogue.h"
+#include "lumora/sim/request_log.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace lumora::sim {
+
+class ServerRunner;
+
+// Each server starts on construction (127.0.0.1, ephemeral port) and stops
+// on destruction or stop(). `catalogue` must outlive the server.
+class SearchServer {
+ public:
+  explicit SearchServer(const Catalogue& catalogue);
+  ~SearchServer();
+  std::string base_url() const;  // "https://127.0.0.1:<port>"
+  int port() const;
+  RequestLog& log() { return log_; }
+  void stop();
+
+ private:
+  RequestLog log_;
+  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<ServerRunner> runner_;
+};
+
+class MobileServer {
+ public:
+  explicit MobileServer(const Catalogue& catalogue);
+  ~MobileServer();
+  std::string base_url() const;  // "http://127.0.0.1:<port>"
+  int port() const;
+  RequestLog& log() { return log_; }
+  void stop();
+
+ private:
+  RequestLog log_;
+  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<ServerRunner> runner_;
+};
+
+inline constexpr const char* kSearchPath = "/revision/search";
+inline constexpr const char* kTrackListPath = "/mobile/v1/album/track/ts-1534855383505";
+
+}  // namespace lumora::sim

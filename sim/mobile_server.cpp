@@ -1,0 +1,64 @@
+#include <httplib.h>
+
+#include <nlohmann/json.hpp>
+
+#include "lumora/sim/catalogue_servers.h"
+#include "lumora/sim/server_runner.h"
+#include "query_params.h"
+
+namespace lumora::sim {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json track_entry(const SimAlbum& album, std::size_t index) {
+  const SimTrack& track = album.tracks[index];
+  Json entry;
+  entry["index"] = index + 1;
+  entry["trackId"] = album.id * 1000 + static_cast<std::int64_t>(index) + 1;
+  entry["title"] = track.title;
+  if (!track.play_url.empty()) entry["playUrl64"] = track.play_url;
+  entry["duration"] = track.size / 8000;  // seconds at 64 kbit/s
+  return entry;
+}
+
+std::string listing_answer(const Catalogue& catalogue, const httplib::Request& request) {
+  const SimAlbum* album = catalogue.album(number_param(request, "albumId", -1));
+  const long long size = std::max(1LL, number_param(request, "pageSize", kListingPageSize));
+  const long long page = std::max(1LL, number_param(request, "pageId", 1));
+  const bool ascending = request.get_param_value("isAsc") != "false";
+  const long long count = album ? static_cast<long long>(album->tracks.size()) : 0;
+  Json list = Json::array();
+  for (long long i = (page - 1) * size; i < std::min(count, page * size); ++i) {
+    const auto index = static_cast<std::size_t>(ascending ? i : count - 1 - i);
+    list.push_back(track_entry(*album, index));
+  }
+  Json answer;
+  answer["ret"] = 0;
+  answer["msg"] = "0";
+  answer["data"]["pageId"] = page;
+  answer["data"]["pageSize"] = size;
+  answer["data"]["maxPageId"] = (count + size - 1) / size;
+  answer["data"]["totalCount"] = count;
+  answer["data"]["list"] = std::move(list);
+  return json_text(answer, album && album->escaped_listing);
+}
+
+}  // namespace
+
+MobileServer::MobileServer(const Catalogue& catalogue) : server_(std::make_unique<httplib::Server>()) {
+  server_->Get(kTrackListPath, [&catalogue](const httplib::Request& request, httplib::Response& response) {
+    response.set_content(listing_answer(catalogue, request), "application/json;charset=UTF-8");
+  });
+  runner_ = std::make_unique<ServerRunner>(*server_, log_);
+}
+
+MobileServer::~MobileServer() { stop(); }
+
+int MobileServer::port() const { return runner_->port(); }
+
+std::string MobileServer::base_url() const { return "http://127.0.0.1:" + std::to_string(port()); }
+
+void MobileServer::stop() { runner_->stop(); }
+
+}  // namespace lumora::sim
