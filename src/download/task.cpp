@@ -6,7 +6,6 @@
 
 #include "connection.h"
 #include "log_text.h"
-#include "lumora/text/code_page.h"
 
 namespace lumora {
 namespace {
