@@ -1,6 +1,6 @@
 #include "lumora/download/download.h"
 
-#include <system_error>
+#include <exception>
 #include <utility>
 
 #include "lumora/download/address.h"
@@ -38,19 +38,20 @@ bool Download::start_task(const TaskParam& param) {
   join_finished();
   std::optional<Address> address = parse_address(param.url);
   if (!address) return false;
-  TaskParam copy = param;
-  copy.mode_flags |= kModeDownload;
-  auto task = std::make_shared<Task>(next_id_++, std::move(copy), std::move(*address), &outcome_);
-  {
-    std::lock_guard lock(hold_mutex_);
-    task_ = task;
-  }
+  std::shared_ptr<Task> task;
   try {
+    TaskParam copy = param;
+    copy.mode_flags |= kModeDownload;
+    task = std::make_shared<Task>(next_id_++, std::move(copy), std::move(*address), &outcome_);
+    {
+      std::lock_guard lock(hold_mutex_);
+      task_ = task;
+    }
     control_ = std::thread([this, task] {
       task->run_control();
       release_task(task.get(), outcome_.load());
     });
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {  // no memory or no thread: refused, no event
     std::lock_guard lock(hold_mutex_);
     task_.reset();
     return false;

@@ -126,7 +126,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   std::optional<std::int64_t> asked;
   if (link.piece) asked = task.piece(*link.piece).next_offset();
   const Text head = request_head({.address = &address,
-                                  .referer = p.referer,
+                                  .referer = p.referer ? p.referer : default_referer(p.url),
                                   .range_from = asked,
                                   .cookie = cookie,
                                   .via_proxy = proxy.has_value()});

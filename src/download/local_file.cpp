@@ -91,6 +91,18 @@ char* LocalFile::place(std::int64_t offset, std::size_t length) {
   return map_ + offset;
 }
 
+void LocalFile::prepare(std::int64_t offset, std::int64_t length) {
+#ifdef MADV_POPULATE_WRITE
+  if (!map_ || length <= 0 || offset < 0 || offset + length > size_) return;
+  static const std::int64_t page = ::sysconf(_SC_PAGESIZE);
+  const std::int64_t first = offset / page * page;
+  ::madvise(map_ + first, static_cast<std::size_t>(offset + length - first), MADV_POPULATE_WRITE);
+#else
+  (void)offset;
+  (void)length;
+#endif
+}
+
 bool LocalFile::close() {
   bool ok = true;
   if (map_) {

@@ -6,7 +6,6 @@
 
 #include "connection.h"
 #include "log_text.h"
-#include "lumora/text/code_page.h"
 
 namespace lumora {
 namespace {
@@ -237,74 +236,6 @@ void Task::commit(std::size_t piece, std::size_t length) {
     recent_ += n;
   }
   if (n > 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
-}
-
-// ---- the file ----
-
-Text Task::settle_path(std::string_view answer_name) const {
-  Text path = param_.save_path;
-  if (path.empty() || path.back() != '/') return path;
-  if (!answer_name.empty()) return path + Text(answer_name);
-  const auto slash = address_.path.rfind('/');
-  return path + address_.path.substr(slash + 1);
-}
-
-bool Task::create_file(int connection, std::int64_t size, Text path) {
-  using namespace log_text;
-  std::int64_t existing = 0;
-  bool renumber = false;
-  if (path_exists(path, &existing)) {
-    const int answer = raise_direct(kEventNameExists, connection, existing, size, &path);
-    if (answer == kNameAnswerGiveUp) {
-      log(kLogProgress, gbk(kGaveUp));
-      return false;
-    }
-    if (answer == kNameAnswerChanged) {
-      log(kLogProgress, format_log(gbk(kUserRenamed), {path}));
-    } else {
-      renumber = true;
-    }
-  }
-  for (int tries = 0;; ++tries) {
-    if (renumber) {
-      if (tries == kMaxRenames) {
-        log(kLogError, gbk(kTooManyRenames));
-        return false;
-      }
-      path = numbered_name(path);
-    }
-    const CreateResult r = file_.create(path, size);
-    if (r == CreateResult::kCreated) break;
-    if (r == CreateResult::kFailed || (!renumber && tries > 0)) {
-      log(kLogError, gbk(kCreateFailed));
-      return false;
-    }
-    // The name exists (or appeared since the check): number it.
-    renumber = true;
-  }
-  if (path != param_.save_path && renumber) log(kLogProgress, format_log(gbk(kRenamed), {path}));
-  return true;
-}
-
-bool Task::on_size_known(int connection, std::int64_t size, std::string_view answer_name,
-                         int connections, std::size_t& piece) {
-  // Only the first connection exists until the plan is cut, so the file is
-  // made without the counter lock (kind 18's routine may read the counters).
-  if (!create_file(connection, size, settle_path(answer_name))) return false;
-  std::int64_t first_length;
-  int further;
-  {
-    std::lock_guard lock(counter_mutex_);
-    plan_.cut(size, connections, connection);
-    first_length = plan_.at(0).length;
-    further = static_cast<int>(plan_.count()) - 1;
-  }
-  piece = 0;
-  if (param_.mode_flags & kModeAskAfterSize) raise_direct(kEventModeDecision, connection, size, 0);
-  if (size == 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, 0, 0);
-  post_event(kEventSegmentTaken, connection, 0, first_length);
-  post(Message(Message::Type::kOpen, further));
-  return true;
 }
 
 // ---- control thread ----

@@ -77,6 +77,8 @@ class Task {
   // that arrived (0 on failure).
   char* reserve(std::size_t piece, std::size_t length, std::size_t& room);
   void commit(std::size_t piece, std::size_t length);
+  // Faults in the file pages a connection is about to receive into.
+  void prepare(std::int64_t offset, std::int64_t length) { file_.prepare(offset, length); }
   // The server ignored a Range: no more splitting, each piece reads from 0.
   void note_ranges_ignored();
   // A failure no retry can mend: every connection is asked to end.

@@ -114,20 +114,26 @@ TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offs
   Task& task = link.task;
   std::int64_t stream = stream_offset;
   constexpr std::int64_t kProgressStep = 1 << 20;
+  constexpr std::int64_t kPrepareStep = 1 << 20;
   std::int64_t since_progress = 0;
   Stored st = Stored::kMore;
   if (task.piece(*link.piece).remaining() == 0) return TransferResult::kPieceDone;
   if (!early.empty()) st = store_block(link, stream, early.data(), early.size());
   Pacer pacer(link);
+  std::int64_t prepared_end = 0;
   while (st == Stored::kMore) {
     if (link.marks.raised()) return TransferResult::kStopped;
     std::size_t got = 0;
     // In step with the piece, the socket's bytes go straight into the file;
     // a whole-file answer being read past goes through the buffer.
     std::size_t room = 0;
-    char* place = stream == task.piece(*link.piece).next_offset()
-                      ? task.reserve(*link.piece, receive_size(link), room)
-                      : nullptr;
+    const Segment piece = task.piece(*link.piece);
+    const bool in_step = stream == piece.next_offset();
+    if (in_step && stream >= prepared_end) {
+      prepared_end = std::min(stream + kPrepareStep, piece.end());
+      task.prepare(stream, prepared_end - stream);
+    }
+    char* place = in_step ? task.reserve(*link.piece, receive_size(link), room) : nullptr;
     const IoStatus s = socket.receive(place ? place : link.buffer, place ? room : receive_size(link),
                                       got, task.param().receive_timeout_ms, link.marks);
     if (place) {

@@ -64,6 +64,7 @@ TEST_F(HttpFaultTest, RedirectWithCookieAndRelativeLocationIsFollowed) {
   for (const auto& r : followed) {
     EXPECT_EQ(r.header("Cookie").rfind("lumora_ticket=", 0), 0u) << r.header("Cookie");
     EXPECT_EQ(r.header("Cookie").find(';'), std::string::npos);
+    EXPECT_EQ(r.header("Referer"), server_.base_url() + "/audio");  // from the task's address
   }
 }
 
