@@ -18,6 +18,8 @@ Application::Application(ExitRoutines& exits, PlatformEndpoints endpoints)
   bind_handlers();
 }
 
+Application::~Application() { release_download_resources(); }
+
 void Application::bind_handlers() {
   Controls& controls = shell_.controls();
   const PlatformEndpoints& endpoints = endpoints_;

@@ -21,6 +21,8 @@ class Application {
   // UI thread, after QApplication and prepare_fonts(). Creates the TaskParam
   // record and the Download object and registers their release with `exits`.
   Application(ExitRoutines& exits, PlatformEndpoints endpoints);
+  // Stops a task still running, whose events would reach the queue.
+  ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
