@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 #include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace lumora::sim {
 namespace {
@@ -9,6 +10,9 @@ namespace {
 // Ten parallel connections per file, several files, and idle keep-alive
 // connections each holding a worker: the library's default of 8 would queue.
 constexpr std::size_t kWorkers = 64;
+// The library listens with a backlog of 5; ten connections opened at once
+// then lose SYNs and each waits a second for the retransmit.
+constexpr int kListenBacklog = 128;
 
 }  // namespace
 
@@ -18,7 +22,9 @@ ServerRunner::ServerRunner(httplib::Server& server, RequestLog& log, const Answe
   server_.set_keep_alive_timeout(2);
   // Accepted sockets inherit these. Without TCP_NODELAY the library's small
   // TLS writes wait for delayed ACKs, some 40 ms per answer.
-  server_.set_socket_options([](socket_t socket) {
+  int listening = -1;
+  server_.set_socket_options([&listening](socket_t socket) {
+    listening = socket;
     const int on = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -36,6 +42,8 @@ ServerRunner::ServerRunner(httplib::Server& server, RequestLog& log, const Answe
     port_ = 0;
     return;
   }
+  // Listening again on a listening socket only changes its backlog.
+  if (listening >= 0) ::listen(listening, kListenBacklog);
   thread_ = std::thread([this] { server_.listen_after_bind(); });
   // The socket already listens; wait only so that a stop() right away cannot
   // come before the accept loop and leave it running.
