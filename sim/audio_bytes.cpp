@@ -1,5 +1,8 @@
 #include "lumora/sim/audio_bytes.h"
 
+#include <fstream>
+#include <vector>
+
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -74,6 +77,19 @@ std::string sha256_hex(std::span<const std::uint8_t> bytes) {
   DigestContext context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
   EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
   EVP_DigestUpdate(context.get(), bytes.data(), bytes.size());
+  return finish(context.get());
+}
+
+std::string file_sha256(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  DigestContext context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+  EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
+  std::vector<char> block(1 << 20);
+  while (in) {
+    in.read(block.data(), static_cast<std::streamsize>(block.size()));
+    EVP_DigestUpdate(context.get(), block.data(), static_cast<std::size_t>(in.gcount()));
+  }
   return finish(context.get());
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "lumora/download/download.h"
+#include "lumora/sim/audio_bytes.h"
 
 namespace lumora::test {
 
@@ -58,7 +59,6 @@ class EngineTest : public ::testing::Test {
   Download download_;
 };
 
-// Lower-case hex SHA-256 of a file, read in pieces.
-std::string file_sha256(const std::string& path);
+using sim::file_sha256;
 
 }  // namespace lumora::test

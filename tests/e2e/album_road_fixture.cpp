@@ -1,7 +1,5 @@
 #include "album_road_fixture.h"
 
-#include <openssl/evp.h>
-
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QMenu>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "lumora/app/fonts.h"
+#include "lumora/sim/audio_bytes.h"
 #include "lumora/text/code_page.h"
 #include "lumora/text/number.h"
 
@@ -125,26 +124,8 @@ Text AlbumRoad::status_part(int part) {
 }
 
 std::string AlbumRoad::sha256_of_file(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return "missing";
-  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-  EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
-  std::vector<char> block(1 << 16);
-  while (in) {
-    in.read(block.data(), block.size());
-    EVP_DigestUpdate(ctx, block.data(), static_cast<std::size_t>(in.gcount()));
-  }
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_DigestFinal_ex(ctx, digest, &length);
-  EVP_MD_CTX_free(ctx);
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += kHex[digest[i] >> 4];
-    hex += kHex[digest[i] & 15];
-  }
-  return hex;
+  const std::string digest = sim::file_sha256(file.string());
+  return digest.empty() ? "missing" : digest;
 }
 
 }  // namespace lumora::e2e

@@ -21,7 +21,11 @@ std::string audio_content(std::uint64_t seed, std::uint64_t size);
 // a 50 MiB file costs no 50 MiB of memory).
 std::string audio_sha256(std::uint64_t seed, std::uint64_t size);
 
-// Lower-case hexadecimal SHA-256 of any bytes, e.g. a downloaded file.
+// Lower-case hexadecimal SHA-256 of any bytes.
 std::string sha256_hex(std::span<const std::uint8_t> bytes);
+
+// The same of a file on disk, read in pieces (a downloaded file, to compare
+// with audio_sha256); "" when it cannot be read.
+std::string file_sha256(const std::string& path);
 
 }  // namespace lumora::sim
