@@ -115,6 +115,11 @@ void AlbumRoad::download_checked() {
   QTest::mouseClick(track_button(u8"按钮_开始下载"), Qt::LeftButton);
 }
 
+bool AlbumRoad::buttons_idle() {
+  return track_button(u8"按钮_开始下载")->isEnabled() &&
+         !track_button(u8"按钮_停止下载")->isEnabled();
+}
+
 Text AlbumRoad::track_cell(int row, int column) {
   return controls().cell(WindowId::track, u8"超级列表框1", row, column);
 }

@@ -43,6 +43,8 @@ class AlbumRoad : public ::testing::Test {
   // Clicks "下载选中"; the walk runs inside the click and is over on return.
   void download_checked();
 
+  // "下载选中" enabled and "停止下载" disabled.
+  bool buttons_idle();
   Text track_cell(int row, int column);
   Text status_part(int part);
   // Waits, processing events, until `done` holds; false after `ms`.

@@ -14,10 +14,6 @@ const QString kKeyword = QString::fromUtf8(sim::kKeyword.data(), sim::kKeyword.s
 const Text kDone = gbk(u8"下载完成");
 const Text kFailed = gbk(u8"下载失败");
 
-bool start_enabled(AlbumRoad*, QAbstractButton* start, QAbstractButton* stop) {
-  return start->isEnabled() && !stop->isEnabled();
-}
-
 TEST_F(AlbumRoad, WalkDownloadsEveryCheckedTrackByteForByte) {
   search(kKeyword, 45);
   open_album(sim::albums::kTwentyTracks);
@@ -35,7 +31,7 @@ TEST_F(AlbumRoad, WalkDownloadsEveryCheckedTrackByteForByte) {
   }
   EXPECT_EQ(status_part(3), gbk(u8"已下载：20"));
   EXPECT_EQ(status_part(2), gbk(u8"待下载：0"));
-  EXPECT_TRUE(start_enabled(this, track_button(u8"按钮_开始下载"), track_button(u8"按钮_停止下载")));
+  EXPECT_TRUE(buttons_idle());
 
   // A second walk numbers the names and overwrites nothing.
   download_checked();
@@ -79,7 +75,24 @@ TEST_F(AlbumRoad, FailedTracksShowFailureAndAreNotCounted) {
     ++files;
   }
   EXPECT_EQ(files, done);
-  EXPECT_TRUE(start_enabled(this, track_button(u8"按钮_开始下载"), track_button(u8"按钮_停止下载")));
+  EXPECT_TRUE(buttons_idle());
+}
+
+TEST_F(AlbumRoad, AnAddressTheEngineRefusesShowsFailure) {
+  search(kKeyword, 45);
+  open_album(sim::albums::kOneTrack);
+  // A row as a listing would write it, with an address the engine refuses.
+  const int row = controls().append_row(WindowId::track, u8"超级列表框1");
+  controls().set_cell(WindowId::track, u8"超级列表框1", row, 1, "refused");
+  controls().set_cell(WindowId::track, u8"超级列表框1", row, 2, "https://127.0.0.1:1/x.mp3");
+  check_all_rows();
+  choose_folder(folder_);
+  download_checked();
+
+  EXPECT_EQ(track_cell(0, 3), kDone);
+  EXPECT_EQ(track_cell(row, 3), kFailed);
+  EXPECT_EQ(status_part(3), gbk(u8"已下载：1"));
+  EXPECT_TRUE(buttons_idle());
 }
 
 TEST_F(AlbumRoad, StopLetsTheCurrentFileFinishAndEndsTheWalk) {
@@ -110,7 +123,7 @@ TEST_F(AlbumRoad, StopLetsTheCurrentFileFinishAndEndsTheWalk) {
             sim_->expected_sha256(album.tracks[0]));
   EXPECT_EQ(track_cell(1, 3), "");
   EXPECT_FALSE(fs::exists(folder_ / (album.tracks[1].title + ".mp3")));
-  EXPECT_TRUE(start_enabled(this, track_button(u8"按钮_开始下载"), track_button(u8"按钮_停止下载")));
+  EXPECT_TRUE(buttons_idle());
 }
 
 }  // namespace
