@@ -6,6 +6,9 @@
 //   lumorafm-road-bench walk [rounds]    the download walk of 10 files of
 //                                        20 MiB at 1 MiB/s per connection,
 //                                        against aria2c on the same addresses
+//   lumorafm-road-bench engine           the same files through the engine
+//                                        alone, no windows, with the first
+//                                        file's event timeline (diagnosis)
 //
 // Every downloaded file is checked by SHA-256; a mismatch fails the run.
 #include <unistd.h>
@@ -17,11 +20,14 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "lumora/app/fonts.h"
@@ -213,6 +219,85 @@ int bench_walk(int rounds) {
   return 0;
 }
 
+// The walk's engine settings without the walk: where a file's time goes.
+int bench_engine() {
+  lumora::sim::Simulator sim;
+  const WalkFiles w = add_walk_files(sim);
+  const fs::path folder =
+      fs::temp_directory_path() / ("lumora-engine-bench-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::mutex mutex;
+  std::condition_variable ended_cv;
+  bool ended = false;
+  Clock::time_point start;
+  bool trace = true;
+  std::vector<std::string> timeline;
+  std::int64_t stored[16][4] = {};
+  lumora::TaskParam param;
+  param.mode_flags = lumora::kModeDownload;
+  param.connections = 10;
+  param.connect_timeout_ms = 5000;
+  param.send_timeout_ms = 5001;
+  param.receive_timeout_ms = 10000;
+  param.stop_wait_ms = 1000;
+  param.receive_block_size = 10240;
+  param.event_routine = [&](int kind, int connection, std::int64_t value, std::int64_t value2,
+                            lumora::TaskContext&) {
+    std::lock_guard lock(mutex);
+    if (trace && kind == lumora::kEventBytesStored && connection < 16) {
+      const double t = ms_since(start);
+      stored[connection][t < 500 ? 0 : t < 1000 ? 1 : t < 1500 ? 2 : 3] += value;
+    }
+    if (trace && kind != lumora::kEventBytesStored) {
+      timeline.push_back(std::to_string(ms_since(start)) + " ms: kind " + std::to_string(kind) +
+                         " connection " + std::to_string(connection) + " value " +
+                         std::to_string(value) + " value2 " + std::to_string(value2));
+    }
+    if (kind == lumora::kEventTaskEnded) {
+      ended = true;
+      ended_cv.notify_all();
+    }
+    return 0;
+  };
+  lumora::Download download;
+  double total = 0;
+  int status = 0;
+  for (int i = 0; i < kWalkFiles; ++i) {
+    param.url = w.files[i].url;
+    param.save_path = (folder / (walk_title(i) + ".mp3")).string();
+    {
+      std::lock_guard lock(mutex);
+      ended = false;
+      start = Clock::now();
+    }
+    if (!download.start_task(param)) return 1;
+    {
+      std::unique_lock lock(mutex);
+      ended_cv.wait(lock, [&] { return ended; });
+      trace = false;
+    }
+    while (download.busy()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const double ms = ms_since(start);
+    total += ms;
+    const bool ok = lumora::bench::sha256_of_file(param.save_path) == w.sha256[i];
+    if (!ok) status = 1;
+    std::printf("file %d: %.0f ms%s\n", i + 1, ms, ok ? "" : " (content differs)");
+  }
+  std::printf("engine_total_ms %.0f\nfirst file's events:\n", total);
+  for (const auto& line : timeline) std::printf("  %s\n", line.c_str());
+  for (int c = 0; c < 16; ++c)
+    std::printf("connection %d KiB stored per half second: %lld %lld %lld %lld\n", c,
+                (long long)stored[c][0] / 1024, (long long)stored[c][1] / 1024,
+                (long long)stored[c][2] / 1024, (long long)stored[c][3] / 1024);
+  std::printf("first file's requests:\n");
+  std::printf("  (%zu requests in all)\n", sim.audio_log().snapshot().size());
+  for (const auto& r : sim.audio_log().snapshot())
+    std::printf("  %s %s Range: %s\n", r.method.c_str(), r.target.c_str(), r.header("Range").c_str());
+  fs::remove_all(folder);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -223,6 +308,7 @@ int main(int argc, char** argv) {
   const int runs = argc > 2 ? std::atoi(argv[2]) : 0;
   if (mode == "listing") return bench_listing(runs > 0 ? runs : 9);
   if (mode == "walk") return bench_walk(runs > 0 ? runs : 3);
-  std::fprintf(stderr, "usage: lumorafm-road-bench listing [runs] | walk [rounds]\n");
+  if (mode == "engine") return bench_engine();
+  std::fprintf(stderr, "usage: lumorafm-road-bench listing [runs] | walk [rounds] | engine\n");
   return 2;
 }
