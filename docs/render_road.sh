@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Renders docs/road_*.png: the album road (search 心理罪, open an album, tick
+# all, choose a folder, download) walked through the real windows against the
+# in-process simulator, under a virtual X server (Xvfb). The album's files
+# are served slowly so that one picture catches a download half done.
+# Usage: docs/render_road.sh [build dir, default build/release]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/release}
+if [ -f "$build/build.ninja" ]; then
+  cmake "$build" >/dev/null  # picks up folders added since
+else
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" --target lumorafm-road-shots -- -j2
+unset QT_QPA_PLATFORM
+xvfb-run -a -s "-screen 0 1280x720x24" "$build/bench/app/lumorafm-road-shots" "$root/docs"
+echo "Wrote $root/docs/road_search.png, road_tracks.png, road_downloading.png, road_done.png"
