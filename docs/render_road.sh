@@ -6,13 +6,10 @@
 # Usage: docs/render_road.sh [build dir, default build/release]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+LUMORA_ROOT=$root
+. "$root/scripts/setup.sh"
 build=${1:-$root/build/release}
-if [ -f "$build/build.ninja" ]; then
-  cmake "$build" >/dev/null  # picks up folders added since
-else
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target lumorafm-road-shots -- -j2
+lumora_build_targets "$build" lumorafm-road-shots
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 1280x720x24" "$build/bench/app/lumorafm-road-shots" "$root/docs"
 echo "Wrote $root/docs/road_search.png, road_tracks.png, road_downloading.png, road_done.png"

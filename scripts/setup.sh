@@ -43,3 +43,16 @@ lumora_build() {
   fi
   cmake --build "$dir" -- -j"$(nproc)" --quiet
 }
+
+# lumora_build_targets DIR TARGET...: a Release build in DIR for the bench and
+# docs scripts (configured when missing, refreshed otherwise so that folders
+# added since are seen); only the TARGETs are built.
+lumora_build_targets() {
+  local dir=$1; shift
+  if [ -f "$dir/build.ninja" ]; then
+    cmake "$dir" >/dev/null
+  else
+    cmake -S "$LUMORA_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$dir" --target "$@" -- -j"$(nproc)" --quiet
+}

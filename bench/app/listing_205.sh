@@ -6,12 +6,9 @@
 # Usage: bench/app/listing_205.sh [build dir] [runs, default 9]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+LUMORA_ROOT=$root
+. "$root/scripts/setup.sh"
 build=${1:-$root/build/release}
 runs=${2:-9}
-if [ -f "$build/build.ninja" ]; then
-  cmake "$build" >/dev/null  # picks up folders added since
-else
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target lumorafm-road-bench -- -j2 >/dev/null
+lumora_build_targets "$build" lumorafm-road-bench
 QT_QPA_PLATFORM=offscreen "$build/bench/app/lumorafm-road-bench" listing "$runs" 2> >(grep -v XDG_RUNTIME_DIR >&2)

@@ -4,14 +4,11 @@
 # start. Usage: bench/app/start_and_memory.sh [build dir] [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+LUMORA_ROOT=$root
+. "$root/scripts/setup.sh"
 build=${1:-$root/build/release}
 runs=${2:-10}
-if [ -f "$build/build.ninja" ]; then
-  cmake "$build" >/dev/null  # picks up folders added since
-else
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target lumorafm lumorafm-start-probe -- -j2 >/dev/null
+lumora_build_targets "$build" lumorafm lumorafm-start-probe
 unset QT_QPA_PLATFORM
 probe="$build/bench/app/lumorafm-start-probe"
 program="$build/src/app/lumorafm"

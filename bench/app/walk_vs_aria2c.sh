@@ -6,13 +6,10 @@
 # Usage: bench/app/walk_vs_aria2c.sh [build dir] [rounds, default 3]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+LUMORA_ROOT=$root
+. "$root/scripts/setup.sh"
 build=${1:-$root/build/release}
 rounds=${2:-3}
 command -v aria2c >/dev/null || { echo "aria2c is not installed" >&2; exit 1; }
-if [ -f "$build/build.ninja" ]; then
-  cmake "$build" >/dev/null  # picks up folders added since
-else
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target lumorafm-road-bench -- -j2 >/dev/null
+lumora_build_targets "$build" lumorafm-road-bench
 QT_QPA_PLATFORM=offscreen "$build/bench/app/lumorafm-road-bench" walk "$rounds" 2> >(grep -v XDG_RUNTIME_DIR >&2)
