@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include "lumora/sim/catalogue_servers.h"
-#include "lumora/sim/server_runner.h"
 #include "query_params.h"
 
 namespace lumora::sim {
@@ -46,19 +45,10 @@ std::string listing_answer(const Catalogue& catalogue, const httplib::Request& r
 
 }  // namespace
 
-MobileServer::MobileServer(const Catalogue& catalogue) : server_(std::make_unique<httplib::Server>()) {
-  server_->Get(kTrackListPath, [&catalogue](const httplib::Request& request, httplib::Response& response) {
-    response.set_content(listing_answer(catalogue, request), "application/json;charset=UTF-8");
-  });
-  runner_ = std::make_unique<ServerRunner>(*server_, log_, &overrides_);
-}
-
-MobileServer::~MobileServer() { stop(); }
-
-int MobileServer::port() const { return runner_->port(); }
-
-std::string MobileServer::base_url() const { return "http://127.0.0.1:" + std::to_string(port()); }
-
-void MobileServer::stop() { runner_->stop(); }
+MobileServer::MobileServer(const Catalogue& catalogue)
+    : CatalogueServer(std::make_unique<httplib::Server>(), "http", kTrackListPath,
+                      [&catalogue](const httplib::Request& request) {
+                        return listing_answer(catalogue, request);
+                      }) {}
 
 }  // namespace lumora::sim

@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include "lumora/sim/catalogue_servers.h"
-#include "lumora/sim/server_runner.h"
 #include "lumora/sim/tls_identity.h"
 #include "query_params.h"
 
@@ -48,19 +47,10 @@ std::unique_ptr<httplib::Server> make_tls_server() {
 
 }  // namespace
 
-SearchServer::SearchServer(const Catalogue& catalogue) : server_(make_tls_server()) {
-  server_->Get(kSearchPath, [&catalogue](const httplib::Request& request, httplib::Response& response) {
-    response.set_content(search_answer(catalogue, request), "application/json;charset=UTF-8");
-  });
-  runner_ = std::make_unique<ServerRunner>(*server_, log_, &overrides_);
-}
-
-SearchServer::~SearchServer() { stop(); }
-
-int SearchServer::port() const { return runner_->port(); }
-
-std::string SearchServer::base_url() const { return "https://127.0.0.1:" + std::to_string(port()); }
-
-void SearchServer::stop() { runner_->stop(); }
+SearchServer::SearchServer(const Catalogue& catalogue)
+    : CatalogueServer(make_tls_server(), "https", kSearchPath,
+                      [&catalogue](const httplib::Request& request) {
+                        return search_answer(catalogue, request);
+                      }) {}
 
 }  // namespace lumora::sim

@@ -15,6 +15,7 @@
 // \u-escaped. An unknown album: maxPageId 0, empty list.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,46 +25,48 @@
 
 namespace httplib {
 class Server;
+struct Request;
 }
 
 namespace lumora::sim {
 
 class ServerRunner;
 
-// Each server starts on construction (127.0.0.1, ephemeral port) and stops
-// on destruction or stop(). `catalogue` must outlive the server.
-class SearchServer {
+// One JSON interface: a path and the answer made for each request. Starts
+// on construction (127.0.0.1, ephemeral port), stops on destruction or stop().
+class CatalogueServer {
  public:
-  explicit SearchServer(const Catalogue& catalogue);
-  ~SearchServer();
-  std::string base_url() const;  // "https://127.0.0.1:<port>"
+  using Answer = std::function<std::string(const httplib::Request&)>;
+
+  CatalogueServer(std::unique_ptr<httplib::Server> server, std::string scheme, const char* path,
+                  Answer answer);
+  ~CatalogueServer();
+  CatalogueServer(const CatalogueServer&) = delete;
+  CatalogueServer& operator=(const CatalogueServer&) = delete;
+
+  std::string base_url() const;  // scheme + "://127.0.0.1:<port>"
   int port() const;
   RequestLog& log() { return log_; }
   AnswerOverrides& overrides() { return overrides_; }
   void stop();
 
  private:
+  const std::string scheme_;
   RequestLog log_;
   AnswerOverrides overrides_;
   std::unique_ptr<httplib::Server> server_;
   std::unique_ptr<ServerRunner> runner_;
 };
 
-class MobileServer {
+// `catalogue` must outlive each server.
+class SearchServer : public CatalogueServer {
+ public:
+  explicit SearchServer(const Catalogue& catalogue);
+};
+
+class MobileServer : public CatalogueServer {
  public:
   explicit MobileServer(const Catalogue& catalogue);
-  ~MobileServer();
-  std::string base_url() const;  // "http://127.0.0.1:<port>"
-  int port() const;
-  RequestLog& log() { return log_; }
-  AnswerOverrides& overrides() { return overrides_; }
-  void stop();
-
- private:
-  RequestLog log_;
-  AnswerOverrides overrides_;
-  std::unique_ptr<httplib::Server> server_;
-  std::unique_ptr<ServerRunner> runner_;
 };
 
 inline constexpr const char* kSearchPath = "/revision/search";
