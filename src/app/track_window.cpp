@@ -49,11 +49,11 @@ void build_menu(QWidget* window, const EventRouter& router) {
 void build_folder_row(QWidget* window, const EventRouter& router, const Text& folder) {
   named(new QLineEdit(qstring_of_gbk(folder), window), u8"编辑框_下载目录")
       ->setGeometry(0, 504, 216, 32);
-  struct Spec { ControlName name; QString caption; int left; };
-  const Spec buttons[] = {{u8"按钮1", QStringLiteral("设置下载目录"), 216},
+  struct ButtonInfo { ControlName name; QString caption; int left; };
+  const ButtonInfo buttons[] = {{u8"按钮1", QStringLiteral("设置下载目录"), 216},
                           {u8"按钮_开始下载", QStringLiteral("下载选中"), 296},
                           {u8"按钮_停止下载", QStringLiteral("停止下载"), 376}};
-  for (const Spec& b : buttons) {
+  for (const ButtonInfo& b : buttons) {
     auto* button = named(new QPushButton(b.caption, window), b.name);
     button->setGeometry(b.left, 504, 80, 32);
     QObject::connect(button, &QPushButton::clicked, [&router, name = b.name] {
