@@ -80,8 +80,7 @@ TEST_F(AlbumRoad, PercentEscapesInTheBodyAreDecodedBeforeParsing) {
     const std::size_t at = title.find("%41");
     if (at == std::string::npos) continue;
     saw_percent_title = true;
-    std::string decoded = title;
-    decoded.replace(at, 3, "A");
+    const std::string decoded = title.substr(0, at) + "A" + title.substr(at + 3);
     EXPECT_EQ(track_cell(row, 1), utf8_to_gbk(decoded));
   }
   EXPECT_TRUE(saw_percent_title);
