@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "lumora/app/fonts.h"
+#include "lumora/queue/download_queue.h"
 #include "lumora/text/code_page.h"
 #include "road_driver.h"
 
@@ -255,13 +256,6 @@ int bench_engine() {
   bool trace = true;
   std::vector<std::string> timeline;
   lumora::TaskParam param;
-  param.mode_flags = lumora::kModeDownload;
-  param.connections = 10;
-  param.connect_timeout_ms = 5000;
-  param.send_timeout_ms = 5001;
-  param.receive_timeout_ms = 10000;
-  param.stop_wait_ms = 1000;
-  param.receive_block_size = 10240;
   param.event_routine = [&](int kind, int connection, std::int64_t value, std::int64_t value2,
                             lumora::TaskContext&) {
     std::lock_guard lock(mutex);
@@ -282,8 +276,8 @@ int bench_engine() {
   double total = 0;
   int status = 0;
   for (int i = 0; i < kWalkFiles; ++i) {
-    param.url = w.files[i].url;
-    param.save_path = (folder / (walk_title(i) + ".mp3")).string();
+    // The walk's own settings, without its windows.
+    lumora::set_walk_task(param, w.files[i].url, (folder / (walk_title(i) + ".mp3")).string());
     {
       std::lock_guard lock(mutex);
       ended = false;

@@ -81,16 +81,20 @@ void DownloadQueue::download_row(int row) {
   if (pending_count_ == 0) set_idle(true);
 }
 
+void set_walk_task(TaskParam& param, const Text& address, const Text& path) {
+  param.mode_flags = kModeDownload;
+  param.url = address;
+  param.save_path = path;
+  param.connections = 10;
+  param.connect_timeout_ms = 5000;
+  param.send_timeout_ms = 5001;
+  param.receive_timeout_ms = 10000;
+  param.stop_wait_ms = 1000;
+  param.receive_block_size = 10240;
+}
+
 void DownloadQueue::fill_task_param(const Text& address, const Text& path) {
-  param_.mode_flags = kModeDownload;
-  param_.url = address;
-  param_.save_path = path;
-  param_.connections = 10;
-  param_.connect_timeout_ms = 5000;
-  param_.send_timeout_ms = 5001;
-  param_.receive_timeout_ms = 10000;
-  param_.stop_wait_ms = 1000;
-  param_.receive_block_size = 10240;
+  set_walk_task(param_, address, path);
   param_.event_routine = [this](int kind, int connection, std::int64_t value,
                                 std::int64_t value2, TaskContext& task) {
     return on_task_event(kind, connection, value, value2, task);

@@ -18,6 +18,10 @@
 
 namespace lumora {
 
+// The walk's settings for one file: download mode, ten connections, its
+// time-outs and block size. The event routine is left to the caller.
+void set_walk_task(TaskParam& param, const Text& address, const Text& path);
+
 class DownloadQueue {
  public:
   // All four outlive the queue; `param` and `download` are the program-wide
