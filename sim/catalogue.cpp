@@ -69,6 +69,7 @@ std::vector<AlbumDef> album_defs() {
                                numbered(3700100 + k, 2, "精编")));
   defs.push_back(album_def(3700201, "鬼吹灯之精绝古城", numbered(3700201, 3, "精绝古城")));
   defs.push_back(album_def(3700202, "鬼吹灯之龙岭迷窟", numbered(3700202, 3, "龙岭迷窟")));
+  defs.push_back(album_def(kTwoThousandTracks, "长篇连播 两千集", numbered(kTwoThousandTracks, 2000, "长篇")));
   return defs;
 }
 

@@ -10,7 +10,9 @@
 //   (no category_title), kOddTitles (titles holding "/", "\" and the three
 //   bytes "%41", and a track without playUrl64), kLargeFiles (20 479, 20 480,
 //   20 481 bytes, 1 MiB + 1 and 50 MiB); the rest have 2 small tracks each.
-// - keyword "鬼吹灯": 2 albums, 1 page. Any other keyword finds nothing.
+// - keyword "鬼吹灯": 2 albums, 1 page.
+// - keyword "连播": 1 album, kTwoThousandTracks (2 000 tracks: 100 listing
+//   pages), for measuring long listings. Any other keyword finds nothing.
 // Ordinary tracks are 40 960 to about 340 000 bytes.
 #pragma once
 
@@ -48,10 +50,12 @@ inline constexpr std::int64_t kTwoHundredFiveTracks = 3700004;
 inline constexpr std::int64_t kWithoutCategory = 3700005;
 inline constexpr std::int64_t kOddTitles = 3700006;
 inline constexpr std::int64_t kLargeFiles = 3700007;
+inline constexpr std::int64_t kTwoThousandTracks = 3700008;
 }  // namespace albums
 
 inline constexpr std::string_view kKeyword = "心理罪";         // 45 albums
 inline constexpr std::string_view kOtherKeyword = "鬼吹灯";    // 2 albums
+inline constexpr std::string_view kLongKeyword = "连播";       // 1 album of 2 000 tracks
 inline constexpr int kSearchRows = 20;
 inline constexpr int kListingPageSize = 20;
 
