@@ -5,7 +5,7 @@
 #include <functional>
 #include <span>
 
-#include "lumora/ui/controls.h"
+#include "lumora/controls/controls.h"
 
 namespace lumora {
 

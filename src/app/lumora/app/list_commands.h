@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "lumora/text/text.h"
-#include "lumora/ui/controls.h"
+#include "lumora/controls/controls.h"
 
 namespace lumora {
 

@@ -7,7 +7,7 @@
 
 #include "lumora/catalogue/endpoints.h"
 #include "lumora/text/text.h"
-#include "lumora/ui/controls.h"
+#include "lumora/controls/controls.h"
 
 namespace lumora {
 

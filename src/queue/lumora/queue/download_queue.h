@@ -14,7 +14,7 @@
 #include "lumora/download/download.h"
 #include "lumora/download/task_param.h"
 #include "lumora/text/text.h"
-#include "lumora/ui/controls.h"
+#include "lumora/controls/controls.h"
 
 namespace lumora {
 

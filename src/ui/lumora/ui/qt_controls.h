@@ -12,7 +12,7 @@
 #include <memory>
 #include <mutex>
 
-#include "lumora/ui/controls.h"
+#include "lumora/controls/controls.h"
 
 namespace lumora {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "lumora/text/text.h"
-#include "lumora/ui/controls.h"
+#include "lumora/controls/controls.h"
 
 namespace lumora {
 
