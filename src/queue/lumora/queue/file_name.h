@@ -6,9 +6,11 @@
 namespace lumora {
 
 // The title with every byte that cannot stand in a file name or could leave
-// the folder ("/", "\", ":", "*", "?", '"', "<", ">", "|", control bytes)
-// replaced by "_"; GBK characters are kept whole. A name of only dots becomes
-// underscores, so "." and ".." never name a directory.
+// the folder ("/", "\", ":", "*", "?", '"', "<", ">", "|", control bytes, DEL)
+// replaced by "_". A GBK pair (lead 0x81..0xFE, trail 0x40..0x7E or
+// 0x80..0xFE) is kept whole; any other byte is judged alone, and 0x80 (the
+// euro sign) is kept. A name of only dots becomes underscores, so "." and
+// ".." never name a directory.
 Text safe_file_name(const Text& title);
 
 // folder + "/" (unless it already ends with one) + safe title + ".mp3".
