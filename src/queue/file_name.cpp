@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+
+#include "lumora/download/side_files.h"
+#include "lumora/text/code_page.h"
 
 namespace lumora {
 namespace {
@@ -28,15 +32,26 @@ bool keeps_single_byte(unsigned char c) {
   return c >= 0x20 && c < 0x7F && !std::strchr("/\\:*?\"<>|", c);
 }
 
+// The longest name the title may become: the engine later adds "(n)" (up to
+// "(99)") when the name is taken, ".mp3", and a side-file suffix while the
+// download runs, and the whole must stay within the 255-byte UTF-8 limit.
+constexpr std::size_t kNameLimit = 255;
+constexpr std::size_t kMaxTitleUtf8 =
+    kNameLimit - std::string_view("(99)").size() - std::string_view(".mp3").size() -
+    kLongestSideSuffix;
+
 }  // namespace
 
 Text safe_file_name(const Text& title) {
   Text name;
   name.reserve(title.size());
+  std::size_t utf8_size = 0;
   for (std::size_t i = 0; i < title.size();) {
     const std::size_t n = char_length(title, i);
     Text ch = title.substr(i, n);
     if (n == 1 && !keeps_single_byte(static_cast<unsigned char>(ch[0]))) ch = "_";
+    utf8_size += gbk_to_utf8(ch).size();
+    if (utf8_size > kMaxTitleUtf8) break;
     name += ch;
     i += n;
   }
