@@ -6,6 +6,7 @@
 
 #include "album_road_fixture.h"
 #include "lumora/text/code_page.h"
+#include "lumora/app/program_paths.h"
 #include "lumora/text/number.h"
 
 namespace lumora::e2e {
@@ -177,6 +178,24 @@ TEST_F(AlbumRoad, WalkTakesOnlyTickedRowsEachStartingAsResolving) {
   EXPECT_EQ(status_part(3), gbk(u8"已下载：2"));
   EXPECT_EQ(status_part(2), gbk(u8"待下载：0"));
   EXPECT_TRUE(buttons_idle());
+}
+
+TEST_F(AlbumRoad, AnEmptyFolderBoxDownloadsIntoTheDefaultFolder) {
+  list_tracks(sim::albums::kOneTrack, 1);
+  click_check_box(0);
+  const Text expected = program_directory() + "/LumoraFM/";
+  const fs::path folder(gbk_to_utf8(expected));
+  const bool existed = fs::exists(folder);
+  controls().set_text(WindowId::track, u8"编辑框_下载目录", "");
+  download_checked();
+
+  const sim::SimTrack& track = sim_->catalogue().album(sim::albums::kOneTrack)->tracks[0];
+  const fs::path file = folder / (track.title + ".mp3");
+  EXPECT_EQ(track_cell(0, 3), kDone);
+  EXPECT_EQ(sha256_of_file(file), sim_->expected_sha256(track));
+  EXPECT_EQ(controls().text(WindowId::track, u8"编辑框_下载目录"), expected);
+  fs::remove(file);
+  if (!existed) fs::remove_all(folder);
 }
 
 }  // namespace
