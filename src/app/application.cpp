@@ -1,5 +1,7 @@
 #include "lumora/app/application.h"
 
+#include "lumora/app/download_folder.h"
+#include "lumora/app/program_paths.h"
 #include "lumora/catalogue/album_search.h"
 #include "lumora/catalogue/track_listing.h"
 #include "lumora/net/request_component.h"
@@ -15,6 +17,7 @@ Application::Application(ExitRoutines& exits, PlatformEndpoints endpoints)
   // Before any worker thread can start.
   net_global_init();
   exits.add([this] { release_download_resources(); });
+  queue_.set_default_folder([] { return default_download_folder(program_directory()); });
   bind_handlers();
 }
 

@@ -2,9 +2,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <filesystem>
-#include <system_error>
 
+#include "lumora/app/download_folder.h"
 #include "lumora/app/program_paths.h"
 #include "lumora/text/code_page.h"
 #include "lumora/ui/qt_text.h"
@@ -40,12 +39,7 @@ void choose_download_folder(Controls& controls, const FolderDialog& dialog,
     controls.set_text(kTrack, u8"编辑框_下载目录", with_trailing_slash(chosen));
     return;
   }
-  const Text folder = with_trailing_slash(program_dir) + "LumoraFM/";
-  const std::filesystem::path path(gbk_to_utf8(folder));
-  std::error_code error;
-  if (!std::filesystem::is_directory(path, error))
-    std::filesystem::create_directories(path, error);
-  controls.set_text(kTrack, u8"编辑框_下载目录", folder);
+  controls.set_text(kTrack, u8"编辑框_下载目录", default_download_folder(program_dir));
 }
 
 }  // namespace lumora

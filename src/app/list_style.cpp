@@ -17,6 +17,9 @@ void style_album_list(QWidget*, ListView* list) {
   list->setFont(QFont(kLayoutFontFamily, 9));
   list->header()->hide();
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  // The list sits 4 px left of its clipping picture, as the layout places it;
+  // this inner margin brings the text back into view, geometry unchanged.
+  list->setStyleSheet(QStringLiteral("QTreeView { padding-left: %1px; }").arg(kAlbumTextInset));
 }
 
 }  // namespace lumora

@@ -66,8 +66,9 @@ void DownloadQueue::download_row(int row) {
     return;
   }
   const Text title = controls_.cell(WindowId::track, kTrackList, row, kTitleColumn);
-  const Text folder = controls_.text(WindowId::track, kFolderBox);
-  if (download_one(address, track_file_path(folder, title), row) != 1 || !last_complete_) {
+  const Text folder = download_folder();
+  if (folder.empty() || download_one(address, track_file_path(folder, title), row) != 1 ||
+      !last_complete_) {
     controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, kFailed);
     return;
   }
@@ -79,6 +80,15 @@ void DownloadQueue::download_row(int row) {
   controls_.set_part_text(WindowId::track, kStatusBar, 2,
                           gbk(u8"待下载：") + decimal_text(pending_count_));
   if (pending_count_ == 0) set_idle(true);
+}
+
+Text DownloadQueue::download_folder() {
+  Text folder = controls_.text(WindowId::track, kFolderBox);
+  if (folder.empty() && default_folder_) {
+    folder = default_folder_();
+    controls_.set_text(WindowId::track, kFolderBox, folder);
+  }
+  return folder;
 }
 
 void set_walk_task(TaskParam& param, const Text& address, const Text& path) {

@@ -45,13 +45,15 @@ static std::size_t find_aligned(std::string_view hay, std::string_view needle, s
   return 0;
 }
 
-std::size_t find_text(std::string_view hay, std::string_view needle, std::size_t start,
+std::size_t find_text(std::string_view hay, std::string_view needle, std::int64_t start,
                       bool ignore_case) {
-  const std::size_t from = start < 1 ? 0 : start - 1;
+  if (start < 1) start = 1;
+  if (static_cast<std::uint64_t>(start) > hay.size()) return 0;
+  const auto from = static_cast<std::size_t>(start - 1);
   // Characters are counted from the text's beginning, so a start position on
   // a trail byte still steps over that character.
   std::size_t i = 0;
-  while (i < from) i += is_lead(hay.size() > i ? hay[i] : 0) ? 2 : 1;
+  while (i < from) i += is_lead(hay[i]) ? 2 : 1;
   return find_aligned(hay, needle, i, ignore_case);
 }
 

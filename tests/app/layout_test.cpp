@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMovie>
+#include <QImage>
+#include <algorithm>
+#include <vector>
 
 #include "lumora/app/program_paths.h"
 #include "lumora/text/code_page.h"
@@ -103,6 +106,35 @@ TEST_F(LayoutTest, AlbumListIsStyledWhenTheWindowIsCreated) {
   EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
   EXPECT_EQ(list->topLevelItem(row)->data(0, Qt::CheckStateRole), QVariant());
+}
+
+// Ink of row 0's text in the picture that clips the Album list: for each
+// pixel column from the picture's left edge, whether the row's band holds any
+// pixel darker than the white ground.
+std::vector<bool> album_row_ink(QWidget* main_window) {
+  auto* box = main_window->findChild<QWidget*>(QStringLiteral("图片框5"));
+  auto* list = main_window->findChild<ListView*>(QStringLiteral("超级列表框1"));
+  const QRect row = list->visualRect(list->model()->index(0, 0));
+  const QPoint top_left = list->viewport()->mapTo(box, row.topLeft());
+  const QImage shot = box->grab().toImage();
+  std::vector<bool> ink(40, false);
+  for (int x = 0; x < static_cast<int>(ink.size()); ++x) {
+    for (int y = std::max(0, top_left.y()); y < top_left.y() + row.height(); ++y) {
+      if (qGray(shot.pixel(x, y)) < 200) ink[static_cast<std::size_t>(x)] = true;
+    }
+  }
+  return ink;
+}
+
+TEST_F(LayoutTest, AlbumTitlesShowTheirFirstCharacterWhole) {
+  // "田" has ink from its left edge to its right: a cut glyph leaves ink on
+  // the picture's first column.
+  const int row = controls().append_row(WindowId::main, u8"超级列表框1");
+  controls().set_cell(WindowId::main, u8"超级列表框1", row, 0, gbk(u8"田田"));
+  const std::vector<bool> ink = album_row_ink(main_window());
+  EXPECT_FALSE(ink[0]) << "the first character touches the clipped edge";
+  EXPECT_FALSE(ink[1]);
+  EXPECT_NE(std::find(ink.begin(), ink.end(), true), ink.end()) << "no text drawn";
 }
 
 TEST_F(LayoutTest, TrackWindowPlacesEveryControlAndStartsClean) {

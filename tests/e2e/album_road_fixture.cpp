@@ -1,8 +1,12 @@
 #include "album_road_fixture.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QInputMethodEvent>
 #include <QMenu>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTimer>
 #include <fstream>
 #include <vector>
 
@@ -10,6 +14,7 @@
 #include "lumora/sim/audio_bytes.h"
 #include "lumora/text/code_page.h"
 #include "lumora/text/number.h"
+#include "lumora/ui/qt_text.h"
 
 namespace lumora::e2e {
 
@@ -104,6 +109,62 @@ void AlbumRoad::check_all_rows() {
   const Text done = gbk(u8"选中") + decimal_text(track_list()->topLevelItemCount()) +
                     gbk(u8"个视频");
   ASSERT_TRUE(wait_for([&] { return status_part(1) == done; }));
+}
+
+void AlbumRoad::list_tracks(std::int64_t album_id, int count) {
+  app_->shell().open_track_window();
+  const sim::SimAlbum& album = *sim_->catalogue().album(album_id);
+  for (int i = 0; i < count; ++i) {
+    const int row = controls().append_row(WindowId::track, u8"超级列表框1");
+    controls().set_cell(WindowId::track, u8"超级列表框1", row, 1,
+                        utf8_to_gbk(album.tracks[static_cast<std::size_t>(i)].title));
+    controls().set_cell(WindowId::track, u8"超级列表框1", row, 2,
+                        album.tracks[static_cast<std::size_t>(i)].play_url);
+  }
+}
+
+void AlbumRoad::click_check_box(int row) {
+  ListView* list = track_list();
+  QStyleOptionViewItem option;
+  option.initFrom(list->viewport());
+  option.rect = list->visualRect(list->model()->index(row, 0));
+  option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+  const QPoint at =
+      list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list).center();
+  const bool was = controls().is_checked(WindowId::track, u8"超级列表框1", row);
+  const Text before = status_part(1);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+  ASSERT_NE(controls().is_checked(WindowId::track, u8"超级列表框1", row), was);
+  // The check event is queued behind the click.
+  ASSERT_TRUE(wait_for([&] { return status_part(1) != before; }));
+}
+
+std::optional<QPoint> AlbumRoad::right_click(int row, std::optional<ControlName> item) {
+  ListView* list = track_list();
+  const int last = list->topLevelItemCount() - 1;
+  const QRect rect = list->visualRect(list->model()->index(row < 0 ? last : row, 1));
+  const QPoint at = row < 0 ? QPoint(rect.center().x(), rect.bottom() + 2 * rect.height())
+                            : rect.center();
+  QCursor::setPos(list->viewport()->mapToGlobal(at));
+  std::optional<QPoint> opened;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    driver.stop();
+    opened = menu->pos();
+    if (item) {
+      QAction* action = menu->findChild<QAction*>(qstring_of_name(*item));
+      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    } else {
+      QTest::keyClick(menu, Qt::Key_Escape);
+    }
+  });
+  driver.start(5);
+  // The handler's pop-up runs inside the click and returns when it closes.
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
+  QCoreApplication::processEvents();  // the chosen item's queued command
+  return opened;
 }
 
 void AlbumRoad::choose_folder(const std::filesystem::path& folder) {

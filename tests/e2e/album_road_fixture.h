@@ -6,10 +6,12 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QPoint>
 #include <QString>
 #include <QTest>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "lumora/app/application.h"
@@ -38,6 +40,15 @@ class AlbumRoad : public ::testing::Test {
   void open_album(std::int64_t album_id);
   // Ticks every row through the context menu's select-all item.
   void check_all_rows();
+  // Opens the Track window and writes the album's first `count` tracks into
+  // it as a listing does (title, address), without asking the platform.
+  void list_tracks(std::int64_t album_id, int count);
+  // Clicks row `row`'s check box; returns once its check event has run.
+  void click_check_box(int row);
+  // Puts the cursor on row `row` (or below the last row when `row` is -1),
+  // right-clicks there and, once the menu is up, chooses `item` or dismisses
+  // the menu. Returns where the menu opened (global), or nothing when none did.
+  std::optional<QPoint> right_click(int row, std::optional<ControlName> item);
   // Chooses `folder` through the folder button (only the dialog is replaced).
   void choose_folder(const std::filesystem::path& folder);
   // Clicks "下载选中"; the walk runs inside the click and is over on return.

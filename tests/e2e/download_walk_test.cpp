@@ -1,8 +1,12 @@
 // The download walk through the real widgets: files on disk, byte for byte.
 #include <QTimer>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "album_road_fixture.h"
 #include "lumora/text/code_page.h"
+#include "lumora/app/program_paths.h"
 #include "lumora/text/number.h"
 
 namespace lumora::e2e {
@@ -124,6 +128,74 @@ TEST_F(AlbumRoad, StopLetsTheCurrentFileFinishAndEndsTheWalk) {
   EXPECT_EQ(track_cell(1, 3), "");
   EXPECT_FALSE(fs::exists(folder_ / (album.tracks[1].title + ".mp3")));
   EXPECT_TRUE(buttons_idle());
+}
+
+// Every distinct text the status column of each row shows, in order.
+class StatusHistory {
+ public:
+  explicit StatusHistory(ListView* list) {
+    QObject::connect(list->model(), &QAbstractItemModel::dataChanged, list,
+                     [this, list](const QModelIndex& first, const QModelIndex& last) {
+                       if (first.column() > 3 || last.column() < 3) return;
+                       for (int row = first.row(); row <= last.row(); ++row) {
+                         const std::string text = list->topLevelItem(row)->text(3).toStdString();
+                         std::vector<std::string>& seen = shown_[row];
+                         if (seen.empty() || seen.back() != text) seen.push_back(text);
+                       }
+                     });
+  }
+  // UTF-8.
+  std::vector<std::string> of(int row) const {
+    const auto it = shown_.find(row);
+    return it == shown_.end() ? std::vector<std::string>{} : it->second;
+  }
+
+ private:
+  std::map<int, std::vector<std::string>> shown_;
+};
+
+TEST_F(AlbumRoad, WalkTakesOnlyTickedRowsEachStartingAsResolving) {
+  list_tracks(sim::albums::kTwentyTracks, 4);
+  click_check_box(0);
+  click_check_box(2);
+  choose_folder(folder_);
+  StatusHistory history(track_list());
+  download_checked();
+
+  const sim::SimAlbum& album = *sim_->catalogue().album(sim::albums::kTwentyTracks);
+  for (const int row : {0, 2}) {
+    const std::vector<std::string> shown = history.of(row);
+    ASSERT_GE(shown.size(), 2u) << row;
+    EXPECT_EQ(shown.front(), "正在解析...") << row;
+    EXPECT_EQ(shown.back(), "下载完成") << row;
+    EXPECT_EQ(sha256_of_file(folder_ / (album.tracks[row].title + ".mp3")),
+              sim_->expected_sha256(album.tracks[row]));
+  }
+  for (const int row : {1, 3}) {
+    EXPECT_TRUE(history.of(row).empty()) << row;
+    EXPECT_FALSE(fs::exists(folder_ / (album.tracks[row].title + ".mp3"))) << row;
+  }
+  EXPECT_EQ(status_part(3), gbk(u8"已下载：2"));
+  EXPECT_EQ(status_part(2), gbk(u8"待下载：0"));
+  EXPECT_TRUE(buttons_idle());
+}
+
+TEST_F(AlbumRoad, AnEmptyFolderBoxDownloadsIntoTheDefaultFolder) {
+  list_tracks(sim::albums::kOneTrack, 1);
+  click_check_box(0);
+  const Text expected = program_directory() + "/LumoraFM/";
+  const fs::path folder(gbk_to_utf8(expected));
+  const bool existed = fs::exists(folder);
+  controls().set_text(WindowId::track, u8"编辑框_下载目录", "");
+  download_checked();
+
+  const sim::SimTrack& track = sim_->catalogue().album(sim::albums::kOneTrack)->tracks[0];
+  const fs::path file = folder / (track.title + ".mp3");
+  EXPECT_EQ(track_cell(0, 3), kDone);
+  EXPECT_EQ(sha256_of_file(file), sim_->expected_sha256(track));
+  EXPECT_EQ(controls().text(WindowId::track, u8"编辑框_下载目录"), expected);
+  fs::remove(file);
+  if (!existed) fs::remove_all(folder);
 }
 
 }  // namespace

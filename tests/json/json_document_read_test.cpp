@@ -84,6 +84,8 @@ TEST(JsonDocumentGetText, Values) {
       {"data.list[0].missing", ""},
       {"data.missing.title", ""},
       {"data.list[5].title", ""},
+      {"data.list[2]", ""},  // one past the end of a two-element list
+      {"data.list[2].title", ""},
       {"data.result.response.docs[0]['category_title']", "x"},
       {"data.result.response.docs[0][\"category_title\"]", "x"},
       {" data . list [ 1 ] . title ", "two"},
@@ -109,6 +111,19 @@ TEST(JsonDocumentGetText, Values) {
   EXPECT_EQ(doc.get_text("data.list[1].tags", true), "[]");
   EXPECT_EQ(doc.get_text("", true), "");
   EXPECT_EQ(doc.get_text("data.list[0].missing", true), "");
+}
+
+TEST(JsonDocumentGetText, QuotedNamesStepOverEscapedQuotes) {
+  JsonDocument doc = parsed(R"({"x":{"a'b":"q","a\"b":"d","a]b":"r","a\\":"s"}})");
+  const struct {
+    const char* path;
+    Text text;
+  } cases[] = {
+      {R"(x['a\'b'])", "q"},   {R"(x["a\"b"])", "d"}, {R"(x['a]b'])", "r"},
+      {R"(x['a\\'])", "s"},  {R"(['x']['a\'b'])", "q"},
+      {R"(x['a\'b)", ""},     {R"(x['a\'])", ""},    {R"(x['a\)", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(doc.get_text(c.path), c.text) << c.path;
 }
 
 TEST(JsonDocumentGetText, RootArrayByBracketRule) {

@@ -26,6 +26,17 @@ TEST(TextBefore, CountsFromTheBeginning) {
   EXPECT_EQ(text_before(";x", ";"), "");
 }
 
+TEST(TextBeforeAndBetween, StartOutsideTheText) {
+  for (const std::int64_t start : {std::int64_t{-5}, std::int64_t{0}, INT64_MIN}) {
+    EXPECT_EQ(text_before("a;b", ";", start), "a") << start;
+    EXPECT_EQ(text_between("[x]", "[", "]", start), "x") << start;
+  }
+  for (const std::int64_t start : {std::int64_t{4}, std::int64_t{1} << 40, INT64_MAX}) {
+    EXPECT_EQ(text_before("a;b", ";", start), "") << start;
+    EXPECT_EQ(text_between("[x]", "[", "]", start), "") << start;
+  }
+}
+
 TEST(TextBetween, Markers) {
   EXPECT_EQ(text_between("Set-Cookie: sid=9; path=/", "Set-Cookie:", ";"), " sid=9");
   EXPECT_EQ(text_between("[]", "[", "]"), "");

@@ -28,6 +28,16 @@ TEST(FindText, PositionsAndCase) {
   EXPECT_EQ(find_text(gbk(u8"文件中文"), gbk(u8"中")), 5u);
 }
 
+TEST(FindText, StartOutsideTheText) {
+  // Below 1 counts as 1, however far below; past the end finds nothing at once.
+  const struct {
+    std::int64_t start;
+    std::size_t found;
+  } cases[] = {{-5, 3},  {INT64_MIN, 3}, {1, 3}, {3, 3}, {4, 0},
+               {5, 0},   {INT64_MAX, 0}};
+  for (const auto& c : cases) EXPECT_EQ(find_text("abc", "c", c.start), c.found) << c.start;
+}
+
 TEST(TextParts, CountPlainBytes) {
   EXPECT_EQ(text_left("abcdef", 2), "ab");
   EXPECT_EQ(text_left("ab", 9), "ab");

@@ -20,8 +20,7 @@ Text show_folder_dialog();
 void uncheck_all(Controls& controls, CheckedRowCounter& counter);
 
 // Button 设置下载目录: the chosen folder with a trailing "/" goes into the
-// folder box; on cancel the default `program_dir` + "/LumoraFM/", created
-// when missing (a failure to create it is not reported). UI thread.
+// folder box; on cancel default_download_folder(program_dir). UI thread.
 void choose_download_folder(Controls& controls, const FolderDialog& dialog,
                             const Text& program_dir);
 

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "lumora/download/download.h"
 #include "lumora/download/task_param.h"
@@ -30,6 +31,13 @@ class DownloadQueue {
                 Download& download);
   DownloadQueue(const DownloadQueue&) = delete;
   DownloadQueue& operator=(const DownloadQueue&) = delete;
+
+  // The folder an empty folder box stands for (called on the UI thread when
+  // the walk reaches a row and finds the box empty; the folder then goes into
+  // the box). Without one, or when it gives "", such a row fails: a path is
+  // never made from an empty folder.
+  using FolderSource = std::function<Text()>;
+  void set_default_folder(FolderSource source) { default_folder_ = std::move(source); }
 
   // Click handlers of "下载选中" and "停止下载".
   void start_download();
@@ -57,11 +65,13 @@ class DownloadQueue {
   void set_idle(bool idle);
   void download_row(int row);
   void fill_task_param(const Text& address, const Text& path);
+  Text download_folder();
 
   Controls& controls_;
   CheckedRowCounter& checked_rows_;
   TaskParam& param_;
   Download& download_;
+  FolderSource default_folder_;
   bool walking_ = false;
   bool last_complete_ = false;
   std::int32_t done_count_ = 0;

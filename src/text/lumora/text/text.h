@@ -24,8 +24,8 @@ Text text_of_bytes(const ByteArray& bytes);
 ByteArray bytes_of_text(std::string_view text);
 
 // 1-based position of `needle` at or after `start` (below 1 counts as 1), or
-// 0. An empty needle is never found.
-std::size_t find_text(std::string_view hay, std::string_view needle, std::size_t start = 1,
+// 0; a start past the end finds nothing. An empty needle is never found.
+std::size_t find_text(std::string_view hay, std::string_view needle, std::int64_t start = 1,
                       bool ignore_case = false);
 bool contains_text(std::string_view hay, std::string_view needle);
 
