@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "lumora/app/program_paths.h"
+#include "lumora/controls/control_names.h"
 #include "lumora/text/code_page.h"
 #include "lumora/ui/qt_text.h"
 
@@ -13,7 +14,6 @@ namespace lumora {
 namespace {
 
 constexpr WindowId kTrack = WindowId::track;
-constexpr ControlName kList = u8"超级列表框1";
 
 }  // namespace
 
@@ -26,18 +26,18 @@ Text show_folder_dialog() {
 
 void uncheck_all(Controls& controls, CheckedRowCounter& counter) {
   counter.value = 0;
-  controls.set_part_text(kTrack, u8"状态条1", 1, gbk(u8"取消全部勾选状态！"));
-  controls.set_enabled(kTrack, u8"全部选中", true);
+  controls.set_part_text(kTrack, kStatusBar, 1, gbk(u8"取消全部勾选状态！"));
+  controls.set_enabled(kTrack, kCheckAllItem, true);
   const int rows = controls.row_count(kTrack, kList);
   for (int row = 0; row < rows; ++row) controls.set_checked(kTrack, kList, row, false);
-  controls.set_enabled(kTrack, u8"取消选中", false);
+  controls.set_enabled(kTrack, kUncheckAllItem, false);
 }
 
 void choose_download_folder(Controls& controls, const FolderDialog& dialog,
                             const Text& program_dir) {
   const Text chosen = dialog ? dialog() : Text();
   if (!chosen.empty()) {
-    controls.set_text(kTrack, u8"编辑框_下载目录", with_trailing_slash(chosen));
+    controls.set_text(kTrack, kFolderBox, with_trailing_slash(chosen));
     return;
   }
   const Text folder = with_trailing_slash(program_dir) + "LumoraFM/";
@@ -45,7 +45,7 @@ void choose_download_folder(Controls& controls, const FolderDialog& dialog,
   std::error_code error;
   if (!std::filesystem::is_directory(path, error))
     std::filesystem::create_directories(path, error);
-  controls.set_text(kTrack, u8"编辑框_下载目录", folder);
+  controls.set_text(kTrack, kFolderBox, folder);
 }
 
 }  // namespace lumora
