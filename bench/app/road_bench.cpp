@@ -1,7 +1,8 @@
 // lumorafm-road-bench: the album road's speed through the real widgets
 // (offscreen), against the in-process platform simulator.
 //
-//   lumorafm-road-bench listing [runs]   double-click on the 205-track album,
+//   lumorafm-road-bench listing [runs] [205|205_hidden|2000]
+//                                        double-click on the 205-track album,
 //                                        then on the 2,000-track one, to its
 //                                        last row in the Track list
 //   lumorafm-road-bench walk [rounds]    the download walk of 10 files of
@@ -188,11 +189,12 @@ double measured_pauses_ms(int rows) {
 
 // Both albums, so that a cost growing with the list's length shows as a
 // higher time per row for the long one.
-int bench_listing(int runs) {
+int bench_listing(int runs, std::string_view only) {
   std::printf("pauses_205_measured_ms %.1f (205 sleeps of 1 ms, before the runs)\n",
               measured_pauses_ms(205));
   lumora::sim::Simulator sim;
   for (const ListedAlbum& album : kListedAlbums) {
+    if (!only.empty() && only != album.name) continue;
     if (const int status = bench_listing_album(sim, album, runs)) return status;
   }
   std::printf("pauses_205_measured_ms %.1f (after the runs)\n", measured_pauses_ms(205));
@@ -386,9 +388,9 @@ int main(int argc, char** argv) {
   lumora::prepare_fonts();
   const std::string mode = argc > 1 ? argv[1] : "";
   const int runs = argc > 2 ? std::atoi(argv[2]) : 0;
-  if (mode == "listing") return bench_listing(runs > 0 ? runs : 9);
+  if (mode == "listing") return bench_listing(runs > 0 ? runs : 9, argc > 3 ? argv[3] : "");
   if (mode == "walk") return bench_walk(runs > 0 ? runs : 3);
   if (mode == "engine") return bench_engine();
-  std::fprintf(stderr, "usage: lumorafm-road-bench listing [runs] | walk [rounds] | engine\n");
+  std::fprintf(stderr, "usage: lumorafm-road-bench listing [runs] [album] | walk [rounds] | engine\n");
   return 2;
 }
