@@ -1,3 +1,13 @@
+# What every test needs in its environment, so that plain `ctest` in any build
+# folder runs it as scripts/test does: widgets without a display, and the
+# sanitizers' options with our suppression files.
+set(LUMORA_TEST_ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
+
 # lumora_test(NAME name LABEL label SOURCES ... LIBS ...)
 # One GoogleTest binary, registered with CTest under its module's label.
 function(lumora_test)
@@ -9,7 +19,8 @@ function(lumora_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
+                       ENVIRONMENT "${LUMORA_TEST_ENVIRONMENT}")
 endfunction()
 
 # lumora_fuzz(NAME name SOURCES ... LIBS ...)
@@ -23,5 +34,6 @@ function(lumora_fuzz)
   add_test(NAME ${F_NAME}_smoke
            COMMAND ${F_NAME} -max_total_time=${LUMORA_FUZZ_SECONDS} -rss_limit_mb=2048
                    -timeout=10)
-  set_tests_properties(${F_NAME}_smoke PROPERTIES LABELS fuzz TIMEOUT 300)
+  set_tests_properties(${F_NAME}_smoke PROPERTIES LABELS fuzz TIMEOUT 300
+                       ENVIRONMENT "${LUMORA_TEST_ENVIRONMENT}")
 endfunction()

@@ -12,8 +12,10 @@
 #include <fstream>
 #include <vector>
 
+#include "lumora/controls/control_names.h"
 #include "lumora/text/code_page.h"
 #include "lumora/text/number.h"
+#include "lumora/ui/qt_text.h"
 
 namespace lumora::bench {
 
@@ -31,22 +33,21 @@ RoadDriver::~RoadDriver() {
 }
 
 ListView* RoadDriver::album_list() {
-  return main_window()->findChild<ListView*>(QStringLiteral("超级列表框1"));
+  return main_window()->findChild<ListView*>(qstring_of_name(kList));
 }
 
 ListView* RoadDriver::track_list() {
-  return track_window() ? track_window()->findChild<ListView*>(QStringLiteral("超级列表框1"))
+  return track_window() ? track_window()->findChild<ListView*>(qstring_of_name(kList))
                         : nullptr;
 }
 
-QAbstractButton* RoadDriver::track_button(const char8_t* name) {
-  return track_window()->findChild<QAbstractButton*>(
-      QString::fromUtf8(reinterpret_cast<const char*>(name)));
+QAbstractButton* RoadDriver::track_button(ControlName name) {
+  return track_window()->findChild<QAbstractButton*>(qstring_of_name(name));
 }
 
 bool RoadDriver::search(const QString& keyword) {
-  auto* box = main_window()->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
-  auto* button = main_window()->findChild<QAbstractButton*>(QStringLiteral("解析"));
+  auto* box = main_window()->findChild<QLineEdit*>(qstring_of_name(kKeywordBox));
+  auto* button = main_window()->findChild<QAbstractButton*>(qstring_of_name(kSearchButton));
   if (!box || !button) return false;
   box->clear();
   // Chinese is typed through an input method: its committed text.
@@ -60,7 +61,7 @@ bool RoadDriver::search(const QString& keyword) {
 int RoadDriver::album_row(std::int64_t album_id) {
   const int rows = album_list()->topLevelItemCount();
   for (int row = 0; row < rows; ++row) {
-    if (controls().cell(WindowId::main, u8"超级列表框1", row, 1) == decimal_text(album_id))
+    if (controls().cell(WindowId::main, kList, row, 1) == decimal_text(album_id))
       return row;
   }
   return -1;
@@ -76,24 +77,24 @@ void RoadDriver::double_click_album(int row) {
 }
 
 bool RoadDriver::check_all() {
-  auto* menu = track_window()->findChild<QMenu*>(QStringLiteral("右键菜单"));
+  auto* menu = track_window()->findChild<QMenu*>(qstring_of_name(kMenu));
   if (!menu) return false;
   for (QAction* action : menu->actions()) {
-    if (action->objectName() == QStringLiteral("全部选中")) action->trigger();
+    if (action->objectName() == qstring_of_name(kCheckAllItem)) action->trigger();
   }
   const Text done =
       gbk(u8"选中") + decimal_text(track_list()->topLevelItemCount()) + gbk(u8"个视频");
   return run_until(
-      [&] { return controls().part_text(WindowId::track, u8"状态条1", 1) == done; }, 10000);
+      [&] { return controls().part_text(WindowId::track, kStatusBar, 1) == done; }, 10000);
 }
 
 void RoadDriver::choose_folder(const std::filesystem::path& folder) {
   app_->shell().set_folder_dialog([folder] { return Text(folder.string()); });
-  QTest::mouseClick(track_button(u8"按钮1"), Qt::LeftButton);
+  QTest::mouseClick(track_button(kFolderButton), Qt::LeftButton);
 }
 
 void RoadDriver::click_download() {
-  QTest::mouseClick(track_button(u8"按钮_开始下载"), Qt::LeftButton);
+  QTest::mouseClick(track_button(kStartButton), Qt::LeftButton);
 }
 
 bool RoadDriver::run_until(const std::function<bool()>& done, int ms) {

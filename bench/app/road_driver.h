@@ -32,7 +32,7 @@ class RoadDriver {
   QWidget* track_window() { return app_->shell().track_window(); }
   ListView* album_list();
   ListView* track_list();  // null before the Track window exists
-  QAbstractButton* track_button(const char8_t* name);
+  QAbstractButton* track_button(ControlName name);
 
   // Types `keyword` into the keyword box, clicks "解析" and waits until the
   // search worker has ended. False on a time-out.

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "lumora/app/fonts.h"
+#include "lumora/controls/control_names.h"
 #include "lumora/text/code_page.h"
 #include "road_driver.h"
 
@@ -20,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using lumora::bench::RoadDriver;
+using lumora::kList;
 
 constexpr std::int64_t kAlbum = lumora::sim::albums::kTwentyTracks;
 // Per connection: the album's files (about 40 to 340 KB) then take a second
@@ -81,7 +83,7 @@ int render(const QString& out) {
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
       if (caught) return;
-      if (!half_done(road.controls().cell(lumora::WindowId::track, u8"超级列表框1", kCaughtRow, 3)))
+      if (!half_done(road.controls().cell(lumora::WindowId::track, kList, kCaughtRow, 3)))
         return;
       caught = true;
       if (!save(road.track_window(), out + "/road_downloading.png")) status = 1;

@@ -1,5 +1,6 @@
 #include "lumora/app/event_table.h"
 
+#include "lumora/controls/control_names.h"
 namespace lumora {
 namespace {
 
@@ -8,18 +9,18 @@ using enum EventKind;
 
 constexpr Binding kEventTable[] = {
     {main, u8"", created, &Handlers::style_album_list},
-    {main, u8"图片框1", left_pressed, &Handlers::drag_main_window},
-    {main, u8"解析1", clicked, &Handlers::end_program},
-    {main, u8"解析", clicked, &Handlers::start_album_search},
-    {main, u8"超级列表框1", double_clicked, &Handlers::open_album},
+    {main, kTitlePicture, left_pressed, &Handlers::drag_main_window},
+    {main, kCloseButton, clicked, &Handlers::end_program},
+    {main, kSearchButton, clicked, &Handlers::start_album_search},
+    {main, kList, double_clicked, &Handlers::open_album},
     {track, u8"", created, &Handlers::track_window_created},
-    {track, u8"超级列表框1", check_changed, &Handlers::on_check_changed},
-    {track, u8"超级列表框1", right_clicked, &Handlers::on_list_right_click},
-    {track, u8"全部选中", chosen, &Handlers::check_all},
-    {track, u8"取消选中", chosen, &Handlers::uncheck_all},
-    {track, u8"按钮1", clicked, &Handlers::choose_download_folder},
-    {track, u8"按钮_开始下载", clicked, &Handlers::start_download},
-    {track, u8"按钮_停止下载", clicked, &Handlers::stop_download},
+    {track, kList, check_changed, &Handlers::on_check_changed},
+    {track, kList, right_clicked, &Handlers::on_list_right_click},
+    {track, kCheckAllItem, chosen, &Handlers::check_all},
+    {track, kUncheckAllItem, chosen, &Handlers::uncheck_all},
+    {track, kFolderButton, clicked, &Handlers::choose_download_folder},
+    {track, kStartButton, clicked, &Handlers::start_download},
+    {track, kStopButton, clicked, &Handlers::stop_download},
 };
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <QLineEdit>
 #include <QMovie>
+#include <iterator>
+#include <span>
 
+#include "lumora/controls/control_names.h"
 #include "lumora/app/artwork.h"
 #include "lumora/app/fonts.h"
 #include "lumora/ui/list_view.h"
@@ -29,26 +32,26 @@ Picture* still(QWidget* parent, ControlName name, QRect geometry, const QString&
 }
 
 void build_title_bar(QWidget* window, const EventRouter& router) {
-  Picture* bar = still(window, u8"图片框1", {0, 0, 632, 30}, QStringLiteral("title.png"));
+  Picture* bar = still(window, kTitlePicture, {0, 0, 632, 30}, QStringLiteral("title.png"));
   QObject::connect(bar, &Picture::leftPressed, [&router] {
-    router.raise(WindowId::main, u8"图片框1", EventKind::left_pressed);
+    router.raise(WindowId::main, kTitlePicture, EventKind::left_pressed);
   });
-  auto* title = named(new QLabel(kTitle, bar), u8"透明标签1", {174, 3, 274, 24});
+  auto* title = named(new QLabel(kTitle, bar), kTitleLabel, {174, 3, 274, 24});
   title->setTextFormat(Qt::PlainText);
   title->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
   auto* close = named(new PictureButton(art_picture(QStringLiteral("close.png")),
                                         art_picture(QStringLiteral("close_hover.png")), {}, bar),
-                      u8"解析1", {574, 1, 30, 30});
+                      kCloseButton, {574, 1, 30, 30});
   QObject::connect(close, &QAbstractButton::clicked, [&router] {
-    router.raise(WindowId::main, u8"解析1", EventKind::clicked);
+    router.raise(WindowId::main, kCloseButton, EventKind::clicked);
   });
-  still(window, u8"图片框2", {0, 30, 5, 629}, QStringLiteral("frame_v.png"));
-  still(window, u8"图片框3", {599, 24, 5, 629}, QStringLiteral("frame_v.png"));
-  still(window, u8"图片框4", {5, 648, 623, 5}, QStringLiteral("frame_h.png"));
+  still(window, kLeftFramePicture, {0, 30, 5, 629}, QStringLiteral("frame_v.png"));
+  still(window, kRightFramePicture, {599, 24, 5, 629}, QStringLiteral("frame_v.png"));
+  still(window, kBottomFramePicture, {5, 648, 623, 5}, QStringLiteral("frame_h.png"));
 }
 
 void build_search_row(QWidget* window, const EventRouter& router) {
-  auto* keyword = named(new QLineEdit(QStringLiteral("心理罪"), window), u8"编辑框1",
+  auto* keyword = named(new QLineEdit(QStringLiteral("心理罪"), window), kKeywordBox,
                         {128, 43, 240, 30});
   QFont font(kLayoutFontFamily);
   font.setPixelSize(14);
@@ -56,30 +59,30 @@ void build_search_row(QWidget* window, const EventRouter& router) {
   keyword->setFont(font);
   // The magnifier lies over the box's left end; the text starts after it.
   keyword->setTextMargins(34, 0, 0, 0);
-  auto* icon = still(window, u8"图片框6", {135, 44, 28, 28}, QStringLiteral("magnifier.png"));
+  auto* icon = still(window, kMagnifierPicture, {135, 44, 28, 28}, QStringLiteral("magnifier.png"));
   icon->setScaledContents(true);
   auto* search = named(new PictureButton(art_picture(QStringLiteral("search.png")),
                                          art_picture(QStringLiteral("search_hover.png")),
                                          art_picture(QStringLiteral("search_pressed.png")), window),
-                       u8"解析", {368, 43, 100, 30});
+                       kSearchButton, {368, 43, 100, 30});
   QObject::connect(search, &QAbstractButton::clicked, [&router] {
-    router.raise(WindowId::main, u8"解析", EventKind::clicked);
+    router.raise(WindowId::main, kSearchButton, EventKind::clicked);
   });
 }
 
 void build_album_list(QWidget* window, const EventRouter& router) {
-  auto* holder = named(new QWidget(window), u8"图片框5", {5, 80, 605, 520});
+  auto* holder = named(new QWidget(window), kAlbumListHolder, {5, 80, 605, 520});
   const std::vector<ListColumn> columns = {
       {QStringLiteral("标题"), 300, Qt::AlignLeft},
       {QStringLiteral("网址"), 0, Qt::AlignLeft},
       {QStringLiteral("分类"), 100, Qt::AlignHCenter},
       {QStringLiteral("演讲"), 200, Qt::AlignHCenter},
   };
-  auto* list = named(new ListView(columns, false, holder), u8"超级列表框1", {-4, -2, 624, 521});
+  auto* list = named(new ListView(columns, false, holder), kList, {-4, -2, 624, 521});
   // As created: cell selection; the styling routine switches to full rows.
   list->setSelectionBehavior(QAbstractItemView::SelectItems);
   QObject::connect(list, &ListView::listDoubleClicked, [&router] {
-    router.raise(WindowId::main, u8"超级列表框1", EventKind::double_clicked);
+    router.raise(WindowId::main, kList, EventKind::double_clicked);
   });
 }
 
@@ -88,7 +91,7 @@ void build_strip(QWidget* window) {
   auto frame = [movie](QWidget* parent, ControlName name, QRect geometry) {
     named(new Picture(parent), name, geometry)->setMovie(movie);
   };
-  auto row = [&](ControlName holder_name, int left, std::initializer_list<ControlName> names) {
+  auto row = [&](ControlName holder_name, int left, std::span<const ControlName> names) {
     auto* holder = named(new QWidget(window), holder_name, {left, 600, 240, 48});
     int x = 0;
     for (ControlName name : names) {
@@ -96,11 +99,11 @@ void build_strip(QWidget* window) {
       x += 48;
     }
   };
-  row(u8"图片框12", 5, {u8"图片框8", u8"图片框9", u8"图片框10", u8"图片框11", u8"图片框13"});
-  frame(window, u8"图片框19", {245, 600, 48, 48});
-  frame(window, u8"图片框21", {293, 600, 48, 48});
-  frame(window, u8"图片框20", {324, 600, 48, 48});
-  row(u8"图片框7", 359, {u8"图片框18", u8"图片框17", u8"图片框16", u8"图片框15", u8"图片框14"});
+  row(kLeftStripHolder, 5, kLeftStripFrames);
+  const int middle_lefts[] = {245, 293, 324};
+  for (std::size_t i = 0; i < std::size(kMiddleStripFrames); ++i)
+    frame(window, kMiddleStripFrames[i], {middle_lefts[i], 600, 48, 48});
+  row(kRightStripHolder, 359, kRightStripFrames);
 }
 
 }  // namespace

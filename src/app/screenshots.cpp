@@ -10,11 +10,13 @@
 #include "lumora/app/exit_routines.h"
 #include "lumora/app/fonts.h"
 #include "lumora/app/shell.h"
+#include "lumora/controls/control_names.h"
 #include "lumora/text/code_page.h"
 
 namespace {
 
 using lumora::gbk;
+using lumora::kList;
 using lumora::WindowId;
 
 void fill_samples(lumora::Controls& c) {
@@ -22,21 +24,21 @@ void fill_samples(lumora::Controls& c) {
                                 {u8"心理罪 第一季", u8"有声书", u8"午夜电台"},
                                 {u8"心理罪之画像", u8"广播剧", u8"夜读者"}};
   for (const auto& a : albums) {
-    const int row = c.append_row(WindowId::main, u8"超级列表框1");
-    c.set_cell(WindowId::main, u8"超级列表框1", row, 0, gbk(a[0]));
-    c.set_cell(WindowId::main, u8"超级列表框1", row, 1, "1000" + std::to_string(row));
-    c.set_cell(WindowId::main, u8"超级列表框1", row, 2, gbk(a[1]));
-    c.set_cell(WindowId::main, u8"超级列表框1", row, 3, gbk(a[2]));
+    const int row = c.append_row(WindowId::main, kList);
+    c.set_cell(WindowId::main, kList, row, 0, gbk(a[0]));
+    c.set_cell(WindowId::main, kList, row, 1, "1000" + std::to_string(row));
+    c.set_cell(WindowId::main, kList, row, 2, gbk(a[1]));
+    c.set_cell(WindowId::main, kList, row, 3, gbk(a[2]));
   }
   for (int i = 1; i <= 6; ++i) {
-    const int row = c.append_row(WindowId::track, u8"超级列表框1");
-    c.set_cell(WindowId::track, u8"超级列表框1", row, 1,
+    const int row = c.append_row(WindowId::track, kList);
+    c.set_cell(WindowId::track, kList, row, 1,
                gbk(u8"第") + std::to_string(i) + gbk(u8"集 城市之光"));
-    c.set_cell(WindowId::track, u8"超级列表框1", row, 2, "http://127.0.0.1/a.mp3");
-    if (i <= 2) c.set_checked(WindowId::track, u8"超级列表框1", row, true);
+    c.set_cell(WindowId::track, kList, row, 2, "http://127.0.0.1/a.mp3");
+    if (i <= 2) c.set_checked(WindowId::track, kList, row, true);
   }
-  c.set_cell(WindowId::track, u8"超级列表框1", 0, 3, gbk(u8"下载完成"));
-  c.set_cell(WindowId::track, u8"超级列表框1", 1, 3, "37%-85KB");
+  c.set_cell(WindowId::track, kList, 0, 3, gbk(u8"下载完成"));
+  c.set_cell(WindowId::track, kList, 1, 3, "37%-85KB");
 }
 
 bool save(QWidget* w, const QString& path) {

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "lumora/controls/control_names.h"
 #include "lumora/ui/list_view.h"
 #include "lumora/ui/parts_bar.h"
 #include "lumora/ui/qt_text.h"
@@ -24,20 +25,20 @@ void build_track_list(QWidget* window, const EventRouter& router) {
       {QStringLiteral("链接"), 0, Qt::AlignHCenter},
       {QStringLiteral("状态"), 100, Qt::AlignHCenter},
   };
-  auto* list = named(new ListView(columns, true, window), u8"超级列表框1");
+  auto* list = named(new ListView(columns, true, window), kList);
   list->setGeometry(0, 8, 456, 496);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
   QObject::connect(list, &ListView::userToggled, [&router](int row, int state) {
-    router.raise(WindowId::track, u8"超级列表框1", EventKind::check_changed, {row, state});
+    router.raise(WindowId::track, kList, EventKind::check_changed, {row, state});
   });
   QObject::connect(list, &ListView::rightClicked, [&router] {
-    router.raise(WindowId::track, u8"超级列表框1", EventKind::right_clicked);
+    router.raise(WindowId::track, kList, EventKind::right_clicked);
   });
 }
 
 void build_menu(QWidget* window, const EventRouter& router) {
-  auto* menu = named(new QMenu(window), u8"右键菜单");
-  for (ControlName item : {ControlName(u8"全部选中"), ControlName(u8"取消选中")}) {
+  auto* menu = named(new QMenu(window), kMenu);
+  for (ControlName item : {kCheckAllItem, kUncheckAllItem}) {
     QAction* action = named(menu->addAction(qstring_of_name(item)), item);
     // Queued: the command runs after the handler that popped the menu up.
     QObject::connect(action, &QAction::triggered, window, [&router, item] {
@@ -47,12 +48,12 @@ void build_menu(QWidget* window, const EventRouter& router) {
 }
 
 void build_folder_row(QWidget* window, const EventRouter& router, const Text& folder) {
-  named(new QLineEdit(qstring_of_gbk(folder), window), u8"编辑框_下载目录")
+  named(new QLineEdit(qstring_of_gbk(folder), window), kFolderBox)
       ->setGeometry(0, 504, 216, 32);
   struct ButtonInfo { ControlName name; QString caption; int left; };
-  const ButtonInfo buttons[] = {{u8"按钮1", QStringLiteral("设置下载目录"), 216},
-                          {u8"按钮_开始下载", QStringLiteral("下载选中"), 296},
-                          {u8"按钮_停止下载", QStringLiteral("停止下载"), 376}};
+  const ButtonInfo buttons[] = {{kFolderButton, QStringLiteral("设置下载目录"), 216},
+                          {kStartButton, QStringLiteral("下载选中"), 296},
+                          {kStopButton, QStringLiteral("停止下载"), 376}};
   for (const ButtonInfo& b : buttons) {
     auto* button = named(new QPushButton(b.caption, window), b.name);
     button->setGeometry(b.left, 504, 80, 32);
@@ -60,7 +61,7 @@ void build_folder_row(QWidget* window, const EventRouter& router, const Text& fo
       router.raise(WindowId::track, name, EventKind::clicked);
     });
   }
-  window->findChild<QPushButton*>(QStringLiteral("按钮_停止下载"))->setEnabled(false);
+  window->findChild<QPushButton*>(qstring_of_name(kStopButton))->setEnabled(false);
 }
 
 void build_status_bar(QWidget* window) {
@@ -71,7 +72,7 @@ void build_status_bar(QWidget* window) {
       {100, false, QStringLiteral("已下载：0")},
       {-1, false, QStringLiteral("版本：1.0")},
   };
-  auto* bar = named(new PartsBar(parts, window), u8"状态条1");
+  auto* bar = named(new PartsBar(parts, window), kStatusBar);
   bar->setGeometry(0, kTrackClientHeight - 20, kTrackClientWidth, 20);
 }
 

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "lumora/catalogue/platform_page.h"
+#include "lumora/controls/control_names.h"
 #include "lumora/catalogue/request_addresses.h"
 #include "lumora/net/url_coding.h"
 #include "lumora/text/number.h"
@@ -11,22 +12,19 @@
 namespace lumora {
 namespace {
 
-constexpr ControlName kAlbumList = u8"超级列表框1";
-constexpr ControlName kKeywordBox = u8"编辑框1";
-
 void append_album(Controls& controls, const JsonDocument& page, int index) {
-  const int row = controls.append_row(WindowId::main, kAlbumList);
+  const int row = controls.append_row(WindowId::main, kList);
   const Text doc = "data.result.response.docs[" + decimal_text(index) + "]";
   const Text id = page.get_text(doc + ".id");
   const Text title = page.get_text(doc + ".title");
   const Text nickname = page.get_text(doc + ".nickname");
   const Text category = page.get_text(doc + "['category_title']");
   if (row < 0) return;
-  controls.set_cell(WindowId::main, kAlbumList, row, 0, title);
-  controls.set_cell(WindowId::main, kAlbumList, row, 1, id);
-  controls.set_cell(WindowId::main, kAlbumList, row, 2, category);
-  controls.set_cell(WindowId::main, kAlbumList, row, 3, nickname);
-  controls.scroll_to_row(WindowId::main, kAlbumList, row);
+  controls.set_cell(WindowId::main, kList, row, 0, title);
+  controls.set_cell(WindowId::main, kList, row, 1, id);
+  controls.set_cell(WindowId::main, kList, row, 2, category);
+  controls.set_cell(WindowId::main, kList, row, 3, nickname);
+  controls.scroll_to_row(WindowId::main, kList, row);
   // Lets the list repaint as rows arrive.
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

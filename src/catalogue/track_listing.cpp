@@ -4,15 +4,13 @@
 #include <thread>
 
 #include "lumora/catalogue/platform_page.h"
+#include "lumora/controls/control_names.h"
 #include "lumora/catalogue/request_addresses.h"
 #include "lumora/text/code_page.h"
 #include "lumora/text/number.h"
 
 namespace lumora {
 namespace {
-
-constexpr ControlName kList = u8"超级列表框1";  // the Album list and the Track list alike
-constexpr ControlName kStatusBar = u8"状态条1";
 
 void append_track(Controls& controls, const JsonDocument& page, int index) {
   const int row = controls.append_row(WindowId::track, kList);

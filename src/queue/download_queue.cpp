@@ -1,5 +1,6 @@
 #include "lumora/queue/download_queue.h"
 
+#include "lumora/controls/control_names.h"
 #include "lumora/queue/file_name.h"
 #include "lumora/queue/progress_text.h"
 #include "lumora/text/code_page.h"
@@ -8,14 +9,6 @@
 namespace lumora {
 namespace {
 
-constexpr ControlName kTrackList = u8"超级列表框1";
-constexpr ControlName kStartButton = u8"按钮_开始下载";
-constexpr ControlName kStopButton = u8"按钮_停止下载";
-constexpr ControlName kFolderBox = u8"编辑框_下载目录";
-constexpr ControlName kStatusBar = u8"状态条1";
-constexpr ControlName kMenu = u8"右键菜单";
-constexpr ControlName kCheckAllItem = u8"全部选中";
-constexpr ControlName kUncheckAllItem = u8"取消选中";
 constexpr int kTitleColumn = 1;
 constexpr int kAddressColumn = 2;
 constexpr int kStatusColumn = 3;
@@ -42,10 +35,10 @@ void DownloadQueue::start_download() {
   walking_ = true;
   set_idle(false);
   done_count_ = 0;
-  const int rows = controls_.row_count(WindowId::track, kTrackList);
+  const int rows = controls_.row_count(WindowId::track, kList);
   for (int row = 0; row < rows; ++row) {
     if (!controls_.is_enabled(WindowId::track, kStopButton)) break;
-    if (!controls_.is_checked(WindowId::track, kTrackList, row)) continue;
+    if (!controls_.is_checked(WindowId::track, kList, row)) continue;
     download_row(row);
   }
   // However the walk ended (all done, stop, failed rows, window closed), the
@@ -58,21 +51,21 @@ void DownloadQueue::download_row(int row) {
   static const Text kResolving = gbk(u8"正在解析...");
   static const Text kFailed = gbk(u8"下载失败");
   static const Text kDone = gbk(u8"下载完成");
-  controls_.scroll_to_row(WindowId::track, kTrackList, row);
-  controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, kResolving);
-  const Text address = controls_.cell(WindowId::track, kTrackList, row, kAddressColumn);
+  controls_.scroll_to_row(WindowId::track, kList, row);
+  controls_.set_cell(WindowId::track, kList, row, kStatusColumn, kResolving);
+  const Text address = controls_.cell(WindowId::track, kList, row, kAddressColumn);
   if (address.empty()) {
-    controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, kFailed);
+    controls_.set_cell(WindowId::track, kList, row, kStatusColumn, kFailed);
     return;
   }
-  const Text title = controls_.cell(WindowId::track, kTrackList, row, kTitleColumn);
+  const Text title = controls_.cell(WindowId::track, kList, row, kTitleColumn);
   const Text folder = download_folder();
   if (folder.empty() || download_one(address, track_file_path(folder, title), row) != 1 ||
       !last_complete_) {
-    controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, kFailed);
+    controls_.set_cell(WindowId::track, kList, row, kStatusColumn, kFailed);
     return;
   }
-  controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, kDone);
+  controls_.set_cell(WindowId::track, kList, row, kStatusColumn, kDone);
   ++done_count_;
   pending_count_ = checked_rows_.value - done_count_;
   controls_.set_part_text(WindowId::track, kStatusBar, 3,
@@ -124,7 +117,7 @@ int DownloadQueue::download_one(const Text& address, const Text& path, int row) 
   while (task_busy_) {
     const Text progress = progress_text(download_.received_bytes(), task_total_size_,
                                         download_.take_recent_bytes());
-    controls_.set_cell(WindowId::track, kTrackList, row, kStatusColumn, progress);
+    controls_.set_cell(WindowId::track, kList, row, kStatusColumn, progress);
     for (int waited = 0; waited < kPollMs && task_busy_; waited += kEndCheckMs) {
       controls_.wait_pumping(kEndCheckMs);
     }
@@ -147,9 +140,9 @@ void DownloadQueue::stop_download() { set_idle(true); }
 
 void DownloadQueue::check_all() {
   controls_.set_enabled(WindowId::track, kUncheckAllItem, true);
-  const int rows = controls_.row_count(WindowId::track, kTrackList);
-  for (int row = 0; row < rows; ++row) controls_.set_checked(WindowId::track, kTrackList, row, true);
-  checked_rows_.value = controls_.row_count(WindowId::track, kTrackList);
+  const int rows = controls_.row_count(WindowId::track, kList);
+  for (int row = 0; row < rows; ++row) controls_.set_checked(WindowId::track, kList, row, true);
+  checked_rows_.value = controls_.row_count(WindowId::track, kList);
   controls_.set_part_text(WindowId::track, kStatusBar, 1,
                           gbk(u8"选中") + decimal_text(checked_rows_.value) + gbk(u8"个视频"));
   controls_.set_enabled(WindowId::track, kCheckAllItem, false);
@@ -162,7 +155,7 @@ void DownloadQueue::on_check_changed(int, int state) {
 }
 
 void DownloadQueue::on_list_right_click() {
-  if (controls_.current_row(WindowId::track, kTrackList) < 0) return;
+  if (controls_.current_row(WindowId::track, kList) < 0) return;
   controls_.popup_menu(WindowId::track, kMenu);
   controls_.set_enabled(WindowId::track, kUncheckAllItem, false);
 }

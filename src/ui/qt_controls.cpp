@@ -162,9 +162,7 @@ void QtControls::set_checked(WindowId window, ControlName list, int row, bool ch
 }
 
 void QtControls::scroll_to_row(WindowId window, ControlName list, int row) {
-  with<ListView>(window, list, NoResult{}, [&](ListView* l) {
-    if (QTreeWidgetItem* item = l->topLevelItem(row)) l->scrollToItem(item);
-  });
+  with<ListView>(window, list, NoResult{}, [&](ListView* l) { l->scroll_to_row(row); });
 }
 
 Text QtControls::part_text(WindowId window, ControlName bar, int part) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QTreeWidget>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct ListColumn {
   Qt::Alignment alignment = Qt::AlignLeft;
 };
 
+// UI thread only. Rows, cells and checks written through the functions below
+// take effect in the model at once; the list shows them at the end of the
+// current display frame, so rows arriving faster than the screen refreshes
+// cost one repaint a frame, not one each.
 class ListView : public QTreeWidget {
   Q_OBJECT
 
@@ -29,6 +34,10 @@ class ListView : public QTreeWidget {
   // Raises no userToggled: only the user's own toggles do.
   void set_checked(int row, bool checked);
   int current_row() const;
+  // Brings the row into view; of several calls within a frame the last wins.
+  void scroll_to_row(int row);
+  // Milliseconds of one display frame of the list's screen.
+  int frame_ms() const;
 
  signals:
   // After the user toggled a row's check box by mouse or Space; state 1 checked,
@@ -38,13 +47,35 @@ class ListView : public QTreeWidget {
   void listDoubleClicked();
   void rightClicked();
 
+ public:
+  // Geometry is asked of a laid-out list: these settle a layout still owed.
+  QRect visualRect(const QModelIndex& index) const override;
+  QModelIndex indexAt(const QPoint& point) const override;
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
  protected:
+  // While a frame is held, new rows and changed cells only mark the layout
+  // as owed: the view's own layout walks every row, which once a row would
+  // make a long list's rows cost its length each.
+  void rowsInserted(const QModelIndex& parent, int start, int end) override;
+  void dataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,
+                   const QList<int>& roles = QList<int>()) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  // Stops painting until the frame ends; a no-op while a frame is held.
+  void hold_frame();
+  // Scrolls as last asked and paints everything held back.
+  void end_frame();
+  // Lays the rows out now if a held frame left that owed.
+  void settle_layout() const;
+
   std::vector<Qt::Alignment> alignments_;
   bool check_boxes_;
+  QTimer frame_;
+  int scroll_row_ = -1;  // the row to bring into view at the frame's end
+  mutable bool layout_owed_ = false;
 };
 
 }  // namespace lumora
