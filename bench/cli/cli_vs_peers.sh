@@ -61,7 +61,7 @@ compare_get() {  # jobs
   for r in $(seq 1 "$rounds"); do
     rm -rf "$work/cli" "$work/aria"; mkdir -p "$work/cli" "$work/aria"
     t0=$(now); "$cli" --mobile-base "$mobile" get "$album" --dir "$work/cli" --jobs "$jobs" >/dev/null; t1=$(now)
-    aria2c -q -x10 -s10 -k1M -j"$jobs" --allow-overwrite=true --auto-file-renaming=false \
+    aria2c -q -x10 -s10 -k1M -j"$jobs" \
       -d "$work/aria" -i "$work/urls"; t2=$(now)
     check_sums "$work/cli"; check_sums "$work/aria"
     a=$(elapsed "$t0" "$t1"); b=$(elapsed "$t1" "$t2")

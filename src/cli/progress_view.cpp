@@ -57,9 +57,10 @@ void ProgressView::draw_live() {
 
 void ProgressView::finished(const std::string& line) {
   std::lock_guard lock(mutex_);
+  // The live lines come back with the next redraw, without the finished one.
   if (live_) erase_live();
+  lines_.clear();
   std::fprintf(out_, "%s\n", line.c_str());
-  if (live_) draw_live();
   std::fflush(out_);
 }
 

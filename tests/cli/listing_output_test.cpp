@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <nlohmann/json.hpp>
 
 #include "lumora/cli/progress_view.h"
@@ -38,6 +41,34 @@ TEST(ProgressText, LiveLinesShowPercentSizeSpeedAndTimeLeft) {
   EXPECT_EQ(live_line({"a.mp3", 5 * 1024 * 1024, 20 * 1024 * 1024, 5.0}),
             " 25%  5.0 MiB/20.0 MiB  1.0 MiB/s  0:15 left  a.mp3");
   EXPECT_EQ(live_line({"b.mp3", 0, -1, 0.0}), "  ?%  0 B  0 B/s  --:-- left  b.mp3");
+}
+
+// What the terminal receives: live lines redrawn in place, finished lines
+// and the summary above them; without a terminal only the latter.
+TEST(ProgressView, LiveLinesAreErasedBeforeEveryFinishedLine) {
+  for (const bool live : {true, false}) {
+    SCOPED_TRACE(live);
+    char* buffer = nullptr;
+    std::size_t length = 0;
+    std::FILE* out = open_memstream(&buffer, &length);
+    {
+      ProgressView view(out, stderr, live);
+      view.show_live({{"a.mp3", 0, -1, 0}, {"b.mp3", 0, -1, 0}});
+      view.finished("done    1/2  a.mp3");
+      view.show_live({{"b.mp3", 0, -1, 0}});
+      view.summary(1, 0, 0);
+    }
+    std::fclose(out);
+    const std::string text(buffer, length);
+    std::free(buffer);
+    const std::string a = "\x1b[2K" + live_line({"a.mp3", 0, -1, 0}) + "\n";
+    const std::string b = "\x1b[2K" + live_line({"b.mp3", 0, -1, 0}) + "\n";
+    if (live)
+      EXPECT_EQ(text, a + b + "\x1b[2A\x1b[Jdone    1/2  a.mp3\n" + b +
+                          "\x1b[1A\x1b[Jdone 1, skipped 0, failed 0\n");
+    else
+      EXPECT_EQ(text, "done    1/2  a.mp3\ndone 1, skipped 0, failed 0\n");
+  }
 }
 
 }  // namespace
