@@ -110,8 +110,8 @@ class AlbumGet {
   void handle(JobSlot& slot, int index) {
     const TrackEntry& track = tracks_[index];
     const std::string label = std::to_string(index + 1) + "/" + std::to_string(tracks_.size());
-    if (track.address.empty()) return fail(label, shown(track.title), "no address");
     const Text path = track_file_path(dir_, track.title);
+    if (track.address.empty()) return fail(label, file_name_of(path), "no address");
     if (request_.skip_existing && already_downloaded(archive_, track.address, path)) {
       ++skipped_;
       view_.finished("skipped " + label + "  " + file_name_of(path));

@@ -93,17 +93,22 @@ TEST_F(CliTest, TrackListsChooseTracksAndBadOnesFetchNothing) {
 TEST_F(CliTest, FailedTracksSayWhyWhileTheOthersComplete) {
   const sim::SimAlbum& a = album(kOddTitles);
   ASSERT_TRUE(sim.audio().set_faults(a.tracks[1].audio_path, {.not_found = true}));
+  ASSERT_TRUE(sim.audio().set_faults(a.tracks[2].audio_path, {.no_content_length = true}));
   const RunResult r = get(a.id);
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("HTTP 404"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("no address"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("track 2/5 " + file_name(a.tracks[1]) + ": HTTP 404"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("track 3/5 " + file_name(a.tracks[2]) + ": no size"), std::string::npos);
+  EXPECT_NE(r.err.find(": no address"), std::string::npos);
   int complete = 0;
   for (const sim::SimTrack& t : a.tracks) {
-    if (t.play_url.empty() || t.audio_path == a.tracks[1].audio_path) continue;
+    if (t.play_url.empty() || t.audio_path == a.tracks[1].audio_path ||
+        t.audio_path == a.tracks[2].audio_path)
+      continue;
     EXPECT_EQ(file_sha256(file_name(t)), sim.expected_sha256(t)) << t.title;
     ++complete;
   }
-  EXPECT_NE(r.out.find("done " + std::to_string(complete) + ", skipped 0, failed 2\n"),
+  EXPECT_NE(r.out.find("done " + std::to_string(complete) + ", skipped 0, failed 3\n"),
             std::string::npos)
       << r.out;
   EXPECT_EQ(mp3_files().size(), static_cast<std::size_t>(complete));
