@@ -39,7 +39,7 @@ void append_album(Controls& controls, const AlbumEntry& album) {
 }  // namespace
 
 PageWalk search_album_pages(Text& keyword, const PlatformEndpoints& endpoints,
-                            const AlbumPageSink& sink) {
+                            const AlbumPageSink& sink, RequestComponent* connection) {
   keyword = url_encode(keyword, true, true);
   const Text encoded = keyword;
   std::vector<AlbumEntry> albums;
@@ -55,6 +55,7 @@ PageWalk search_album_pages(Text& keyword, const PlatformEndpoints& endpoints,
             if (!albums.empty()) sink(albums);
             return static_cast<int>(albums.size());
           },
+      .connection = connection,
   });
 }
 

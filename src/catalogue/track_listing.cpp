@@ -37,7 +37,7 @@ void append_track(Controls& controls, const TrackEntry& track) {
 }  // namespace
 
 PageWalk list_album_track_pages(const Text& album_id, const PlatformEndpoints& endpoints,
-                                const TrackPageSink& sink) {
+                                const TrackPageSink& sink, RequestComponent* connection) {
   std::vector<TrackEntry> tracks;
   return walk_pages({
       .first_address = track_listing_address(endpoints, album_id, 1),
@@ -51,6 +51,7 @@ PageWalk list_album_track_pages(const Text& album_id, const PlatformEndpoints& e
             if (!tracks.empty()) sink(tracks);
             return static_cast<int>(tracks.size());
           },
+      .connection = connection,
   });
 }
 

@@ -179,9 +179,11 @@ std::string folder_problem(const std::string& dir) {
 
 int run_get(const GetRequest& request, ProgressView& view) {
   std::vector<TrackEntry> tracks;
+  RequestComponent connection;
   const PageWalk walk = list_album_track_pages(
       request.album_id, request.endpoints,
-      [&](const std::vector<TrackEntry>& page) { tracks.insert(tracks.end(), page.begin(), page.end()); });
+      [&](const std::vector<TrackEntry>& page) { tracks.insert(tracks.end(), page.begin(), page.end()); },
+      &connection);
   if (interrupted()) return kExitInterrupted;
   if (tracks.empty()) {
     view.problem("album " + request.album_id + " cannot be listed or has no tracks");

@@ -45,12 +45,16 @@ int search(const CliOptions& o, const PlatformEndpoints& endpoints) {
   if (gbk_to_utf8(keyword) != o.argument)
     return usage_error("the keyword has characters GBK lacks");
   std::vector<AlbumEntry> albums;
-  const PageWalk walk = search_album_pages(keyword, endpoints, [&](const auto& page) {
-    if (o.json)
-      albums.insert(albums.end(), page.begin(), page.end());
-    else
-      print(album_lines(page));
-  });
+  RequestComponent connection;
+  const PageWalk walk = search_album_pages(
+      keyword, endpoints,
+      [&](const auto& page) {
+        if (o.json)
+          albums.insert(albums.end(), page.begin(), page.end());
+        else
+          print(album_lines(page));
+      },
+      &connection);
   if (o.json) print(album_json(albums));
   if (!walk.ended_early) return 0;
   warn_ended_early(walk);
@@ -59,9 +63,11 @@ int search(const CliOptions& o, const PlatformEndpoints& endpoints) {
 
 int tracks(const CliOptions& o, const PlatformEndpoints& endpoints) {
   std::vector<TrackEntry> tracks;
-  const PageWalk walk = list_album_track_pages(o.argument, endpoints, [&](const auto& page) {
-    tracks.insert(tracks.end(), page.begin(), page.end());
-  });
+  RequestComponent connection;
+  const PageWalk walk = list_album_track_pages(
+      o.argument, endpoints,
+      [&](const auto& page) { tracks.insert(tracks.end(), page.begin(), page.end()); },
+      &connection);
   if (tracks.empty()) {
     complain("album " + o.argument + " cannot be listed or has no tracks");
     return 2;

@@ -95,6 +95,25 @@ TEST_F(CataloguePages, ListingReturnsEveryTrackWithItsAddress) {
   EXPECT_FALSE(found.walk.ended_early);
 }
 
+TEST_F(CataloguePages, OneSharedConnectionAsksTheSameAndGetsTheSame) {
+  const Tracks own = list(std::to_string(kFortyFiveTracks));
+  const auto own_requests = sim.mobile_log().snapshot();
+  sim.mobile_log().clear();
+  RequestComponent connection;
+  std::vector<TrackEntry> shared;
+  list_album_track_pages(std::to_string(kFortyFiveTracks), endpoints,
+                         [&](const auto& page) { shared.insert(shared.end(), page.begin(), page.end()); },
+                         &connection);
+  const auto shared_requests = sim.mobile_log().snapshot();
+  ASSERT_EQ(shared.size(), own.rows.size());
+  EXPECT_EQ(gbk_to_utf8(shared[44].title), gbk_to_utf8(own.rows[44].title));
+  ASSERT_EQ(shared_requests.size(), own_requests.size());
+  for (std::size_t i = 0; i < own_requests.size(); ++i) {
+    EXPECT_EQ(shared_requests[i].target, own_requests[i].target);
+    EXPECT_EQ(shared_requests[i].headers, own_requests[i].headers);
+  }
+}
+
 TEST_F(CataloguePages, HugePageCountsStopAtTheFirstPageWithoutRows) {
   sim.search_overrides().add(
       {.needle = first_search_needle(),

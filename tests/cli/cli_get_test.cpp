@@ -114,6 +114,20 @@ TEST_F(CliTest, FailedTracksSayWhyWhileTheOthersComplete) {
   EXPECT_EQ(mp3_files().size(), static_cast<std::size_t>(complete));
 }
 
+TEST_F(CliTest, ANameWithEveryNumberTakenIsALocalFileErrorWithItsPath) {
+  const sim::SimTrack& track = album(kTwentyTracks).tracks[0];
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / file_name(track)) << "mine";
+  for (int n = 1; n <= 99; ++n)
+    std::ofstream(folder / file_name(track, "(" + std::to_string(n) + ")")) << "mine";
+  const RunResult r = get(kTwentyTracks, {"--tracks", "1"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("local file error: cannot create " + (folder / file_name(track)).string()),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(mp3_files().size(), 100u);
+}
+
 TEST_F(CliTest, TagsReadBackAndTaggedFilesAreStillSkipped) {
   const sim::SimAlbum& a = album(kTwentyTracks);
   const std::string page =

@@ -5,15 +5,18 @@
 #include "lumora/catalogue/catalogue_entries.h"
 #include "lumora/catalogue/endpoints.h"
 #include "lumora/controls/controls.h"
+#include "lumora/net/request_component.h"
 #include "lumora/text/text.h"
 
 namespace lumora {
 
 // Asks for every result page of `keyword` (GBK) and hands each page's
 // albums to `sink` as they arrive. `keyword` is replaced by its encoded
-// form. Runs on the caller's thread; no pauses.
+// form. Runs on the caller's thread; no pauses. With `connection` every page
+// goes through that one request component: the connection stays open from
+// page to page, and cookies the platform sets are sent back on later pages.
 PageWalk search_album_pages(Text& keyword, const PlatformEndpoints& endpoints,
-                            const AlbumPageSink& sink);
+                            const AlbumPageSink& sink, RequestComponent* connection = nullptr);
 
 // Appends one Album list row per album (title, hidden id, category, uploader)
 // over all pages, pausing 1 ms after each row so the list visibly grows;

@@ -7,6 +7,7 @@
 
 #include "lumora/catalogue/catalogue_entries.h"
 #include "lumora/json/json_document.h"
+#include "lumora/net/request_component.h"
 #include "lumora/text/text.h"
 
 namespace lumora {
@@ -17,6 +18,7 @@ struct PageWalkSteps {
   std::function<Text(int page)> page_address;
   // Reads the loaded page; returns how many rows it brought.
   std::function<int(const JsonDocument& page)> read_page;
+  RequestComponent* connection = nullptr;  // see load_platform_page
 };
 
 // Runs on the caller's thread; one JSON document serves every page. Stops
