@@ -3,27 +3,32 @@
 #include <chrono>
 #include <thread>
 
-#include "lumora/catalogue/platform_page.h"
-#include "lumora/controls/control_names.h"
+#include "lumora/catalogue/page_walk.h"
 #include "lumora/catalogue/request_addresses.h"
+#include "lumora/controls/control_names.h"
 #include "lumora/net/url_coding.h"
 #include "lumora/text/number.h"
 
 namespace lumora {
 namespace {
 
-void append_album(Controls& controls, const JsonDocument& page, int index) {
-  const int row = controls.append_row(WindowId::main, kList);
+AlbumEntry read_album(const JsonDocument& page, int index) {
   const Text doc = "data.result.response.docs[" + decimal_text(index) + "]";
-  const Text id = page.get_text(doc + ".id");
-  const Text title = page.get_text(doc + ".title");
-  const Text nickname = page.get_text(doc + ".nickname");
-  const Text category = page.get_text(doc + "['category_title']");
+  AlbumEntry album;
+  album.id = page.get_text(doc + ".id");
+  album.title = page.get_text(doc + ".title");
+  album.nickname = page.get_text(doc + ".nickname");
+  album.category = page.get_text(doc + "['category_title']");
+  return album;
+}
+
+void append_album(Controls& controls, const AlbumEntry& album) {
+  const int row = controls.append_row(WindowId::main, kList);
   if (row < 0) return;
-  controls.set_cell(WindowId::main, kList, row, 0, title);
-  controls.set_cell(WindowId::main, kList, row, 1, id);
-  controls.set_cell(WindowId::main, kList, row, 2, category);
-  controls.set_cell(WindowId::main, kList, row, 3, nickname);
+  controls.set_cell(WindowId::main, kList, row, 0, album.title);
+  controls.set_cell(WindowId::main, kList, row, 1, album.id);
+  controls.set_cell(WindowId::main, kList, row, 2, album.category);
+  controls.set_cell(WindowId::main, kList, row, 3, album.nickname);
   controls.scroll_to_row(WindowId::main, kList, row);
   // Lets the list repaint as rows arrive.
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -31,17 +36,31 @@ void append_album(Controls& controls, const JsonDocument& page, int index) {
 
 }  // namespace
 
-void search_albums(Text& keyword, Controls& controls, const PlatformEndpoints& endpoints) {
-  JsonDocument page = JsonDocument::create();
+PageWalk search_album_pages(Text& keyword, const PlatformEndpoints& endpoints,
+                            const AlbumPageSink& sink, RequestComponent* connection) {
   keyword = url_encode(keyword, true, true);
-  load_platform_page(page, album_search_address(endpoints, keyword));
-  const int pages = text_to_int(page.get_text("data.result.response.totalPage"));
-  for (int n = 1; n <= pages; ++n) {
-    load_platform_page(page, album_search_page_address(endpoints, keyword, n));
-    const int docs = page.count("data.result.response.docs");
-    for (int i = 0; i < docs; ++i) append_album(controls, page, i);
-  }
-  page.destroy();
+  const Text encoded = keyword;
+  std::vector<AlbumEntry> albums;
+  return walk_pages({
+      .first_address = album_search_address(endpoints, encoded),
+      .count_path = "data.result.response.totalPage",
+      .page_address = [&](int n) { return album_search_page_address(endpoints, encoded, n); },
+      .read_page =
+          [&](const JsonDocument& page) {
+            const int docs = page.count("data.result.response.docs");
+            albums.clear();
+            for (int i = 0; i < docs; ++i) albums.push_back(read_album(page, i));
+            if (!albums.empty()) sink(albums);
+            return static_cast<int>(albums.size());
+          },
+      .connection = connection,
+  });
+}
+
+void search_albums(Text& keyword, Controls& controls, const PlatformEndpoints& endpoints) {
+  search_album_pages(keyword, endpoints, [&](const std::vector<AlbumEntry>& albums) {
+    for (const AlbumEntry& album : albums) append_album(controls, album);
+  });
 }
 
 void album_search_worker(Controls& controls, const PlatformEndpoints& endpoints) {

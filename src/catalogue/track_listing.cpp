@@ -3,23 +3,30 @@
 #include <chrono>
 #include <thread>
 
-#include "lumora/catalogue/platform_page.h"
-#include "lumora/controls/control_names.h"
+#include "lumora/catalogue/page_walk.h"
 #include "lumora/catalogue/request_addresses.h"
+#include "lumora/controls/control_names.h"
 #include "lumora/text/code_page.h"
 #include "lumora/text/number.h"
 
 namespace lumora {
 namespace {
 
-void append_track(Controls& controls, const JsonDocument& page, int index) {
-  const int row = controls.append_row(WindowId::track, kList);
+TrackEntry read_track(const JsonDocument& page, int index) {
   const Text item = "data.list[" + decimal_text(index) + "]";
-  const Text title = page.get_text(item + ".title");
-  const Text address = page.get_text(item + ".playUrl64");
+  TrackEntry track;
+  track.title = page.get_text(item + ".title");
+  track.address = page.get_text(item + ".playUrl64");
+  track.album_title = page.get_text(item + ".albumTitle");
+  track.nickname = page.get_text(item + ".nickname");
+  return track;
+}
+
+void append_track(Controls& controls, const TrackEntry& track) {
+  const int row = controls.append_row(WindowId::track, kList);
   if (row < 0) return;  // the Track window was closed meanwhile
-  controls.set_cell(WindowId::track, kList, row, 1, title);
-  controls.set_cell(WindowId::track, kList, row, 2, address);
+  controls.set_cell(WindowId::track, kList, row, 1, track.title);
+  controls.set_cell(WindowId::track, kList, row, 2, track.address);
   controls.scroll_to_row(WindowId::track, kList, row);
   // Lets the list repaint as rows arrive.
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -27,17 +34,30 @@ void append_track(Controls& controls, const JsonDocument& page, int index) {
 
 }  // namespace
 
+PageWalk list_album_track_pages(const Text& album_id, const PlatformEndpoints& endpoints,
+                                const TrackPageSink& sink, RequestComponent* connection) {
+  std::vector<TrackEntry> tracks;
+  return walk_pages({
+      .first_address = track_listing_address(endpoints, album_id, 1),
+      .count_path = "data.maxPageId",
+      .page_address = [&](int n) { return track_listing_address(endpoints, album_id, n); },
+      .read_page =
+          [&](const JsonDocument& page) {
+            const int count = page.count("data.list");
+            tracks.clear();
+            for (int i = 0; i < count; ++i) tracks.push_back(read_track(page, i));
+            if (!tracks.empty()) sink(tracks);
+            return static_cast<int>(tracks.size());
+          },
+      .connection = connection,
+  });
+}
+
 void list_album_tracks(const Text& album_id, Controls& controls,
                        const PlatformEndpoints& endpoints) {
-  JsonDocument page = JsonDocument::create();
-  load_platform_page(page, track_listing_address(endpoints, album_id, 1));
-  const int pages = text_to_int(page.get_text("data.maxPageId"));
-  for (int n = 1; n <= pages; ++n) {
-    load_platform_page(page, track_listing_address(endpoints, album_id, n));
-    const int tracks = page.count("data.list");
-    for (int i = 0; i < tracks; ++i) append_track(controls, page, i);
-  }
-  page.destroy();
+  list_album_track_pages(album_id, endpoints, [&](const std::vector<TrackEntry>& tracks) {
+    for (const TrackEntry& track : tracks) append_track(controls, track);
+  });
 }
 
 void track_listing_worker(Controls& controls, const PlatformEndpoints& endpoints) {

@@ -1,18 +1,26 @@
-// The album track listing: every track page of one album into the Track list.
-//
-// Runs on a listing worker thread; it reaches the windows only through
-// Controls. The Track list is never cleared here: a second album's rows go
-// below the first one's.
+// The album track listing: every track page of one album, as data or into
+// the Track list.
 #pragma once
 
+#include "lumora/catalogue/catalogue_entries.h"
 #include "lumora/catalogue/endpoints.h"
-#include "lumora/text/text.h"
 #include "lumora/controls/controls.h"
+#include "lumora/net/request_component.h"
+#include "lumora/text/text.h"
 
 namespace lumora {
 
-// Appends one unchecked row per track: title in column 1, audio address in
-// the hidden column 2.
+// Asks for every track page of the album and hands each page's tracks to
+// `sink` as they arrive. The album id goes in as it stands. Runs on the
+// caller's thread; no pauses. `connection` as for search_album_pages.
+PageWalk list_album_track_pages(const Text& album_id, const PlatformEndpoints& endpoints,
+                                const TrackPageSink& sink,
+                                RequestComponent* connection = nullptr);
+
+// Appends one unchecked row per track (title in column 1, audio address in
+// the hidden column 2), pausing 1 ms after each row so the list visibly
+// grows. The Track list is never cleared here: a second album's rows go
+// below the first one's. Runs on a listing worker thread.
 void list_album_tracks(const Text& album_id, Controls& controls,
                        const PlatformEndpoints& endpoints);
 

@@ -1,0 +1,28 @@
+// The walk both catalogue interfaces share: a first request only for the
+// page count, then pages 1 to that count, one after the other.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "lumora/catalogue/catalogue_entries.h"
+#include "lumora/json/json_document.h"
+#include "lumora/net/request_component.h"
+#include "lumora/text/text.h"
+
+namespace lumora {
+
+struct PageWalkSteps {
+  Text first_address;
+  std::string_view count_path;  // read from the first answer
+  std::function<Text(int page)> page_address;
+  // Reads the loaded page; returns how many rows it brought.
+  std::function<int(const JsonDocument& page)> read_page;
+  RequestComponent* connection = nullptr;  // see load_platform_page
+};
+
+// Runs on the caller's thread; one JSON document serves every page. Stops
+// at the first page that brings no rows.
+PageWalk walk_pages(const PageWalkSteps& steps);
+
+}  // namespace lumora

@@ -1,0 +1,213 @@
+#include "lumora/cli/album_get.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "lumora/catalogue/track_listing.h"
+#include "lumora/cli/download_archive.h"
+#include "lumora/cli/existing_track.h"
+#include "lumora/cli/id3_tags.h"
+#include "lumora/cli/interrupt.h"
+#include "lumora/cli/listing_output.h"
+#include "lumora/cli/track_fetch.h"
+#include "lumora/cli/track_selection.h"
+#include "lumora/queue/file_name.h"
+#include "lumora/text/code_page.h"
+
+namespace lumora::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kLookEvery = std::chrono::milliseconds(50);
+constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
+
+struct JobSlot {
+  TrackFetch fetch;
+  std::mutex mutex;  // guards name, active, started
+  std::string name;
+  bool active = false;
+  Clock::time_point started;
+};
+
+std::string file_name_of(const Text& gbk_path) {
+  return std::filesystem::path(gbk_to_utf8(gbk_path)).filename().string();
+}
+
+class AlbumGet {
+ public:
+  AlbumGet(const GetRequest& request, ProgressView& view, std::vector<TrackEntry> tracks,
+           std::vector<int> chosen)
+      : request_(request),
+        view_(view),
+        dir_(utf8_to_gbk(request.dir)),
+        tracks_(std::move(tracks)),
+        chosen_(std::move(chosen)),
+        archive_(request.dir) {}
+
+  // Returns true when every chosen track was handled (not interrupted).
+  bool run() {
+    const int jobs = std::max(1, std::min<int>(request_.jobs, static_cast<int>(chosen_.size())));
+    for (int i = 0; i < jobs; ++i) slots_.push_back(std::make_unique<JobSlot>());
+    std::vector<std::thread> threads;
+    for (auto& slot : slots_) threads.emplace_back([this, s = slot.get()] { job(*s); });
+    watch();
+    for (std::thread& t : threads) t.join();
+    return !interrupted();
+  }
+
+  int done() const { return done_; }
+  int skipped() const { return skipped_; }
+  int failed() const { return failed_; }
+
+ private:
+  void job(JobSlot& slot) {
+    for (std::size_t k = next_++; k < chosen_.size() && !interrupted(); k = next_++)
+      handle(slot, chosen_[k]);
+    std::lock_guard lock(end_mutex_);
+    ++jobs_ended_;
+    end_cv_.notify_all();
+  }
+
+  // The main thread: live lines, and Ctrl+C, until every job has ended.
+  void watch() {
+    bool stopping = false;
+    auto next_redraw = Clock::now();
+    std::unique_lock lock(end_mutex_);
+    while (jobs_ended_ < slots_.size()) {
+      end_cv_.wait_for(lock, kLookEvery);
+      if (interrupted() && !stopping) {
+        stopping = true;
+        lock.unlock();
+        for (auto& slot : slots_) slot->fetch.stop();
+        lock.lock();
+      }
+      if (Clock::now() >= next_redraw) {
+        lock.unlock();
+        view_.show_live(live_tracks());
+        lock.lock();
+        next_redraw = Clock::now() + kRedrawEvery;
+      }
+    }
+  }
+
+  std::vector<LiveTrack> live_tracks() {
+    std::vector<LiveTrack> live;
+    for (auto& slot : slots_) {
+      std::lock_guard lock(slot->mutex);
+      if (!slot->active) continue;
+      const FetchProgress p = slot->fetch.progress();
+      live.push_back({slot->name, p.received, p.size,
+                      std::chrono::duration<double>(Clock::now() - slot->started).count()});
+    }
+    return live;
+  }
+
+  void handle(JobSlot& slot, int index) {
+    const TrackEntry& track = tracks_[index];
+    const std::string label = std::to_string(index + 1) + "/" + std::to_string(tracks_.size());
+    const Text path = track_file_path(dir_, track.title);
+    if (track.address.empty()) return fail(label, file_name_of(path), "no address");
+    if (request_.skip_existing && already_downloaded(archive_, track.address, path)) {
+      ++skipped_;
+      view_.finished("skipped " + label + "  " + file_name_of(path));
+      return;
+    }
+    set_active(slot, file_name_of(path), true);
+    const FetchResult result = slot.fetch.run(track.address, path);
+    set_active(slot, {}, false);
+    const std::string name = file_name_of(result.final_path);
+    if (result.outcome == TaskOutcome::kStopped) return;
+    if (result.outcome != TaskOutcome::kComplete) return fail(label, name, result.reason);
+    if (request_.tag && !write_id3_tags(gbk_to_utf8(result.final_path), tags_of(index)))
+      return fail(label, name, "local file error: cannot write tags to " +
+                                   gbk_to_utf8(result.final_path));
+    if (!archive_.add(gbk_to_utf8(track.address), name))
+      view_.problem("cannot note " + name + " in " + archive_.path());
+    ++done_;
+    view_.finished("done    " + label + "  " + name);
+  }
+
+  void fail(const std::string& label, const std::string& name, const std::string& reason) {
+    ++failed_;
+    view_.problem("track " + label + " " + name + ": " + reason);
+    view_.finished("failed  " + label + "  " + name);
+  }
+
+  void set_active(JobSlot& slot, std::string name, bool active) {
+    std::lock_guard lock(slot.mutex);
+    slot.name = std::move(name);
+    slot.active = active;
+    slot.started = Clock::now();
+  }
+
+  TrackTags tags_of(int index) const {
+    const TrackEntry& t = tracks_[index];
+    return {shown(t.title), static_cast<unsigned>(index + 1), shown(t.album_title),
+            shown(t.nickname)};
+  }
+
+  const GetRequest& request_;
+  ProgressView& view_;
+  const Text dir_;
+  const std::vector<TrackEntry> tracks_;
+  const std::vector<int> chosen_;
+  DownloadArchive archive_;
+  std::vector<std::unique_ptr<JobSlot>> slots_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<int> done_{0}, skipped_{0}, failed_{0};
+  std::mutex end_mutex_;
+  std::condition_variable end_cv_;
+  std::size_t jobs_ended_ = 0;
+};
+
+// The folder as the engine will see it: GBK that turns back into the same
+// UTF-8, created when missing.
+std::string folder_problem(const std::string& dir) {
+  if (gbk_to_utf8(utf8_to_gbk(dir)) != dir) return "folder name has characters GBK lacks: " + dir;
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (!std::filesystem::is_directory(dir, error)) return "cannot use folder " + dir;
+  return {};
+}
+
+}  // namespace
+
+int run_get(const GetRequest& request, ProgressView& view) {
+  std::vector<TrackEntry> tracks;
+  RequestComponent connection;
+  const PageWalk walk = list_album_track_pages(
+      request.album_id, request.endpoints,
+      [&](const std::vector<TrackEntry>& page) { tracks.insert(tracks.end(), page.begin(), page.end()); },
+      &connection);
+  if (interrupted()) return kExitInterrupted;
+  if (tracks.empty()) {
+    view.problem("album " + request.album_id + " cannot be listed or has no tracks");
+    return 2;
+  }
+  if (walk.ended_early)
+    view.problem("the listing of album " + request.album_id + " ended at page " +
+                 std::to_string(walk.pages_read + 1) + " of " + std::to_string(walk.page_count));
+  const int count = static_cast<int>(tracks.size());
+  const TrackSelection chosen =
+      request.tracks ? select_tracks(*request.tracks, count) : all_tracks(count);
+  if (!chosen.error.empty()) {
+    view.problem(chosen.error);
+    return 2;
+  }
+  if (const std::string problem = folder_problem(request.dir); !problem.empty()) {
+    view.problem(problem);
+    return 2;
+  }
+  AlbumGet get(request, view, std::move(tracks), chosen.indices);
+  const bool whole = get.run();
+  view.summary(get.done(), get.skipped(), get.failed());
+  if (!whole) return kExitInterrupted;
+  return get.failed() > 0 || walk.ended_early ? 1 : 0;
+}
+
+}  // namespace lumora::cli

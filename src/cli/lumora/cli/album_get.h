@@ -1,0 +1,31 @@
+// `get`: an album's chosen tracks into a folder, up to N at once, each
+// through a Download object of its own.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "lumora/catalogue/endpoints.h"
+#include "lumora/cli/progress_view.h"
+
+namespace lumora::cli {
+
+struct GetRequest {
+  std::string album_id;
+  std::string dir;  // UTF-8, as given
+  std::optional<std::string> tracks;
+  bool skip_existing = false;
+  bool tag = false;
+  int jobs = 1;
+  PlatformEndpoints endpoints;
+};
+
+// Lists the album, fetches the chosen tracks in the album's order and
+// prints a summary. Returns the exit code: 0 every chosen track done or
+// skipped, 1 some failed (or the listing ended before its page count),
+// 2 a bad track list, a folder that cannot be used or an album that cannot
+// be listed, 130 when interrupted. Runs on the caller's thread and its own
+// job threads; the SIGINT handler must be installed.
+int run_get(const GetRequest& request, ProgressView& view);
+
+}  // namespace lumora::cli

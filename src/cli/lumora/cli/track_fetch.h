@@ -1,0 +1,62 @@
+// One track through one Download object, with the window program's task
+// settings (ten connections, its time-outs), and why it failed when it did.
+//
+// A TrackFetch belongs to one job thread: run() is called on it; progress()
+// and stop() may be called from any thread meanwhile.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "lumora/download/download.h"
+#include "lumora/download/task_param.h"
+#include "lumora/text/text.h"
+
+namespace lumora::cli {
+
+struct FetchResult {
+  TaskOutcome outcome = TaskOutcome::kNone;
+  Text final_path;     // GBK; the name the engine settled on (numbered when taken)
+  std::string reason;  // UTF-8; why it did not complete
+};
+
+struct FetchProgress {
+  std::int64_t received = 0;
+  std::int64_t size = -1;  // -1 until known
+};
+
+class TrackFetch {
+ public:
+  TrackFetch();
+  TrackFetch(const TrackFetch&) = delete;
+  TrackFetch& operator=(const TrackFetch&) = delete;
+
+  // Downloads `address` to the GBK `path`, blocking until the task ends.
+  // Returns at once with kFailed when the engine refuses the address.
+  FetchResult run(const Text& address, const Text& path);
+  FetchProgress progress() const;
+  // Stops the running task (its work is kept as the engine keeps it) and
+  // makes the next run() return kStopped at once. Any thread.
+  void stop();
+
+ private:
+  int on_event(int kind, std::int64_t value);
+  void on_log(const Text& message, int level);
+  std::string failure_reason(const Text& path) const;
+
+  Download download_;
+  TaskParam param_;
+  std::atomic<std::int64_t> size_{-1};
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;  // guards the fields below and the end wait
+  std::condition_variable ended_cv_;
+  bool ended_ = false;
+  int last_status_ = 0;
+  Text last_error_;
+  Text renamed_to_;
+};
+
+}  // namespace lumora::cli

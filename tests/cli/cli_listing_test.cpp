@@ -1,0 +1,104 @@
+// search and tracks as a script sees them: lines and JSON on standard output.
+#include <nlohmann/json.hpp>
+
+#include "cli_fixture.h"
+
+namespace lumora::test {
+namespace {
+
+using sim::albums::kFortyFiveTracks;
+
+TEST_F(CliTest, SearchPrintsEveryAlbumAsLinesAndAsJson) {
+  const auto expected = sim.catalogue().search(sim::kKeyword);
+  const RunResult plain = cli({"search", std::string(sim::kKeyword)});
+  ASSERT_EQ(plain.code, 0) << plain.err;
+  const auto lines = lines_starting(plain.out, "");
+  ASSERT_EQ(lines.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const sim::SimAlbum& a = *expected[i];
+    EXPECT_EQ(lines[i], std::to_string(a.id) + "\t" + a.title + "\t" +
+                            a.category_title.value_or("") + "\t" + a.nickname);
+  }
+
+  const RunResult json = cli({"search", std::string(sim::kKeyword), "--json"});
+  ASSERT_EQ(json.code, 0) << json.err;
+  const auto albums = nlohmann::json::parse(json.out);
+  ASSERT_EQ(albums.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(albums[i]["id"], expected[i]->id);
+    EXPECT_EQ(albums[i]["title"], expected[i]->title);
+    EXPECT_EQ(albums[i]["category"], expected[i]->category_title.value_or(""));
+    EXPECT_EQ(albums[i]["uploader"], expected[i]->nickname);
+  }
+}
+
+TEST_F(CliTest, TracksPrintsNumberTitleAndAddress) {
+  const sim::SimAlbum& a = album(kFortyFiveTracks);
+  const RunResult plain = cli({"tracks", std::to_string(a.id)});
+  ASSERT_EQ(plain.code, 0) << plain.err;
+  const auto lines = lines_starting(plain.out, "");
+  ASSERT_EQ(lines.size(), a.tracks.size());
+  EXPECT_EQ(lines[44], "45\t" + a.tracks[44].title + "\t" + a.tracks[44].play_url);
+
+  const RunResult json = cli({"tracks", std::to_string(a.id), "--json"});
+  ASSERT_EQ(json.code, 0) << json.err;
+  const auto tracks = nlohmann::json::parse(json.out);
+  ASSERT_EQ(tracks.size(), a.tracks.size());
+  for (std::size_t i = 0; i < a.tracks.size(); ++i) {
+    EXPECT_EQ(tracks[i]["number"], i + 1);
+    EXPECT_EQ(tracks[i]["title"], a.tracks[i].title);
+    EXPECT_EQ(tracks[i]["address"], a.tracks[i].play_url);
+  }
+}
+
+TEST_F(CliTest, NothingFoundAndNothingListedAreTold) {
+  const RunResult none = cli({"search", "nothing-like-this", "--json"});
+  EXPECT_EQ(none.code, 0);
+  EXPECT_EQ(nlohmann::json::parse(none.out).size(), 0u);
+
+  const RunResult unknown = cli({"tracks", "999"});
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_NE(unknown.err.find("cannot be listed"), std::string::npos);
+}
+
+TEST_F(CliTest, ListingThatEndsBeforeItsCountWarnsAndExitsOne) {
+  sim.mobile_overrides().add({.needle = "pageId=3&", .status = 500, .body = "down"});
+  const RunResult r = cli({"tracks", std::to_string(kFortyFiveTracks)});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(lines_starting(r.out, "").size(), 40u);
+  EXPECT_NE(r.err.find("page 3 of 3"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, UsageErrorsExitTwoWithoutAsking) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"fetch", "1"},
+      {"tracks"},
+      {"tracks", "12a"},
+      {"tracks", "1", "--dir", "/tmp"},
+      {"get", "1"},
+      {"get", "1", "--dir", "/tmp", "--jobs", "0"},
+      {"get", "1", "--dir", "/tmp", "--jobs", "x"},
+      {"search", "a", "--demo"},
+      {"search", "a", "--frobnicate"},
+      {"search", "a", "b"},
+  };
+  for (const auto& args : bad) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    const RunResult r = cli(args);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("lumorafm-cli: "), std::string::npos);
+  }
+  EXPECT_TRUE(sim.search_log().snapshot().empty());
+  EXPECT_TRUE(sim.mobile_log().snapshot().empty());
+
+  const RunResult help = run_program(LUMORAFM_CLI_PATH, {"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("get ALBUM_ID --dir DIR"), std::string::npos);
+  const RunResult version = run_program(LUMORAFM_CLI_PATH, {"--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out.rfind("lumorafm-cli ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace lumora::test

@@ -1,0 +1,75 @@
+#include "lumora/cli/listing_output.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <nlohmann/json.hpp>
+
+#include "lumora/cli/progress_view.h"
+#include "lumora/text/code_page.h"
+
+namespace lumora::cli {
+namespace {
+
+TEST(ListingOutput, LinesStayOneAlbumOrTrackEachInUtf8) {
+  const std::vector<AlbumEntry> albums = {
+      {"12", utf8_to_gbk("标题\twith tab"), utf8_to_gbk("分类"), "two\nlines"}};
+  EXPECT_EQ(album_lines(albums), "12\t标题 with tab\t分类\ttwo lines\n");
+  const std::vector<TrackEntry> tracks = {{utf8_to_gbk("第1集"), "http://h/1.mp3", "", ""},
+                                          {"", "", "", ""}};
+  EXPECT_EQ(track_lines(tracks), "1\t第1集\thttp://h/1.mp3\n2\t\t\n");
+}
+
+TEST(ListingOutput, JsonIdsAreNumbersOnlyWhenTheyAreIntegers) {
+  const std::vector<AlbumEntry> albums = {{"3700001", "a", "", ""}, {"x-1", "b", "", ""},
+                                          {"", "c", "", ""}};
+  const auto parsed = nlohmann::json::parse(album_json(albums));
+  EXPECT_EQ(parsed[0]["id"], 3700001);
+  EXPECT_EQ(parsed[1]["id"], "x-1");
+  EXPECT_EQ(parsed[2]["id"], "");
+  // A byte GBK cannot decode still leaves valid JSON.
+  const auto odd = nlohmann::json::parse(track_json({{"\xFF", "u", "", ""}}));
+  EXPECT_EQ(odd[0]["number"], 1);
+}
+
+TEST(ProgressText, LiveLinesShowPercentSizeSpeedAndTimeLeft) {
+  EXPECT_EQ(size_text(512), "512 B");
+  EXPECT_EQ(size_text(1536), "1.5 KiB");
+  EXPECT_EQ(size_text(20 * 1024 * 1024), "20.0 MiB");
+  EXPECT_EQ(live_line({"a.mp3", 5 * 1024 * 1024, 20 * 1024 * 1024, 5.0}),
+            " 25%  5.0 MiB/20.0 MiB  1.0 MiB/s  0:15 left  a.mp3");
+  EXPECT_EQ(live_line({"b.mp3", 0, -1, 0.0}), "  ?%  0 B  0 B/s  --:-- left  b.mp3");
+}
+
+// What the terminal receives: live lines redrawn in place, finished lines
+// and the summary above them; without a terminal only the latter.
+TEST(ProgressView, LiveLinesAreErasedBeforeEveryFinishedLine) {
+  for (const bool live : {true, false}) {
+    SCOPED_TRACE(live);
+    char* buffer = nullptr;
+    std::size_t length = 0;
+    std::FILE* out = open_memstream(&buffer, &length);
+    {
+      ProgressView view(out, stderr, live);
+      view.show_live({{"a.mp3", 0, -1, 0}, {"b.mp3", 0, -1, 0}});
+      view.finished("done    1/2  a.mp3");
+      view.show_live({{"b.mp3", 0, -1, 0}});
+      view.summary(1, 0, 0);
+    }
+    std::fclose(out);
+    const std::string text(buffer, length);
+    std::free(buffer);
+    const std::string a = "\x1b[2K" + live_line({"a.mp3", 0, -1, 0}) + "\n";
+    const std::string b = "\x1b[2K" + live_line({"b.mp3", 0, -1, 0}) + "\n";
+    if (live)
+      EXPECT_EQ(text, a + b + "\x1b[2A\x1b[Jdone    1/2  a.mp3\n" + b +
+                          "\x1b[1A\x1b[Jdone 1, skipped 0, failed 0\n");
+    else
+      EXPECT_EQ(text, "done    1/2  a.mp3\ndone 1, skipped 0, failed 0\n");
+  }
+}
+
+}  // namespace
+}  // namespace lumora::cli
