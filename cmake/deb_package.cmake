@@ -8,12 +8,12 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "album downloader for the LumoraFM audio platform")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Searches the albums of the LumoraFM audio platform, lists their tracks and \
-downloads the chosen ones, each over up to ten parallel connections. \
+    "Searches the albums of the LumoraFM audio platform, lists their tracks\n\
+and downloads the chosen ones, each over up to ten parallel connections.\n\
 lumorafm is the desktop program.")
 if(TARGET lumorafm-cli)
   string(APPEND CPACK_PACKAGE_DESCRIPTION
-         " lumorafm-cli does the same from scripts and machines without a display.")
+         "\nlumorafm-cli does the same from scripts and machines without a display.")
 endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
