@@ -10,6 +10,7 @@ LUMORA_PACKAGES=(
   nlohmann-json3-dev libtag1-dev
   fonts-wqy-microhei xvfb xauth
   python3 python3-pyftpdlib nginx-light aria2 curl
+  desktop-file-utils appstream
 )
 
 lumora_missing_packages() {
