@@ -127,5 +127,28 @@ TEST_F(KillResumeTest, KilledAtTwentyPointsThenCompletesWithOnlyTheMissingBytes)
             static_cast<std::uint64_t>(missing + kBlock * static_cast<std::int64_t>(requests)));
 }
 
+
+TEST_F(KillResumeTest, TerminatedFetchKeepsItsWorkUnderTheWorkingName) {
+  sim::AudioFaults paced;
+  paced.rate_cap = 20000;
+  const sim::AudioFile f = server_.add_file(2000000, paced);
+  const pid_t child = start_fetch(f.url, path("t.mp3"));
+  ASSERT_GT(child, 0);
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  auto claimed = [&] {
+    const auto r = read_record(path("t.mp3.part.rec"));
+    return r ? r->received_total() : 0;
+  };
+  while (claimed() < 100000 && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(::kill(child, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);  // stopped, not complete
+  EXPECT_EQ(files(), (std::vector<std::string>{"t.mp3.part", "t.mp3.part.rec"}));
+  EXPECT_GE(claimed(), 100000);
+}
+
 }  // namespace
 }  // namespace lumora::test
