@@ -137,7 +137,9 @@ class Task {
   // trustworthy and for this address; the plan then holds what is stored.
   void prepare_resume();
   void abandon_resume();
-  ResumeRecord record_locked() const;
+  // The record of the plan as it stands; `connections_running` when blocks
+  // may still be on their way into the file.
+  ResumeRecord record_locked(bool connections_running) const;
   // Saves the record when a piece has ended or the interval has passed,
   // after flushing the data it claims. Control thread.
   void save_record_if_due();

@@ -84,7 +84,7 @@ class KillResumeTest : public EngineTest {
 TEST_F(KillResumeTest, KilledAtTwentyPointsThenCompletesWithOnlyTheMissingBytes) {
   const std::int64_t size = 4000000;
   sim::AudioFaults paced;
-  paced.rate_cap = 20000;
+  paced.rate_cap = 40000;
   const sim::AudioFile f = server_.add_file(static_cast<std::uint64_t>(size), paced);
   const unsigned seed = std::getenv("LUMORA_KILL_SEED")
                             ? static_cast<unsigned>(std::atoi(std::getenv("LUMORA_KILL_SEED")))
