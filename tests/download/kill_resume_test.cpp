@@ -1,6 +1,7 @@
 // A download killed with SIGKILL again and again, at random points, in a
 // child process: nothing ever appears under the final name, and the task
 // that finally completes fetches only what the record left missing.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,13 +34,17 @@ std::optional<ResumeRecord> read_record(const std::string& path) {
   return decode_record(s.str());
 }
 
+// Everything the child needs is made before fork: between fork and exec
+// only async-signal-safe calls, since the test process has threads.
 pid_t start_fetch(const std::string& url, const std::string& path) {
+  const std::string connections = std::to_string(kConnections);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
-    ::execl(LUMORA_FETCH_BIN, LUMORA_FETCH_BIN, url.c_str(), path.c_str(),
-            std::to_string(kConnections).c_str(), static_cast<char*>(nullptr));
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(null, STDERR_FILENO);
+    ::execl(LUMORA_FETCH_BIN, LUMORA_FETCH_BIN, url.c_str(), path.c_str(), connections.c_str(),
+            static_cast<char*>(nullptr));
     ::_exit(127);
   }
   return pid;
