@@ -75,6 +75,7 @@ TransferResult first_answer(Link& link, const AnswerHead& a) {
     link.task.log(kLogError, gbk(kNoSize));
     return TransferResult::kFatal;
   }
+  link.task.note_validators(a.etag, a.last_modified);
   std::size_t piece = 0;
   if (!link.task.on_size_known(link.id, size, disposition_file_name(a.content_disposition),
                                link.task.param().connections, piece))
@@ -129,6 +130,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
                                   .referer = p.referer ? p.referer : default_referer(p.url),
                                   .range_from = asked,
                                   .cookie = cookie,
+                                  .if_range = asked ? task.resume_validator() : std::nullopt,
                                   .via_proxy = proxy.has_value()});
   task.log(kLogSent, head);
   const IoStatus sent = socket.send_all(head, p.send_timeout_ms, link.marks);
@@ -160,6 +162,17 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
     cookie = value.empty() ? std::nullopt : std::optional<Text>(value);
     redirected = true;
     return TransferResult::kRetry;
+  }
+  // 416: the file shrank below the stored bytes.
+  const bool answers_resume = a.status == 200 || a.status == 206 || a.status == 416;
+  if (link.piece && answers_resume && task.resume_pending() && !task.confirm_resume(a, *asked)) {
+    // The stored bytes do not fit this file any more: start over, with this
+    // answer when it is the whole file, else with a new request.
+    link.piece.reset();
+    if (a.status != 200) {
+      redirected = true;
+      return TransferResult::kRetry;
+    }
   }
   if (a.status != 200 && a.status != 206) return status_failure(link, a.status);
 

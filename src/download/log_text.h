@@ -64,6 +64,7 @@ inline constexpr char8_t kUserRenamed[] = u8"发现同名文件, 用户更名为
 inline constexpr char8_t kTooManyRenames[] = u8"发现同名文件，超过系统自动更名次数";
 inline constexpr char8_t kCreateFailed[] =
     u8"创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在";
+inline constexpr char8_t kOpenFailed[] = u8"打开文件失败，请检查磁盘是否存在 %s 这个文件";
 }  // namespace log_text
 
 }  // namespace lumora

@@ -5,10 +5,12 @@
 // thread of its own and calls the "for connections" members; the caller's
 // thread reads the counters and asks for a stop. The counter lock guards the
 // plan, the counters and the file's creation; the connection list is touched
-// by the control thread only.
+// by the control thread only. The working file, its record and their lock
+// are described in lumora/download/working_file.h.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -19,9 +21,12 @@
 #include <vector>
 
 #include "lumora/download/address.h"
+#include "lumora/download/answer_head.h"
 #include "lumora/download/local_file.h"
+#include "lumora/download/resume_record.h"
 #include "lumora/download/segment_plan.h"
 #include "lumora/download/task_param.h"
+#include "lumora/download/working_file.h"
 #include "socket.h"
 
 namespace lumora {
@@ -34,9 +39,12 @@ class Task {
        std::atomic<TaskOutcome>* outcome_sink);
   ~Task();
 
-  // Control thread body: opens the first connection, runs the message loop
-  // until every connection has ended, closes or removes the file, raises
-  // kind 4 and marks the task not alive.
+  // Control thread body: reopens the working file of an interrupted task
+  // when it can be resumed, opens the first connection, runs the message
+  // loop (saving the record as pieces end and every second) until every
+  // connection has ended, then moves the whole file to its final name, keeps
+  // the work after a stop or removes it after a failure, raises kind 4 and
+  // marks the task not alive.
   void run_control();
 
   // Caller's thread.
@@ -79,6 +87,18 @@ class Task {
   void commit(std::size_t piece, std::size_t length);
   // Faults in the file pages a connection is about to receive into.
   void prepare(std::int64_t offset, std::int64_t length) { file_.prepare(offset, length); }
+  // A resumed task's first connection: the validator its request sends
+  // with If-Range until the server has confirmed the stored bytes.
+  std::optional<Text> resume_validator() const;
+  bool resume_pending() const;
+  // Checks the first answer of a resumed task (to a request from `asked`)
+  // against the record: same size, same validators where recorded. True:
+  // the stored bytes stand and the further connections are asked for.
+  // False: the table is dropped and the task starts over as a fresh
+  // download; the caller's piece no longer exists.
+  bool confirm_resume(const AnswerHead& answer, std::int64_t asked);
+  // The validators of the answer that gave the size, for the record.
+  void note_validators(Text etag, Text last_modified);
   // The server ignored a Range: no more splitting, each piece reads from 0.
   void note_ranges_ignored();
   // A failure no retry can mend: every connection is asked to end.
@@ -109,7 +129,20 @@ class Task {
                    Text* save_path = nullptr);
   bool create_file(int connection, std::int64_t size, Text path);
   Text settle_path(std::string_view answer_name) const;
+  bool take_working_file(std::int64_t size, Text& path, bool renumber);
+  void drain_queue();
   TaskOutcome finish();
+  bool finish_complete();
+  // Resume: reopens the working file of the final name when its record is
+  // trustworthy and for this address; the plan then holds what is stored.
+  void prepare_resume();
+  void abandon_resume();
+  // The record of the plan as it stands; `connections_running` when blocks
+  // may still be on their way into the file.
+  ResumeRecord record_locked(bool connections_running) const;
+  // Saves the record when a piece has ended or the interval has passed,
+  // after flushing the data it claims. Control thread.
+  void save_record_if_due();
 
   const std::uint64_t id_;
   const TaskParam param_;
@@ -127,8 +160,15 @@ class Task {
   SegmentPlan plan_;
   std::int64_t received_ = 0;
   std::int64_t recent_ = 0;
-  bool ranges_ignored_ = false;
   LocalFile file_;
+  // Written only before the plan is cut, or by the control thread once
+  // every connection has ended; read by the control thread after it has
+  // seen the plan cut under the counter lock.
+  WorkingFile working_;
+  Text etag_, last_modified_;    // counter lock
+  bool resume_pending_ = false;  // counter lock
+  std::size_t saved_done_ = 0;   // control thread
+  std::chrono::steady_clock::time_point last_save_{};
 
   std::mutex event_mutex_;  // one direct event call at a time
 

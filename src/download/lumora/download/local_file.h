@@ -46,6 +46,12 @@ class LocalFile {
   // Faults the pages of [offset, offset + length) in, writable, in one call
   // rather than one fault a page; only a speed-up, failures are ignored.
   void prepare(std::int64_t offset, std::int64_t length);
+  // Takes over `fd`, an open file already sized to `size` bytes that someone
+  // else named and owns on disk (a working file), and maps it. The file is
+  // never removed from here. False (fd closed) when it cannot be mapped.
+  bool adopt(int fd, std::string_view gbk_path, std::int64_t size);
+  // Puts every byte written so far on the disk (mapping and file data).
+  bool flush();
   // Unmaps and closes; false when the data could not be flushed.
   bool close();
   // Closes if needed and deletes the file this object created.
