@@ -8,10 +8,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <string>
-#include <thread>
 #include <utility>
 
 namespace lumora {
@@ -25,16 +25,28 @@ int ms_left(Clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
+// Polls `fd` (when not -1) and the stop descriptor until one is ready or
+// the deadline passes. 1: `fd` ready, 0: time out, -1: error; a stop shows
+// as marks.raised() afterwards.
+int poll_until(int fd, short events, Clock::time_point deadline, const StopMarks& marks) {
+  for (;;) {
+    if (marks.raised()) return 0;
+    pollfd p[2] = {{fd, events, 0}, {marks.wake_fd, POLLIN, 0}};
+    const int left = ms_left(deadline);
+    const int wait = marks.wake_fd >= 0 ? left : std::min(left, kWaitSliceMs);
+    const int n = ::poll(p, 2, wait);
+    if (n > 0 && p[0].revents != 0) return 1;  // errors show up in the following call
+    if (n < 0 && errno != EINTR) return -1;
+    if (n == 0 && left == 0) return 0;
+  }
+}
+
 }  // namespace
 
 bool wait_unless_stopped(int ms, const StopMarks& marks) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  while (!marks.raised()) {
-    const int left = ms_left(deadline);
-    if (left == 0) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, kWaitSliceMs)));
-  }
-  return false;
+  while (!marks.raised() && ms_left(deadline) > 0) poll_until(-1, 0, deadline, marks);
+  return !marks.raised();
 }
 
 Socket::~Socket() { close(); }
@@ -56,15 +68,9 @@ void Socket::close() {
 
 IoStatus Socket::wait_ready(short events, int timeout_ms, const StopMarks& marks) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  for (;;) {
-    if (marks.raised()) return IoStatus::kStopped;
-    pollfd p{fd_, events, 0};
-    const int slice = std::min(ms_left(deadline), kWaitSliceMs);
-    const int n = ::poll(&p, 1, slice);
-    if (n > 0) return IoStatus::kOk;  // errors show up in the following call
-    if (n < 0 && errno != EINTR) return IoStatus::kError;
-    if (ms_left(deadline) == 0) return IoStatus::kTimeout;
-  }
+  const int n = poll_until(fd_, events, deadline, marks);
+  if (marks.raised()) return IoStatus::kStopped;
+  return n > 0 ? IoStatus::kOk : n == 0 ? IoStatus::kTimeout : IoStatus::kError;
 }
 
 IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopMarks& marks,

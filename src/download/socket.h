@@ -1,6 +1,6 @@
-// A TCP connection whose every wait is cut into 10 ms slices that look at
-// the stop marks, so a stop is noticed at once without killing the thread.
-// One thread uses a Socket at a time.
+// A TCP connection whose every wait also watches the task's stop signal, so
+// a stop ends a wait at once without killing the thread. One thread uses a
+// Socket at a time.
 #pragma once
 
 #include <atomic>
@@ -11,10 +11,13 @@
 
 namespace lumora {
 
-// The connection's and the task's stop marks.
+// The connection's and the task's stop marks, and the descriptor that
+// becomes readable when the task's mark is raised (-1: none, and waits then
+// fall back to 10 ms slices that look at the marks).
 struct StopMarks {
   const std::atomic<bool>* connection = nullptr;
   const std::atomic<bool>* task = nullptr;
+  int wake_fd = -1;
   bool raised() const {
     return (connection && connection->load(std::memory_order_relaxed)) ||
            (task && task->load(std::memory_order_relaxed));
@@ -25,7 +28,7 @@ enum class IoStatus { kOk, kClosed, kTimeout, kError, kStopped };
 
 inline constexpr int kWaitSliceMs = 10;
 
-// Waits `ms` in slices; false when a mark was raised first.
+// Waits `ms`; false when a mark was raised first.
 bool wait_unless_stopped(int ms, const StopMarks& marks);
 
 class Socket {
@@ -54,6 +57,11 @@ class Socket {
  private:
   IoStatus wait_ready(short events, int timeout_ms, const StopMarks& marks);
   int fd_ = -1;
+
+ public:
+  // The descriptor, for moving data without a copy through user space;
+  // -1 when closed.
+  int native() const { return fd_; }
 };
 
 }  // namespace lumora

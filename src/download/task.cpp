@@ -6,6 +6,7 @@
 
 #include "connection.h"
 #include "log_text.h"
+#include "lumora/text/code_page.h"
 
 namespace lumora {
 namespace {
@@ -30,12 +31,14 @@ void Task::mark_engine_thread() const { tl_engine_task = this; }
 void Task::request_stop() {
   stop_requested_ = true;
   stop_mark_ = true;
+  stop_signal_.raise();
   queue_cv_.notify_all();
 }
 
 void Task::fail() {
   failed_ = true;
   stop_mark_ = true;
+  stop_signal_.raise();
   queue_cv_.notify_all();
 }
 
@@ -203,39 +206,27 @@ std::int64_t Task::store(std::size_t piece, std::int64_t offset, const char* dat
   std::int64_t n;
   {
     std::lock_guard lock(counter_mutex_);
-    if (plan_.at(piece).next_offset() != offset) return -1;
-    n = plan_.store(piece, static_cast<std::int64_t>(length));
-    received_ += n;
-    recent_ += n;
+    if (plan_.at(piece).next_offset() != offset) return kStoreBadOffset;
+    n = plan_.reserve(piece, static_cast<std::int64_t>(length));
   }
   // The range [offset, offset + n) now belongs to this call alone: a split
-  // only ever gives away bytes beyond the counted ones.
-  file_.write(offset, data, static_cast<std::size_t>(n));
-  if (n > 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
-  return n;
-}
-
-char* Task::reserve(std::size_t piece, std::size_t length, std::size_t& room) {
-  std::lock_guard lock(counter_mutex_);
-  const std::int64_t offset = plan_.at(piece).next_offset();
-  room = static_cast<std::size_t>(plan_.reserve(piece, static_cast<std::int64_t>(length)));
-  char* place = file_.place(offset, room);
-  if (!place) {
-    plan_.commit(piece, 0);
-    room = 0;
-  }
-  return place;
-}
-
-void Task::commit(std::size_t piece, std::size_t length) {
-  const auto n = static_cast<std::int64_t>(length);
+  // only ever gives away bytes beyond the reserved ones.
+  const bool written = file_.write(offset, data, static_cast<std::size_t>(n));
   {
     std::lock_guard lock(counter_mutex_);
-    plan_.commit(piece, n);
-    received_ += n;
-    recent_ += n;
+    plan_.commit(piece, written ? n : 0);
+    if (written) {
+      received_ += n;
+      recent_ += n;
+    }
+  }
+  if (!written) {
+    log(kLogError, gbk(log_text::kCreateFailed));
+    fail();
+    return kStoreFailed;
   }
   if (n > 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
+  return n;
 }
 
 // ---- control thread ----

@@ -23,6 +23,7 @@
 #include "lumora/download/segment_plan.h"
 #include "lumora/download/task_param.h"
 #include "socket.h"
+#include "stop_signal.h"
 
 namespace lumora {
 
@@ -54,6 +55,8 @@ class Task {
   const TaskParam& param() const { return param_; }
   const Address& address() const { return address_; }
   const std::atomic<bool>& stop_mark() const { return stop_mark_; }
+  // Readable once the stop mark is raised: for a connection's poll set.
+  int stop_wake_fd() const { return stop_signal_.fd(); }
   bool size_known() const;
   std::int64_t size() const;
   int open_connections() const { return open_connections_.load(); }
@@ -67,18 +70,13 @@ class Task {
   // Where the piece stands now.
   Segment piece(std::size_t index) const;
   // Stores a block whose first byte belongs at `offset`, clipped to the
-  // piece's current end. Returns the bytes stored, or -1 when `offset` is
-  // not the piece's next offset.
+  // piece's current end. Returns the bytes stored, kStoreBadOffset when
+  // `offset` is not the piece's next offset, or kStoreFailed when the file
+  // refused the write (logged; the task then fails).
+  static constexpr std::int64_t kStoreBadOffset = -1;
+  static constexpr std::int64_t kStoreFailed = -2;
   std::int64_t store(std::size_t piece, std::int64_t offset, const char* data,
                      std::size_t length);
-  // Claims room for the next `length` bytes of the piece in the file, for
-  // a receive straight into it: the place, or nullptr when there is no
-  // room or the file is not mapped. commit() must follow, with the bytes
-  // that arrived (0 on failure).
-  char* reserve(std::size_t piece, std::size_t length, std::size_t& room);
-  void commit(std::size_t piece, std::size_t length);
-  // Faults in the file pages a connection is about to receive into.
-  void prepare(std::int64_t offset, std::int64_t length) { file_.prepare(offset, length); }
   // The server ignored a Range: no more splitting, each piece reads from 0.
   void note_ranges_ignored();
   // A failure no retry can mend: every connection is asked to end.
@@ -118,6 +116,7 @@ class Task {
 
   std::atomic<bool> alive_{true};
   std::atomic<bool> stop_mark_{false};
+  StopSignal stop_signal_;  // raised right after stop_mark_
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> failed_{false};
   std::atomic<bool> size_event_raised_{false};

@@ -86,9 +86,10 @@ class Pacer {
   std::int64_t total_ = 0;
 };
 
-// Stores what part of a block belongs to the piece. kPieceDone once the
-// piece is whole, kRetry on a position mismatch, else kStopped as "go on".
-enum class Stored { kMore, kDone, kBad };
+// Stores what part of a block belongs to the piece: kMore to go on, kDone
+// once the piece is whole, kBad on a position mismatch, kFailed when the
+// file refused the bytes.
+enum class Stored { kMore, kDone, kBad, kFailed };
 
 Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size_t length) {
   Task& task = link.task;
@@ -101,6 +102,7 @@ Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size
   const std::size_t rest = length - static_cast<std::size_t>(skip);
   if (rest > 0) {
     const std::int64_t n = task.store(*link.piece, s.next_offset(), data + skip, rest);
+    if (n == Task::kStoreFailed) return Stored::kFailed;
     if (n < 0) return Stored::kBad;
     if (n < static_cast<std::int64_t>(rest)) return Stored::kDone;  // the piece ended
   }
@@ -114,41 +116,22 @@ TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offs
   Task& task = link.task;
   std::int64_t stream = stream_offset;
   constexpr std::int64_t kProgressStep = 1 << 20;
-  constexpr std::int64_t kPrepareStep = 1 << 20;
   std::int64_t since_progress = 0;
   Stored st = Stored::kMore;
   if (task.piece(*link.piece).remaining() == 0) return TransferResult::kPieceDone;
   if (!early.empty()) st = store_block(link, stream, early.data(), early.size());
   Pacer pacer(link);
-  std::int64_t prepared_end = 0;
   while (st == Stored::kMore) {
     if (link.marks.raised()) return TransferResult::kStopped;
     std::size_t got = 0;
-    // In step with the piece, the socket's bytes go straight into the file;
-    // a whole-file answer being read past goes through the buffer.
-    std::size_t room = 0;
-    const Segment piece = task.piece(*link.piece);
-    const bool in_step = stream == piece.next_offset();
-    if (in_step && stream >= prepared_end) {
-      prepared_end = std::min(stream + kPrepareStep, piece.end());
-      task.prepare(stream, prepared_end - stream);
-    }
-    char* place = in_step ? task.reserve(*link.piece, receive_size(link), room) : nullptr;
-    const IoStatus s = socket.receive(place ? place : link.buffer, place ? room : receive_size(link),
-                                      got, task.param().receive_timeout_ms, link.marks);
-    if (place) {
-      task.commit(*link.piece, got);
-      stream += static_cast<std::int64_t>(got);
-    }
+    const IoStatus s = socket.receive(link.buffer, receive_size(link), got,
+                                      task.param().receive_timeout_ms, link.marks);
     if (s == IoStatus::kClosed) {
       task.log(kLogError, gbk(kReceiveError));
       return TransferResult::kRetry;  // the body ended short
     }
     if (s != IoStatus::kOk) return io_failure(link, s, false);
-    if (place)
-      st = task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
-    else
-      st = store_block(link, stream, link.buffer, got);
+    st = store_block(link, stream, link.buffer, got);
     since_progress += static_cast<std::int64_t>(got);
     if (since_progress >= kProgressStep) {
       task.post_event(kEventBytesStored, link.id, since_progress, stream);
@@ -156,6 +139,7 @@ TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offs
     }
     if (!pacer.after(got)) return TransferResult::kStopped;
   }
+  if (st == Stored::kFailed) return TransferResult::kFatal;
   if (st == Stored::kBad) {
     task.log(kLogError, gbk(kPositionError));
     return TransferResult::kRetry;
