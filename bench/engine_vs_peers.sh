@@ -5,7 +5,9 @@
 #
 # Cases: nginx "limit_rate 2m" per connection; unthrottled; uneven (the
 # connection asking for the sixth segment gets a tenth of the others' rate).
-# Prints, per run: wall seconds, user+sys CPU seconds, peak RssAnon (KiB).
+# Prints, per run: wall seconds, user+sys CPU seconds, peak RssAnon (KiB)
+# sampled every 50 ms, and the maximum resident size (KiB, file pages
+# included) that /usr/bin/time reports.
 #
 # Usage: bench/engine_vs_peers.sh [FETCH_BINARY] [RUNS]
 #   FETCH_BINARY defaults to build/release/src/download/lumorafm-fetch
@@ -75,7 +77,7 @@ run() {
   local name=$1 case=$2
   shift 2
   rm -f "$work/out/"*
-  /usr/bin/time -f "%e %U %S" -o "$work/time.txt" "$@" >"$work/tool.log" 2>&1 &
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >"$work/tool.log" 2>&1 &
   local tpid=$! peak=0 child v
   while kill -0 "$tpid" 2>/dev/null; do
     child=$(pgrep -P "$tpid" | head -1 || true)
@@ -91,13 +93,13 @@ run() {
   got=$(sha256sum "$work/out/file.bin" 2>/dev/null | cut -d' ' -f1 || true)
   local ok=ok
   [ "$rc" = 0 ] && [ "$got" = "$want" ] || ok="BAD(rc=$rc)"
-  read -r wall user sys < <(tail -1 "$work/time.txt")
+  read -r wall user sys maxrss < <(tail -1 "$work/time.txt")
   local cpu
   cpu=$(echo "$user + $sys" | bc)
   local extra
   extra=$(grep -o 'progress:.*' "$work/tool.log" || true)
-  printf '%-9s %-8s wall %7.2f s  cpu %6.2f s  rssanon %7d KiB  sha %s %s\n' \
-    "$case" "$name" "$wall" "$cpu" "$peak" "$ok" "$extra"
+  printf '%-9s %-8s wall %7.2f s  cpu %6.2f s  rssanon %7d KiB  maxrss %7d KiB  sha %s %s\n' \
+    "$case" "$name" "$wall" "$cpu" "$peak" "$maxrss" "$ok" "$extra"
 }
 
 lumora() { run lumora "$1" env LUMORAFM_FETCH_PROGRESS=1 "$fetch" "$2" "$work/out/file.bin" 10; }

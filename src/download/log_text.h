@@ -56,6 +56,8 @@ inline constexpr char8_t kFtpReplyFailed[] = u8"获得返回信息失败";
 inline constexpr char8_t kFtpDataConnectFailed[] = u8"数据通道连接失败";
 inline constexpr char8_t kFtpDataSetupFailed[] = u8"设置数据通道错误";
 inline constexpr char8_t kFtpTimeout[] = u8"超时";
+inline constexpr char8_t kFtpTryActive[] = u8"尝试主动模式连接";
+inline constexpr char8_t kFtpActiveFailed[] = u8"设置主动模式失败";
 inline constexpr char8_t kFtpResumable[] = u8"站点支持断点续传";
 inline constexpr char8_t kFtpNotResumable[] = u8"站点不支持断点续传";
 inline constexpr char8_t kRenamed[] = u8"发现同名文件, 系统自动更名为%s";
@@ -64,6 +66,7 @@ inline constexpr char8_t kUserRenamed[] = u8"发现同名文件, 用户更名为
 inline constexpr char8_t kTooManyRenames[] = u8"发现同名文件，超过系统自动更名次数";
 inline constexpr char8_t kCreateFailed[] =
     u8"创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在";
+inline constexpr char8_t kOpenFailed[] = u8"打开文件失败，请检查磁盘是否存在 %s 这个文件";
 }  // namespace log_text
 
 }  // namespace lumora

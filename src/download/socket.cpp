@@ -1,6 +1,7 @@
 #include "socket.h"
 
 #include <fcntl.h>
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -142,6 +143,44 @@ IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int t
     }
     if (n == 0) return IoStatus::kClosed;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return IoStatus::kError;
+    const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
+    if (ready != IoStatus::kOk) return ready;
+  }
+}
+
+IoStatus Socket::listen_beside(Socket& listener, Text& host, int& port) const {
+  sockaddr_in local{};
+  socklen_t len = sizeof local;
+  if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0 ||
+      local.sin_family != AF_INET)
+    return IoStatus::kError;
+  listener.close();
+  listener.fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  local.sin_port = 0;
+  len = sizeof local;
+  if (listener.fd_ < 0 || ::bind(listener.fd_, reinterpret_cast<sockaddr*>(&local), len) != 0 ||
+      ::listen(listener.fd_, 1) != 0 ||
+      ::getsockname(listener.fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+    listener.close();
+    return IoStatus::kError;
+  }
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+  host = text;
+  port = ntohs(local.sin_port);
+  return IoStatus::kOk;
+}
+
+IoStatus Socket::accept_one(Socket& peer, int timeout_ms, const StopMarks& marks) {
+  for (;;) {
+    const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) {
+      peer.close();
+      peer.fd_ = fd;
+      return IoStatus::kOk;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
+      return IoStatus::kError;
     const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
     if (ready != IoStatus::kOk) return ready;
   }

@@ -54,6 +54,14 @@ class Socket {
   void close();
   bool is_open() const { return fd_ >= 0; }
 
+  // Listens on a free port of the IPv4 address this connected socket
+  // speaks from; `listener` gets the listening socket, `host` and `port`
+  // what a peer must connect to. kError when not IPv4 or refused.
+  IoStatus listen_beside(Socket& listener, Text& host, int& port) const;
+  // On a listening socket: waits up to `timeout_ms` for one peer and makes
+  // `peer` its connection.
+  IoStatus accept_one(Socket& peer, int timeout_ms, const StopMarks& marks);
+
  private:
   IoStatus wait_ready(short events, int timeout_ms, const StopMarks& marks);
   int fd_ = -1;

@@ -229,6 +229,25 @@ std::int64_t Task::store(std::size_t piece, std::int64_t offset, const char* dat
   return n;
 }
 
+void Task::on_upload_size(int connection, std::int64_t size, std::size_t& piece) {
+  {
+    std::lock_guard lock(counter_mutex_);
+    plan_.cut(size, 1, connection);
+  }
+  piece = 0;
+  post_event(kEventSegmentTaken, connection, 0, size);
+}
+
+void Task::count_sent(std::size_t piece, std::int64_t n) {
+  {
+    std::lock_guard lock(counter_mutex_);
+    n = plan_.store(piece, n);
+    received_ += n;
+    recent_ += n;
+  }
+  if (!size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
+}
+
 // ---- control thread ----
 
 void Task::run_control() {

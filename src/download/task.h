@@ -77,6 +77,11 @@ class Task {
   static constexpr std::int64_t kStoreFailed = -2;
   std::int64_t store(std::size_t piece, std::int64_t offset, const char* data,
                      std::size_t length);
+  // An upload's size is known (the local file's): the plan becomes one
+  // piece, given to `connection`; no file is made.
+  void on_upload_size(int connection, std::int64_t size, std::size_t& piece);
+  // Counts `n` bytes of the piece as sent (an upload's progress).
+  void count_sent(std::size_t piece, std::int64_t n);
   // The server ignored a Range: no more splitting, each piece reads from 0.
   void note_ranges_ignored();
   // A failure no retry can mend: every connection is asked to end.
