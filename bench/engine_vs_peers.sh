@@ -12,7 +12,7 @@
 # Usage: bench/engine_vs_peers.sh [FETCH_BINARY] [RUNS]
 #   FETCH_BINARY defaults to build/release/src/download/lumorafm-fetch
 #   RUNS (default 3) for the timed cases; the throttled curl run is done
-#   once (about 128 s).
+#   once (about 128 s). CASES (default "throttled fast uneven") picks cases.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 fetch=${1:-$root/build/release/src/download/lumorafm-fetch}
@@ -110,16 +110,21 @@ aria() {
 curl1() { run curl "$1" curl -s -o "$work/out/file.bin" "$2"; }
 
 base="http://127.0.0.1:$port"
+cases=" ${CASES:-throttled fast uneven} "
 echo "file: $size_mib MiB; ideal throttled wall: $(echo "scale=2; $size_mib / 20" | bc) s"
-for i in $(seq "$runs"); do
-  lumora throttled "$base/slow/file.bin"
-  aria throttled "$base/slow/file.bin"
-done
-[ "${SKIP_SLOW_CURL:-0}" = 1 ] || curl1 throttled "$base/slow/file.bin"
-for i in $(seq "$runs"); do
-  lumora fast "$base/fast/file.bin"
-  aria fast "$base/fast/file.bin"
-  curl1 fast "$base/fast/file.bin"
-done
-lumora uneven "$base/uneven/file.bin"
+if [[ $cases == *" throttled "* ]]; then
+  for i in $(seq "$runs"); do
+    lumora throttled "$base/slow/file.bin"
+    aria throttled "$base/slow/file.bin"
+  done
+  [ "${SKIP_SLOW_CURL:-0}" = 1 ] || curl1 throttled "$base/slow/file.bin"
+fi
+if [[ $cases == *" fast "* ]]; then
+  for i in $(seq "$runs"); do
+    lumora fast "$base/fast/file.bin"
+    aria fast "$base/fast/file.bin"
+    curl1 fast "$base/fast/file.bin"
+  done
+fi
+[[ $cases != *" uneven "* ]] || lumora uneven "$base/uneven/file.bin"
 

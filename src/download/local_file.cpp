@@ -84,6 +84,18 @@ bool LocalFile::write(std::int64_t offset, const char* data, std::size_t length)
   return true;
 }
 
+bool LocalFile::write_from_pipe(int pipe_fd, std::int64_t offset, std::size_t length) {
+  if (fd_ < 0 || offset < 0 || offset + static_cast<std::int64_t>(length) > size_) return false;
+  loff_t at = offset;
+  while (length > 0) {
+    const ssize_t n = ::splice(pipe_fd, nullptr, fd_, &at, length, SPLICE_F_MOVE);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    length -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 bool LocalFile::close() {
   bool ok = true;
   if (fd_ >= 0) {

@@ -52,12 +52,14 @@ bool wait_unless_stopped(int ms, const StopMarks& marks) {
 
 Socket::~Socket() { close(); }
 
-Socket::Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+Socket::Socket(Socket&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), low_mark_(std::exchange(other.low_mark_, 1)) {}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = std::exchange(other.fd_, -1);
+    low_mark_ = std::exchange(other.low_mark_, 1);
   }
   return *this;
 }
@@ -65,6 +67,7 @@ Socket& Socket::operator=(Socket&& other) noexcept {
 void Socket::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  low_mark_ = 1;
 }
 
 IoStatus Socket::wait_ready(short events, int timeout_ms, const StopMarks& marks) {
@@ -146,6 +149,28 @@ IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int t
     const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
     if (ready != IoStatus::kOk) return ready;
   }
+}
+
+IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& got,
+                                   int timeout_ms, const StopMarks& marks) {
+  got = 0;
+  for (;;) {
+    const ssize_t n =
+        ::splice(fd_, nullptr, pipe_fd, nullptr, size, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+    if (n > 0) {
+      got = static_cast<std::size_t>(n);
+      return IoStatus::kOk;
+    }
+    if (n == 0) return IoStatus::kClosed;
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return IoStatus::kError;
+    const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
+    if (ready != IoStatus::kOk) return ready;
+  }
+}
+
+void Socket::set_receive_low_mark(int bytes) {
+  if (bytes == low_mark_) return;
+  if (::setsockopt(fd_, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes) == 0) low_mark_ = bytes;
 }
 
 IoStatus Socket::listen_beside(Socket& listener, Text& host, int& port) const {

@@ -51,8 +51,16 @@ class Socket {
   // kClosed when the peer ended the stream.
   IoStatus receive(char* buffer, std::size_t size, std::size_t& got, int timeout_ms,
                    const StopMarks& marks);
+  // As receive(), but the bytes go into the pipe `pipe_fd` (splice), which
+  // must have room for `size` of them.
+  IoStatus receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& got, int timeout_ms,
+                             const StopMarks& marks);
   void close();
   bool is_open() const { return fd_ >= 0; }
+  // A receive's wait ends only once `bytes` have arrived (or the stream
+  // ended), so a slow stream wakes the thread once a block rather than once
+  // a packet. Only a speed-up: failures are ignored.
+  void set_receive_low_mark(int bytes);
 
   // Listens on a free port of the IPv4 address this connected socket
   // speaks from; `listener` gets the listening socket, `host` and `port`
@@ -65,6 +73,7 @@ class Socket {
  private:
   IoStatus wait_ready(short events, int timeout_ms, const StopMarks& marks);
   int fd_ = -1;
+  int low_mark_ = 1;  // the system's default
 
  public:
   // The descriptor, for moving data without a copy through user space;

@@ -211,7 +211,22 @@ std::int64_t Task::store(std::size_t piece, std::int64_t offset, const char* dat
   }
   // The range [offset, offset + n) now belongs to this call alone: a split
   // only ever gives away bytes beyond the reserved ones.
-  const bool written = file_.write(offset, data, static_cast<std::size_t>(n));
+  return settle(piece, file_.write(offset, data, static_cast<std::size_t>(n)), n);
+}
+
+std::int64_t Task::claim(std::size_t piece, std::size_t length, std::int64_t& offset) {
+  std::lock_guard lock(counter_mutex_);
+  offset = plan_.at(piece).next_offset();
+  return plan_.reserve(piece, static_cast<std::int64_t>(length));
+}
+
+std::int64_t Task::store_claimed(std::size_t piece, std::int64_t offset, int pipe_fd,
+                                 std::size_t length) {
+  const bool written = length == 0 || file_.write_from_pipe(pipe_fd, offset, length);
+  return settle(piece, written, static_cast<std::int64_t>(length));
+}
+
+std::int64_t Task::settle(std::size_t piece, bool written, std::int64_t n) {
   {
     std::lock_guard lock(counter_mutex_);
     plan_.commit(piece, written ? n : 0);

@@ -77,6 +77,16 @@ class Task {
   static constexpr std::int64_t kStoreFailed = -2;
   std::int64_t store(std::size_t piece, std::int64_t offset, const char* data,
                      std::size_t length);
+  // Claims up to `length` bytes at the piece's next offset (`offset`) for a
+  // receive that goes from the socket into the file without the connection
+  // buffer, so no split gives them away meanwhile. Returns the room, 0 when
+  // the piece has none. store_claimed() must follow, with the bytes that
+  // arrived in `pipe_fd` (0 when none did).
+  std::int64_t claim(std::size_t piece, std::size_t length, std::int64_t& offset);
+  // Moves the `length` claimed bytes waiting in `pipe_fd` into the file and
+  // counts them. Same results as store().
+  std::int64_t store_claimed(std::size_t piece, std::int64_t offset, int pipe_fd,
+                             std::size_t length);
   // An upload's size is known (the local file's): the plan becomes one
   // piece, given to `connection`; no file is made.
   void on_upload_size(int connection, std::int64_t size, std::size_t& piece);
@@ -113,6 +123,8 @@ class Task {
   bool create_file(int connection, std::int64_t size, Text path);
   Text settle_path(std::string_view answer_name) const;
   TaskOutcome finish();
+  // Counts `n` reserved bytes of the piece once written, or fails the task.
+  std::int64_t settle(std::size_t piece, bool written, std::int64_t n);
 
   const std::uint64_t id_;
   const TaskParam param_;

@@ -1,5 +1,8 @@
 #include "transfer_common.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <string>
@@ -109,6 +112,42 @@ Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size
   return task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
 }
 
+// A pipe that carries a block from the socket to the file without a copy
+// through user space; not usable (-1) when the system gives none.
+class SplicePipe {
+ public:
+  SplicePipe() {
+    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) fds_[0] = fds_[1] = -1;
+  }
+  ~SplicePipe() {
+    if (fds_[0] >= 0) ::close(fds_[0]);
+    if (fds_[1] >= 0) ::close(fds_[1]);
+  }
+  SplicePipe(const SplicePipe&) = delete;
+  SplicePipe& operator=(const SplicePipe&) = delete;
+  bool usable() const { return fds_[0] >= 0; }
+  int read_end() const { return fds_[0]; }
+  int write_end() const { return fds_[1]; }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+// One receive in step with the piece: the socket's bytes go straight to
+// their place in the file.
+Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, std::int64_t& stream,
+                        std::size_t& got, IoStatus& status) {
+  Task& task = link.task;
+  std::int64_t offset = 0;
+  const auto room = static_cast<std::size_t>(task.claim(*link.piece, receive_size(link), offset));
+  status = socket.receive_into_pipe(pipe.write_end(), room, got,
+                                    task.param().receive_timeout_ms, link.marks);
+  if (task.store_claimed(*link.piece, offset, pipe.read_end(), got) == Task::kStoreFailed)
+    return Stored::kFailed;
+  stream += static_cast<std::int64_t>(got);
+  return task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
+}
+
 }  // namespace
 
 TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offset,
@@ -121,17 +160,30 @@ TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offs
   if (task.piece(*link.piece).remaining() == 0) return TransferResult::kPieceDone;
   if (!early.empty()) st = store_block(link, stream, early.data(), early.size());
   Pacer pacer(link);
+  SplicePipe pipe;
   while (st == Stored::kMore) {
     if (link.marks.raised()) return TransferResult::kStopped;
     std::size_t got = 0;
-    const IoStatus s = socket.receive(link.buffer, receive_size(link), got,
-                                      task.param().receive_timeout_ms, link.marks);
+    const Segment piece = task.piece(*link.piece);
+    // Never wait for more than the piece still needs: a server may hold the
+    // stream open after the last byte.
+    const std::int64_t to_end = std::max<std::int64_t>(1, piece.end() - stream);
+    socket.set_receive_low_mark(static_cast<int>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(receive_size(link)), to_end)));
+    IoStatus s;
+    if (pipe.usable() && stream == piece.next_offset()) {
+      st = receive_in_place(link, socket, pipe, stream, got, s);
+      if (st == Stored::kFailed) return TransferResult::kFatal;
+    } else {  // a whole-file answer being read past goes through the buffer
+      s = socket.receive(link.buffer, receive_size(link), got, task.param().receive_timeout_ms,
+                         link.marks);
+      if (s == IoStatus::kOk) st = store_block(link, stream, link.buffer, got);
+    }
     if (s == IoStatus::kClosed) {
       task.log(kLogError, gbk(kReceiveError));
       return TransferResult::kRetry;  // the body ended short
     }
     if (s != IoStatus::kOk) return io_failure(link, s, false);
-    st = store_block(link, stream, link.buffer, got);
     since_progress += static_cast<std::int64_t>(got);
     if (since_progress >= kProgressStep) {
       task.post_event(kEventBytesStored, link.id, since_progress, stream);

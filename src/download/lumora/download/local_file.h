@@ -39,6 +39,9 @@ class LocalFile {
   // Writes `length` bytes at `offset` (pwrite, no shared position); false
   // when not open, out of the size, or the system refused the write.
   bool write(std::int64_t offset, const char* data, std::size_t length);
+  // Moves exactly `length` bytes waiting in the pipe `pipe_fd` to `offset`
+  // (splice: no copy through user space); false as write() is.
+  bool write_from_pipe(int pipe_fd, std::int64_t offset, std::size_t length);
   // Closes; false when the data could not be flushed.
   bool close();
   // Closes if needed and deletes the file this object created.
