@@ -12,11 +12,16 @@
 namespace lumora::sim {
 
 struct AudioServer::Entry {
-  AudioFile file;
+  AudioFile file;             // guarded by AudioServer::mutex_
   AudioFaults faults;         // guarded by AudioServer::mutex_
   bool dropped_once = false;  // guarded by AudioServer::mutex_
-  std::once_flag hashed;
-  std::string sha256;
+  std::uint64_t version = 0;  // guarded by AudioServer::mutex_
+  std::string sha256;         // guarded by AudioServer::mutex_; "" until computed
+};
+
+struct AudioServer::SentLog {
+  std::mutex mutex;
+  std::map<std::string, std::vector<SentSpan>, std::less<>> spans;
 };
 
 namespace {
@@ -28,6 +33,7 @@ constexpr std::size_t kPiece = 16 * 1024;
 
 // Bytes [start, start + length) of a file, as one answer sends them.
 struct Transfer {
+  std::string path;
   std::uint64_t seed = 0;
   std::uint64_t start = 0;
   std::uint64_t length = 0;
@@ -68,7 +74,9 @@ std::optional<Span> requested_span(const httplib::Request& request, std::uint64_
   return span;
 }
 
-bool send_piece(Transfer& t, StopSignal& stop, std::size_t offset, httplib::DataSink& sink) {
+template <typename Log>
+bool send_piece(Transfer& t, StopSignal& stop, Log& sent, std::size_t offset,
+                httplib::DataSink& sink) {
   if (offset >= t.length) {
     // A failed provider is the server library's only way to close at once.
     if (t.close_at_end) return false;
@@ -86,7 +94,11 @@ bool send_piece(Transfer& t, StopSignal& stop, std::size_t offset, httplib::Data
     if (!stop.wait_until(due)) return false;
   }
   fill_audio_bytes(t.seed, t.start + offset, {t.buffer.data(), static_cast<std::size_t>(piece)});
-  return sink.write(reinterpret_cast<const char*>(t.buffer.data()), static_cast<std::size_t>(piece));
+  if (!sink.write(reinterpret_cast<const char*>(t.buffer.data()), static_cast<std::size_t>(piece)))
+    return false;
+  std::lock_guard lock(sent.mutex);
+  sent.spans[t.path].push_back({t.start + offset, piece});
+  return true;
 }
 
 // Clients may send several Cookie lines; any of them may hold the ticket.
@@ -115,11 +127,14 @@ void answer_redirect(httplib::Response& response, const AudioFile& file, const A
 Transfer plan_body(const AudioFile& file, const std::optional<Span>& span, const AudioFaults& faults,
                    httplib::Response& response) {
   Transfer transfer;
+  transfer.path = file.path;
   transfer.seed = file.seed;
   transfer.length = file.size;
   transfer.rate_cap = faults.rate_cap;
   response.status = 200;
   response.set_header("Accept-Ranges", "bytes");
+  response.set_header("ETag", file.etag);
+  response.set_header("Last-Modified", file.last_modified);
   if (span && !faults.ignore_range) {
     response.status = 206;
     if (!faults.range_without_content_range) {
@@ -139,10 +154,26 @@ Transfer plan_body(const AudioFile& file, const std::optional<Span>& span, const
   return transfer;
 }
 
+// A version's validators: what a host sends for one content of a file.
+void stamp(AudioFile& file, std::uint64_t version) {
+  file.etag = "\"" + std::to_string(file.seed) + "-" + std::to_string(file.size) + "-" +
+              std::to_string(version) + "\"";
+  static constexpr const char* kDays[] = {"01", "02", "03", "04", "05", "06", "07"};
+  file.last_modified = std::string("Mon, ") + kDays[version % 7] + " Jan 2024 " +
+                       std::to_string(10 + version % 10) + ":00:00 GMT";
+}
+
+// A Range request keeps its range only while If-Range names the content.
+bool if_range_holds(const httplib::Request& request, const AudioFile& file) {
+  if (!request.has_header("If-Range")) return true;
+  const std::string v = request.get_header_value("If-Range");
+  return v == file.etag || v == file.last_modified;
+}
+
 }  // namespace
 
 AudioServer::AudioServer()
-    : stop_(std::make_shared<StopSignal>()), server_(std::make_unique<httplib::Server>()) {
+    : sent_(std::make_shared<SentLog>()), stop_(std::make_shared<StopSignal>()), server_(std::make_unique<httplib::Server>()) {
   server_->Get(R"(/audio/.*)", [this](const httplib::Request& request, httplib::Response& response) {
     serve(request, response);
   });
@@ -162,7 +193,8 @@ AudioFile AudioServer::add_file(std::uint64_t size, AudioFaults faults) {
   std::lock_guard lock(mutex_);
   const std::uint64_t number = next_number_++;
   const std::string path = std::string(kPrefix) + std::to_string(number) + ".mp3";
-  entry->file = {path, base_url() + path, size, 0x4C554D4F5241ull * 31 + number};
+  entry->file = {path, base_url() + path, size, 0x4C554D4F5241ull * 31 + number, {}, {}};
+  stamp(entry->file, 0);
   entry->faults = faults;
   files_.emplace(path, entry);
   return entry->file;
@@ -183,22 +215,58 @@ std::shared_ptr<AudioServer::Entry> AudioServer::find(std::string_view path) con
   return it == files_.end() ? nullptr : it->second;
 }
 
+bool AudioServer::replace_content(std::string_view path, std::uint64_t size) {
+  std::lock_guard lock(mutex_);
+  const auto it = files_.find(path);
+  if (it == files_.end()) return false;
+  Entry& e = *it->second;
+  e.file.size = size;
+  e.file.seed += 0x9E3779B97F4A7C15ull;
+  stamp(e.file, ++e.version);
+  e.sha256.clear();
+  return true;
+}
+
 std::optional<AudioFile> AudioServer::file(std::string_view path) const {
   const auto entry = find(path);
   if (!entry) return std::nullopt;
+  std::lock_guard lock(mutex_);
   return entry->file;
 }
 
 std::string AudioServer::sha256(std::string_view path) const {
   const auto entry = find(path);
   if (!entry) return {};
-  std::call_once(entry->hashed, [&] { entry->sha256 = audio_sha256(entry->file.seed, entry->file.size); });
-  return entry->sha256;
+  std::unique_lock lock(mutex_);
+  if (!entry->sha256.empty()) return entry->sha256;
+  const AudioFile f = entry->file;
+  lock.unlock();
+  std::string hash = audio_sha256(f.seed, f.size);
+  lock.lock();
+  if (entry->file.seed == f.seed && entry->file.size == f.size) entry->sha256 = hash;
+  return hash;
 }
 
 std::string AudioServer::content(std::string_view path) const {
-  const auto entry = find(path);
-  return entry ? audio_content(entry->file.seed, entry->file.size) : std::string();
+  const std::optional<AudioFile> f = file(path);
+  return f ? audio_content(f->seed, f->size) : std::string();
+}
+
+std::vector<SentSpan> AudioServer::sent(std::string_view path) const {
+  std::lock_guard lock(sent_->mutex);
+  const auto it = sent_->spans.find(path);
+  return it == sent_->spans.end() ? std::vector<SentSpan>{} : it->second;
+}
+
+std::uint64_t AudioServer::bytes_sent(std::string_view path) const {
+  std::uint64_t total = 0;
+  for (const SentSpan& s : sent(path)) total += s.length;
+  return total;
+}
+
+void AudioServer::clear_sent() {
+  std::lock_guard lock(sent_->mutex);
+  sent_->spans.clear();
 }
 
 void AudioServer::stop() {
@@ -212,10 +280,11 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
   if (moved) rest.remove_prefix(kMoved.size());
   const auto entry = find(std::string(kPrefix) + std::string(rest));
   if (!entry) return answer_text(response, 404, "no such file\n");
-  const AudioFile& file = entry->file;
+  AudioFile file;
   AudioFaults faults;
   {
     std::lock_guard lock(mutex_);
+    file = entry->file;
     faults = entry->faults;
   }
   if (faults.first_byte_delay.count() > 0 && !stop_->wait_until(Clock::now() + faults.first_byte_delay))
@@ -228,7 +297,8 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
   if (faults.redirect_with_cookie && !holds_cookie(request, ticket_of(file)))
     return answer_text(response, 403, "ticket cookie missing\n");
 
-  const auto span = requested_span(request, file.size);
+  const auto span = if_range_holds(request, file) ? requested_span(request, file.size)
+                                                  : std::optional<Span>();
   if (span && span->invalid) {
     response.set_header("Content-Range", "bytes */" + std::to_string(file.size));
     return answer_text(response, 416, "range not satisfiable\n");
@@ -243,9 +313,10 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
     }
   }
   auto shared = std::make_shared<Transfer>(std::move(transfer));
-  response.set_content_provider("audio/mpeg", [shared, stop = stop_](std::size_t offset, httplib::DataSink& sink) {
-    return send_piece(*shared, *stop, offset, sink);
-  });
+  response.set_content_provider(
+      "audio/mpeg", [shared, stop = stop_, sent = sent_](std::size_t offset, httplib::DataSink& sink) {
+        return send_piece(*shared, *stop, *sent, offset, sink);
+      });
 }
 
 }  // namespace lumora::sim

@@ -80,6 +80,7 @@ AnswerHead parse_answer_head(std::string_view head) {
     a.content_type = field_or(head, "Content-Type: ", "Content-type: ");
     a.set_cookie = field_or(head, "Set-Cookie: ", "Set-cookie: ");
     a.last_modified = field_or(head, "Last-Modified: ");
+    a.etag = field_or(head, "ETag: ", "Etag: ");
     a.server = field_or(head, "Server: ");
     a.content_disposition = field_or(head, "Content-Disposition: ", "Content-disposition: ");
   }

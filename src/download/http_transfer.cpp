@@ -75,6 +75,7 @@ TransferResult first_answer(Link& link, const AnswerHead& a) {
     link.task.log(kLogError, gbk(kNoSize));
     return TransferResult::kFatal;
   }
+  link.task.note_validators(a.etag, a.last_modified);
   std::size_t piece = 0;
   if (!link.task.on_size_known(link.id, size, disposition_file_name(a.content_disposition),
                                link.task.param().connections, piece))
@@ -130,6 +131,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
                                   .referer = p.referer ? p.referer : default_referer(p.url),
                                   .range_from = asked,
                                   .cookie = cookie,
+                                  .if_range = asked ? task.resume_validator() : std::nullopt,
                                   .via_proxy = proxy.has_value()});
   task.log(kLogSent, head);
   const IoStatus sent = socket.send_all(head, p.send_timeout_ms, link.marks);
@@ -165,6 +167,15 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   if (a.status != 200 && a.status != 206) return status_failure(link, a.status);
 
   std::int64_t body_offset = 0;
+  if (link.piece && task.resume_pending() && !task.confirm_resume(a, *asked)) {
+    // The stored bytes do not fit this file any more: start over, with this
+    // answer when it is the whole file, else with a new request.
+    link.piece.reset();
+    if (a.status != 200) {
+      redirected = true;
+      return TransferResult::kRetry;
+    }
+  }
   if (!link.piece) {
     const TransferResult r = first_answer(link, a);
     if (r != TransferResult::kPieceDone) return r;

@@ -18,6 +18,7 @@ Text request_head(const RequestHeadInput& in) {
   head += "Host: " + a.host_part + "\r\n";
   Text extra;
   if (in.range_from) extra += "Range: bytes=" + std::to_string(*in.range_from) + "-\r\n";
+  if (in.range_from && in.if_range) extra += "If-Range: " + *in.if_range + "\r\n";
   if (in.cookie) extra += "Cookie: " + *in.cookie + "\r\n";
   if (in.via_proxy) return head + extra + "Proxy-Connection: Keep-Alive\r\n\r\n";
   head += "Accept: */*\r\n";

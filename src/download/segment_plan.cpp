@@ -1,6 +1,7 @@
 #include "lumora/download/segment_plan.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace lumora {
 
@@ -21,16 +22,46 @@ void SegmentPlan::cut(std::int64_t size, int connections, int owner) {
   segments_[0].owner = owner;
 }
 
-std::optional<std::size_t> SegmentPlan::take(int owner) {
+void SegmentPlan::restore(std::int64_t size, std::vector<Segment> segments) {
+  segments_ = std::move(segments);
+  for (Segment& s : segments_) {
+    s.in_use = false;
+    s.owner = -1;
+    s.reserved = 0;
+    s.received = std::clamp<std::int64_t>(s.received, 0, s.length);
+  }
+  size_ = size;
+  cut_ = true;
+}
+
+std::optional<SegmentPlan::Handout> SegmentPlan::hand_out(int owner) {
   for (std::size_t i = 0; i < segments_.size(); ++i) {
     Segment& s = segments_[i];
     if (!s.in_use && s.remaining() > 0) {
       s.in_use = true;
       s.owner = owner;
-      return i;
+      return Handout{i, std::nullopt};
     }
   }
-  return split_largest(owner);
+  if (!splits_allowed_) return std::nullopt;
+  const std::optional<std::size_t> split = split_largest(owner);
+  if (!split) return std::nullopt;
+  const std::int64_t start = segments_[*split].start;
+  Handout h{*split, std::nullopt};
+  for (std::size_t i = 0; i < *split; ++i)
+    if (segments_[i].end() == start) h.shrunk = segments_[i];
+  return h;
+}
+
+std::optional<std::size_t> SegmentPlan::take(int owner) {
+  const std::optional<Handout> h = hand_out(owner);
+  if (!h) return std::nullopt;
+  return h->index;
+}
+
+std::size_t SegmentPlan::done_count() const {
+  return static_cast<std::size_t>(std::count_if(
+      segments_.begin(), segments_.end(), [](const Segment& s) { return s.remaining() == 0; }));
 }
 
 std::optional<std::size_t> SegmentPlan::split_largest(int owner) {

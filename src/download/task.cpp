@@ -161,29 +161,17 @@ void Task::join_connection(int id) {
 }
 
 std::optional<std::size_t> Task::take_piece(int connection) {
-  std::optional<std::size_t> piece;
+  std::optional<SegmentPlan::Handout> h;
   Segment taken;
-  std::optional<Segment> shrunk;
   {
     std::lock_guard lock(counter_mutex_);
-    if (!plan_.is_cut()) return std::nullopt;
-    const std::size_t before = plan_.count();
-    if (ranges_ignored_) {
-      // Splitting would make every new piece read the file from byte 0.
-      for (std::size_t i = 0; i < before && !piece; ++i)
-        if (!plan_.at(i).in_use && plan_.at(i).remaining() > 0) piece = plan_.take(connection);
-    } else {
-      piece = plan_.take(connection);
-    }
-    if (!piece) return std::nullopt;
-    taken = plan_.at(*piece);
-    if (plan_.count() > before)
-      for (std::size_t i = 0; i < before; ++i)
-        if (plan_.at(i).end() == taken.start) shrunk = plan_.at(i);
+    if (!plan_.is_cut() || !(h = plan_.hand_out(connection))) return std::nullopt;
+    taken = plan_.at(h->index);
   }
   post_event(kEventSegmentTaken, connection, taken.start, taken.length);
-  if (shrunk) post_event(kEventSegmentShrunk, shrunk->owner, shrunk->start, shrunk->length);
-  return piece;
+  if (h->shrunk)
+    post_event(kEventSegmentShrunk, h->shrunk->owner, h->shrunk->start, h->shrunk->length);
+  return h->index;
 }
 
 void Task::release_piece(std::size_t piece) {
@@ -198,7 +186,7 @@ Segment Task::piece(std::size_t index) const {
 
 void Task::note_ranges_ignored() {
   std::lock_guard lock(counter_mutex_);
-  ranges_ignored_ = true;
+  plan_.stop_splitting();
 }
 
 std::int64_t Task::store(std::size_t piece, std::int64_t offset, const char* data,
@@ -267,20 +255,16 @@ void Task::count_sent(std::size_t piece, std::int64_t n) {
 
 void Task::run_control() {
   tl_engine_task = this;
+  prepare_resume();
   open_connections(1);
   while (!connections_.empty()) {
     if (std::optional<Message> m = next_message()) handle(*m);
+    save_record_if_due();
   }
   // Connections are gone; what they posted last is still queued.
-  while (true) {
-    std::unique_lock lock(queue_mutex_);
-    if (queue_.empty()) break;
-    Message m = std::move(queue_.front());
-    queue_.pop_front();
-    lock.unlock();
-    if (m.type != Message::Type::kOpen) handle(m);
-  }
+  drain_queue();
   const TaskOutcome outcome = finish();
+  drain_queue();
   std::int64_t value;
   {
     std::lock_guard lock(counter_mutex_);
@@ -292,13 +276,36 @@ void Task::run_control() {
   tl_engine_task = nullptr;
 }
 
+void Task::drain_queue() {
+  while (true) {
+    std::unique_lock lock(queue_mutex_);
+    if (queue_.empty()) break;
+    Message m = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    if (m.type != Message::Type::kOpen) handle(m);
+  }
+}
+
+// A stop keeps the working file and its record for a resume; a failure
+// removes both; only a whole, flushed file reaches its final name.
 TaskOutcome Task::finish() {
   std::lock_guard lock(counter_mutex_);
   const bool whole = !failed_ && plan_.complete();
-  const bool closed = file_.close();
-  if (whole && closed) return TaskOutcome::kComplete;
-  file_.remove();
-  return stop_requested_ && !failed_ ? TaskOutcome::kStopped : TaskOutcome::kFailed;
+  // An upload has no file of its own to complete.
+  const bool upload = (param_.mode_flags & kModeUpload) != 0;
+  if (whole && (upload || finish_complete())) return TaskOutcome::kComplete;
+  const bool stopped = stop_requested_ && !failed_;
+  if (stopped && !whole && working_.held() && plan_.is_cut()) {
+    const bool flushed = file_.flush();
+    if (flushed && !resume_pending_) working_.save_record(record_locked());
+    file_.close();
+    working_.release();
+    return TaskOutcome::kStopped;
+  }
+  file_.close();
+  working_.discard();
+  return stopped ? TaskOutcome::kStopped : TaskOutcome::kFailed;
 }
 
 }  // namespace lumora

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -19,9 +20,12 @@
 #include <vector>
 
 #include "lumora/download/address.h"
+#include "lumora/download/answer_head.h"
 #include "lumora/download/local_file.h"
+#include "lumora/download/resume_record.h"
 #include "lumora/download/segment_plan.h"
 #include "lumora/download/task_param.h"
+#include "lumora/download/working_file.h"
 #include "socket.h"
 #include "stop_signal.h"
 
@@ -92,6 +96,18 @@ class Task {
   void on_upload_size(int connection, std::int64_t size, std::size_t& piece);
   // Counts `n` bytes of the piece as sent (an upload's progress).
   void count_sent(std::size_t piece, std::int64_t n);
+  // A resumed task's first connection: the validator its request sends
+  // with If-Range until the server has confirmed the stored bytes.
+  std::optional<Text> resume_validator() const;
+  bool resume_pending() const;
+  // Checks the first answer of a resumed task (to a request from `asked`)
+  // against the record: same size, same validators where recorded. True:
+  // the stored bytes stand and the further connections are asked for.
+  // False: the table is dropped and the task starts over as a fresh
+  // download; the caller's piece no longer exists.
+  bool confirm_resume(const AnswerHead& answer, std::int64_t asked);
+  // The validators of the answer that gave the size, for the record.
+  void note_validators(Text etag, Text last_modified);
   // The server ignored a Range: no more splitting, each piece reads from 0.
   void note_ranges_ignored();
   // A failure no retry can mend: every connection is asked to end.
@@ -122,9 +138,20 @@ class Task {
                    Text* save_path = nullptr);
   bool create_file(int connection, std::int64_t size, Text path);
   Text settle_path(std::string_view answer_name) const;
+  bool take_working_file(std::int64_t size, Text& path, bool renumber);
+  void drain_queue();
   TaskOutcome finish();
   // Counts `n` reserved bytes of the piece once written, or fails the task.
   std::int64_t settle(std::size_t piece, bool written, std::int64_t n);
+  bool finish_complete();
+  // Resume: reopens the working file of the final name when its record is
+  // trustworthy and for this address; the plan then holds what is stored.
+  void prepare_resume();
+  void abandon_resume();
+  ResumeRecord record_locked() const;
+  // Saves the record when a piece has ended or the interval has passed,
+  // after flushing the data it claims. Control thread.
+  void save_record_if_due();
 
   const std::uint64_t id_;
   const TaskParam param_;
@@ -143,8 +170,15 @@ class Task {
   SegmentPlan plan_;
   std::int64_t received_ = 0;
   std::int64_t recent_ = 0;
-  bool ranges_ignored_ = false;
   LocalFile file_;
+  // Written only before the plan is cut, or by the control thread once
+  // every connection has ended; read by the control thread after it has
+  // seen the plan cut under the counter lock.
+  WorkingFile working_;
+  Text etag_, last_modified_;    // counter lock
+  bool resume_pending_ = false;  // counter lock
+  std::size_t saved_done_ = 0;   // control thread
+  std::chrono::steady_clock::time_point last_save_{};
 
   std::mutex event_mutex_;  // one direct event call at a time
 

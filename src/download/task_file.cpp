@@ -1,6 +1,7 @@
 // The task's local file: its name, creation, and the cut of the plan once
 // the first connection has learnt the size.
 #include "log_text.h"
+#include "lumora/download/side_files.h"
 #include "lumora/text/code_page.h"
 #include "task.h"
 
@@ -30,6 +31,15 @@ bool Task::create_file(int connection, std::int64_t size, Text path) {
       renumber = true;
     }
   }
+  if (!take_working_file(size, path, renumber)) return false;
+  if (path != param_.save_path && renumber) log(kLogProgress, format_log(gbk(kRenamed), {path}));
+  return true;
+}
+
+// Numbering looks at final names only; a working file another task holds
+// sends this one to the next number too.
+bool Task::take_working_file(std::int64_t size, Text& path, bool renumber) {
+  using namespace log_text;
   for (int tries = 0;; ++tries) {
     if (renumber) {
       if (tries == kMaxRenames) {
@@ -37,17 +47,22 @@ bool Task::create_file(int connection, std::int64_t size, Text path) {
         return false;
       }
       path = numbered_name(path);
+      if (path_exists(path)) continue;
     }
-    const CreateResult r = file_.create(path, size);
-    if (r == CreateResult::kCreated) break;
-    if (r == CreateResult::kFailed || (!renumber && tries > 0)) {
+    const WorkingFile::Take t = working_.take(path, true);
+    if (t == WorkingFile::Take::kTaken) break;
+    if (t == WorkingFile::Take::kFailed) {
       log(kLogError, gbk(kCreateFailed));
       return false;
     }
-    // The name exists (or appeared since the check): number it.
     renumber = true;
   }
-  if (path != param_.save_path && renumber) log(kLogProgress, format_log(gbk(kRenamed), {path}));
+  if (!working_.reserve_fresh(size) ||
+      !file_.adopt(working_.duplicate(), path + Text(kWorkingSuffix), size)) {
+    log(kLogError, gbk(kCreateFailed));
+    working_.discard();
+    return false;
+  }
   return true;
 }
 

@@ -96,7 +96,7 @@ TEST_F(HttpFaultTest, AnswersThatCannotSucceedFailAtOnceAndLeaveNoFile) {
   }
 }
 
-TEST_F(HttpFaultTest, StopMidTransferEndsQuicklyAndRemovesTheFile) {
+TEST_F(HttpFaultTest, StopMidTransferEndsQuicklyAndKeepsTheWork) {
   sim::AudioFaults slow;
   slow.rate_cap = 100000;
   const sim::AudioFile f = server_.add_file(5000000, slow);
@@ -117,7 +117,8 @@ TEST_F(HttpFaultTest, StopMidTransferEndsQuicklyAndRemovesTheFile) {
   EXPECT_EQ(download_.outcome(), TaskOutcome::kStopped);
   EXPECT_FALSE(download_.busy());
   EXPECT_EQ(download_.received_bytes(), 0);
-  EXPECT_TRUE(files().empty());
+  // Never under the final name; the working file and its record stay.
+  EXPECT_EQ(files(), (std::vector<std::string>{"a.mp3.part", "a.mp3.part.rec"}));
 }
 
 TEST_F(HttpFaultTest, RecentBytesAddUpToTheFile) {

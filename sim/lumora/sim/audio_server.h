@@ -11,6 +11,9 @@
 // Content-Length and "Content-Range: bytes a-b/size" for one range
 // ("bytes=a-", "bytes=a-b", "bytes=-n"); 416 for a range past the end.
 // Keep-alive is supported; requests with "Connection: close" are closed.
+// Every file answer carries an ETag and a Last-Modified that change when the
+// file's content does; a Range request whose If-Range matches neither is
+// answered with the whole file.
 #pragma once
 
 #include <chrono>
@@ -21,6 +24,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "lumora/sim/request_log.h"
 
@@ -57,11 +61,19 @@ struct AudioFaults {
   std::chrono::milliseconds first_byte_delay{0};  // before the status line goes out
 };
 
+// Body bytes the server handed to the socket for one piece of an answer.
+struct SentSpan {
+  std::uint64_t start = 0;  // file offset
+  std::uint64_t length = 0;
+};
+
 struct AudioFile {
   std::string path;  // "/audio/<n>.mp3"
   std::string url;   // "http://127.0.0.1:<port>/audio/<n>.mp3"
   std::uint64_t size = 0;
   std::uint64_t seed = 0;  // content: fill_audio_bytes(seed, ...)
+  std::string etag;        // quoted, as sent
+  std::string last_modified;
 };
 
 // Starts serving on construction, stops on destruction. Every member is
@@ -81,7 +93,15 @@ class AudioServer {
   // Replaces the file's faults (and forgets a "once" drop already done).
   // False when there is no such file. `path` as in AudioFile::path.
   bool set_faults(std::string_view path, AudioFaults faults);
+  // Gives the file new content of `size` bytes under the same address, with
+  // a new ETag and Last-Modified, as a host does when a file is replaced.
+  // False when there is no such file.
+  bool replace_content(std::string_view path, std::uint64_t size);
   std::optional<AudioFile> file(std::string_view path) const;
+  // What went out for `path` since the last clear_sent, piece by piece.
+  std::vector<SentSpan> sent(std::string_view path) const;
+  std::uint64_t bytes_sent(std::string_view path) const;
+  void clear_sent();
   // Expected SHA-256 (lower-case hex) of the whole file; computed once and
   // kept. Empty for an unknown path.
   std::string sha256(std::string_view path) const;
@@ -97,7 +117,9 @@ class AudioServer {
   void serve(const httplib::Request& request, httplib::Response& response);
   std::shared_ptr<Entry> find(std::string_view path) const;
 
+  struct SentLog;
   RequestLog log_;
+  std::shared_ptr<SentLog> sent_;
   std::shared_ptr<StopSignal> stop_;
   mutable std::mutex mutex_;
   std::map<std::string, std::shared_ptr<Entry>, std::less<>> files_;

@@ -24,7 +24,7 @@ struct AnswerHead {
   std::int64_t size = -1;     // Content-Length with 200, 301, 302; -1 when missing
   std::int64_t content_length = -1;  // Content-Length whatever the status
   Text content_range, via, location, accept_ranges, connection, content_type,
-      set_cookie, last_modified, server, content_disposition;
+      set_cookie, last_modified, server, content_disposition, etag;
 };
 
 // End of the head in `bytes` (the offset just past the empty line), or 0

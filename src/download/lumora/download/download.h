@@ -26,7 +26,10 @@ class Download {
   Download(const Download&) = delete;
   Download& operator=(const Download&) = delete;
 
-  // Copies `param` and starts the task. False, with no event ever raised,
+  // Copies `param` and starts the task. The file is fetched under its
+  // working name and reaches its final name only when complete; a working
+  // file and record left by a stopped or killed task for the same final
+  // name and address are resumed (working_file.h). False, with no event ever raised,
   // when a task is still held, the address is not accepted ("https://", no
   // "/" after the host, a bad port) or threads cannot be made.
   bool start_task(const TaskParam& param);
@@ -34,9 +37,11 @@ class Download {
   std::int64_t received_bytes() const;
   // Bytes stored since the last call, cleared in the same locked step.
   std::int64_t take_recent_bytes();
-  // Stops the running task: every connection notices within about 10 ms, the
-  // file is removed, kind 4 is raised, and the call returns once the task's
-  // threads are joined. From inside an event routine it only marks the stop.
+  // Stops the running task: every connection notices within about 10 ms,
+  // the data is flushed and the record beside the working file saved, so a
+  // later task for the same name and address resumes it; kind 4 is raised,
+  // and the call returns once the task's threads are joined. From inside an
+  // event routine it only marks the stop.
   void stop_task();
 
   // How the last ended task ended; kNone before the first one ends.

@@ -42,6 +42,12 @@ class LocalFile {
   // Moves exactly `length` bytes waiting in the pipe `pipe_fd` to `offset`
   // (splice: no copy through user space); false as write() is.
   bool write_from_pipe(int pipe_fd, std::int64_t offset, std::size_t length);
+  // Takes over `fd`, an open file already sized to `size` bytes that someone
+  // else named and owns on disk (a working file). The file is never removed
+  // from here.
+  bool adopt(int fd, std::string_view gbk_path, std::int64_t size);
+  // Puts every byte written so far on the disk.
+  bool flush();
   // Closes; false when the data could not be flushed.
   bool close();
   // Closes if needed and deletes the file this object created.

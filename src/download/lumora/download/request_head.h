@@ -17,11 +17,12 @@ struct RequestHeadInput {
   std::optional<Text> referer;            // the task's; none: default rule
   std::optional<std::int64_t> range_from; // a piece request: "Range: bytes=N-"
   std::optional<Text> cookie;             // after a redirect
+  std::optional<Text> if_range;           // with range_from: "If-Range: V"
   bool via_proxy = false;
 };
 
 // Without a proxy: GET path, Host, Accept, Referer, User-Agent, the Range
-// and/or Cookie line, Pragma, Cache-Control, Connection: close, empty line.
+// (and If-Range) and/or Cookie line, Pragma, Cache-Control, Connection: close, empty line.
 // Through a proxy: GET with the whole address, Host, Range, Cookie,
 // Proxy-Connection. Lines end in CR LF.
 Text request_head(const RequestHeadInput& in);

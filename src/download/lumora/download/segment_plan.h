@@ -41,10 +41,26 @@ class SegmentPlan {
   bool is_cut() const { return cut_; }
   std::int64_t size() const { return size_; }
 
+  // Takes over a table learnt earlier (a resume): the segments must tile
+  // [0, size); what they received is done and never handed out again.
+  // None is in use afterwards.
+  void restore(std::int64_t size, std::vector<Segment> segments);
+
+  // What a connection is handed: the segment, and when it was split off
+  // another one, that one as it stands after giving its upper part away.
+  struct Handout {
+    std::size_t index = 0;
+    std::optional<Segment> shrunk;
+  };
   // Work for a connection: a segment nobody works on that still misses
-  // bytes, else the upper half of the largest unclaimed remainder (the
-  // lower, larger half stays). Empty when neither exists.
+  // bytes, else (while splits are allowed) the upper half of the largest
+  // unclaimed remainder (the lower, larger half stays). Empty when neither
+  // exists.
+  std::optional<Handout> hand_out(int owner);
   std::optional<std::size_t> take(int owner);
+  // The server ignores ranges: a split-off piece would be read from byte 0,
+  // so from now on only whole segments are handed out.
+  void stop_splitting() { splits_allowed_ = false; }
   // The connection stopped working on the segment; it may be taken again.
   void release(std::size_t index);
   // Counts a block that arrived at the segment's next offset, clipped to the
@@ -61,6 +77,8 @@ class SegmentPlan {
 
   std::int64_t received_total() const;
   bool complete() const;
+  // Segments with nothing left to fetch.
+  std::size_t done_count() const;
 
  private:
   std::optional<std::size_t> split_largest(int owner);
@@ -68,6 +86,7 @@ class SegmentPlan {
   std::vector<Segment> segments_;
   std::int64_t size_ = 0;
   bool cut_ = false;
+  bool splits_allowed_ = true;
 };
 
 }  // namespace lumora

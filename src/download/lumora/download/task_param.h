@@ -13,22 +13,40 @@
 namespace lumora {
 
 // How a task ended, told by event kind 4's value2 and Download::outcome().
-// kComplete means every byte of a known size was stored and the file closed;
-// anything else means the file was removed.
+// kComplete means every byte of a known size was stored, flushed and moved
+// to its final name; kStopped keeps the working file and its record for a
+// resume (working_file.h); kFailed removes both.
 enum class TaskOutcome : int { kNone = 0, kComplete = 1, kFailed = 2, kStopped = 3 };
 
-// Event kinds raised to the event routine.
-inline constexpr int kEventModeDecision = 2;    // size known, only with mode bit 0x10
-inline constexpr int kEventSizeKnown = 3;       // value: file size; once per task
-inline constexpr int kEventTaskEnded = 4;       // value: size (or bytes after a stop); last
-inline constexpr int kEventConnectionStarted = 5;   // value: connection id
-inline constexpr int kEventSegmentTaken = 6;        // value: start, value2: length
-inline constexpr int kEventSegmentShrunk = 7;       // value: start, value2: new length
-inline constexpr int kEventConnectionStopped = 8;   // asked to end by a stop
-inline constexpr int kEventConnectionEnded = 9;     // value: 1 when its work was done
-inline constexpr int kEventBytesStored = 16;        // value: bytes, value2: file offset
-inline constexpr int kEventSegmentDone = 17;        // value: start, value2: length
-inline constexpr int kEventNameExists = 18;         // value: existing size, value2: file size
+// Event kinds raised to the event routine; the numbers are what the routine
+// receives as `kind`.
+enum class EventKind : int {
+  kModeDecision = 2,         // size known, only with mode bit 0x10
+  kSizeKnown = 3,            // value: file size; once per task
+  kTaskEnded = 4,            // value: size (or bytes after a stop); last
+  kConnectionStarted = 5,    // value: connection id
+  kSegmentTaken = 6,         // value: start, value2: length
+  kSegmentShrunk = 7,        // value: start, value2: new length
+  kConnectionStopped = 8,    // asked to end by a stop
+  kConnectionEnded = 9,      // value: 1 when its work was done
+  kBytesStored = 16,         // value: bytes, value2: file offset
+  kSegmentDone = 17,         // value: start, value2: length
+  kNameExists = 18,          // value: existing size, value2: file size
+};
+
+constexpr int event_number(EventKind kind) { return static_cast<int>(kind); }
+
+inline constexpr int kEventModeDecision = event_number(EventKind::kModeDecision);
+inline constexpr int kEventSizeKnown = event_number(EventKind::kSizeKnown);
+inline constexpr int kEventTaskEnded = event_number(EventKind::kTaskEnded);
+inline constexpr int kEventConnectionStarted = event_number(EventKind::kConnectionStarted);
+inline constexpr int kEventSegmentTaken = event_number(EventKind::kSegmentTaken);
+inline constexpr int kEventSegmentShrunk = event_number(EventKind::kSegmentShrunk);
+inline constexpr int kEventConnectionStopped = event_number(EventKind::kConnectionStopped);
+inline constexpr int kEventConnectionEnded = event_number(EventKind::kConnectionEnded);
+inline constexpr int kEventBytesStored = event_number(EventKind::kBytesStored);
+inline constexpr int kEventSegmentDone = event_number(EventKind::kSegmentDone);
+inline constexpr int kEventNameExists = event_number(EventKind::kNameExists);
 
 // Answers to kind 18.
 inline constexpr int kNameAnswerRenumber = 0;

@@ -1,0 +1,131 @@
+// A download killed with SIGKILL again and again, at random points, in a
+// child process: nothing ever appears under the final name, and the task
+// that finally completes fetches only what the record left missing.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "engine_fixture.h"
+#include "lumora/download/resume_record.h"
+#include "lumora/sim/audio_server.h"
+
+namespace lumora::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::int64_t kBlock = 20480;
+constexpr int kConnections = 10;
+
+std::optional<ResumeRecord> read_record(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return decode_record(s.str());
+}
+
+pid_t start_fetch(const std::string& url, const std::string& path) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    ::execl(LUMORA_FETCH_BIN, LUMORA_FETCH_BIN, url.c_str(), path.c_str(),
+            std::to_string(kConnections).c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+std::uint64_t refetched(const std::vector<sim::SentSpan>& spans, const ResumeRecord& record) {
+  std::uint64_t total = 0;
+  for (const sim::SentSpan& s : spans)
+    for (const RecordedSegment& d : record.segments) {
+      const auto lo = std::max<std::uint64_t>(s.start, static_cast<std::uint64_t>(d.start));
+      const auto hi = std::min<std::uint64_t>(s.start + s.length,
+                                              static_cast<std::uint64_t>(d.start + d.received));
+      if (hi > lo) total += hi - lo;
+    }
+  return total;
+}
+
+class KillResumeTest : public EngineTest {
+ protected:
+  // Waits until the record beside `name` claims `bytes`, then until the
+  // server has sent `extra` more, and kills the child there.
+  void kill_at(pid_t child, const std::string& name, const std::string& file_path,
+               std::int64_t bytes, std::uint64_t extra) {
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    auto claimed = [&] {
+      const auto r = read_record(path(name) + ".part.rec");
+      return r ? r->received_total() : 0;
+    };
+    while (claimed() < bytes && Clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const std::uint64_t sent = server_.bytes_sent(file_path) + extra;
+    while (server_.bytes_sent(file_path) < sent && Clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(::kill(child, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(Clock::now() < deadline) << "no progress to " << bytes;
+  }
+  sim::AudioServer server_;
+};
+
+TEST_F(KillResumeTest, KilledAtTwentyPointsThenCompletesWithOnlyTheMissingBytes) {
+  const std::int64_t size = 4000000;
+  sim::AudioFaults paced;
+  paced.rate_cap = 20000;
+  const sim::AudioFile f = server_.add_file(static_cast<std::uint64_t>(size), paced);
+  const unsigned seed = std::getenv("LUMORA_KILL_SEED")
+                            ? static_cast<unsigned>(std::atoi(std::getenv("LUMORA_KILL_SEED")))
+                            : std::random_device{}();
+  SCOPED_TRACE("LUMORA_KILL_SEED=" + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::vector<std::int64_t> points(20);
+  std::uniform_int_distribution<std::int64_t> at(size / 20, size * 9 / 10);
+  for (auto& p : points) p = at(random);
+  std::sort(points.begin(), points.end());
+  std::uniform_int_distribution<std::uint64_t> extra(0, 4 * kBlock);
+
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    SCOPED_TRACE("kill " + std::to_string(i));
+    const pid_t child = start_fetch(f.url, path("k.mp3"));
+    ASSERT_GT(child, 0);
+    kill_at(child, "k.mp3", f.path, points[i], extra(random));
+    EXPECT_FALSE(std::filesystem::exists(path("k.mp3")));
+  }
+
+  const auto record = read_record(path("k.mp3.part.rec"));
+  ASSERT_TRUE(record);
+  const std::int64_t missing = size - record->received_total();
+  sim::AudioFaults quicker;
+  quicker.rate_cap = 160000;
+  server_.set_faults(f.path, quicker);
+  server_.clear_sent();
+  server_.log().clear();
+  TaskParam p = param_for(f.url, "k.mp3");
+  p.connections = kConnections;
+  ASSERT_TRUE(download_.start_task(p));
+  ASSERT_TRUE(recorder_.wait_ended());
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(files(), std::vector<std::string>{"k.mp3"});
+  EXPECT_EQ(file_sha256(path("k.mp3")), server_.sha256(f.path));
+  const auto requests = server_.log().matching(f.path).size();
+  EXPECT_LE(refetched(server_.sent(f.path), *record),
+            static_cast<std::uint64_t>(kConnections * kBlock));
+  EXPECT_LE(server_.bytes_sent(f.path),
+            static_cast<std::uint64_t>(missing + kBlock * static_cast<std::int64_t>(requests)));
+}
+
+}  // namespace
+}  // namespace lumora::test

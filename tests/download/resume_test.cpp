@@ -1,0 +1,214 @@
+// Interrupted downloads and what a later task for the same name makes of
+// them: resume what is stored, start over when the file changed, never
+// reuse a working file another task holds, leave nothing on a full disk.
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine_fixture.h"
+#include "lumora/download/resume_record.h"
+#include "lumora/sim/audio_server.h"
+
+namespace lumora::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::int64_t kBlock = 20480;
+
+std::string read_all(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Bytes of `spans` that fall inside what `record` holds as stored.
+std::uint64_t refetched(const std::vector<sim::SentSpan>& spans, const ResumeRecord& record) {
+  std::uint64_t total = 0;
+  for (const sim::SentSpan& s : spans)
+    for (const RecordedSegment& d : record.segments) {
+      const auto lo = std::max<std::uint64_t>(s.start, static_cast<std::uint64_t>(d.start));
+      const auto hi = std::min<std::uint64_t>(s.start + s.length,
+                                              static_cast<std::uint64_t>(d.start + d.received));
+      if (hi > lo) total += hi - lo;
+    }
+  return total;
+}
+
+class ResumeTest : public EngineTest {
+ protected:
+  // Starts a task for `name` and stops it once `bytes` are stored.
+  void interrupt(const sim::AudioFile& f, const std::string& name, std::int64_t bytes) {
+    Recorder recorder;
+    TaskParam p = param_for(f.url, name);
+    recorder.attach(p);
+    ASSERT_TRUE(download_.start_task(p));
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (download_.received_bytes() < bytes && Clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_GE(download_.received_bytes(), bytes);
+    download_.stop_task();
+    ASSERT_EQ(recorder.outcome(), TaskOutcome::kStopped);
+    ASSERT_EQ(files(), (std::vector<std::string>{name + ".part", name + ".part.rec"}));
+  }
+  std::optional<ResumeRecord> record_of(const std::string& name) const {
+    return decode_record(read_all(path(name + ".part.rec")));
+  }
+  // Paced answers keep what a server pushes past a piece's end small.
+  static sim::AudioFaults paced(std::uint64_t rate) {
+    sim::AudioFaults f;
+    f.rate_cap = rate;
+    return f;
+  }
+  sim::AudioServer server_;
+};
+
+TEST_F(ResumeTest, StopThenNewTaskFetchesOnlyWhatIsMissing) {
+  const sim::AudioFile f = server_.add_file(2000000, paced(100000));
+  interrupt(f, "a.mp3", 800000);
+  const auto record = record_of("a.mp3");
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->address, f.url);
+  EXPECT_EQ(record->etag, f.etag);
+  EXPECT_GE(record->received_total(), 800000);
+  const std::int64_t missing = record->size - record->received_total();
+
+  server_.set_faults(f.path, paced(160000));
+  server_.clear_sent();
+  server_.log().clear();
+  ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
+  ASSERT_TRUE(recorder_.wait_ended());
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(files(), std::vector<std::string>{"a.mp3"});
+  EXPECT_EQ(file_sha256(path("a.mp3")), server_.sha256(f.path));
+
+  const auto requests = server_.log().matching(f.path);
+  ASSERT_FALSE(requests.empty());
+  // The first request already asks for a missing range, under the validator.
+  EXPECT_TRUE(requests.front().has_header("Range"));
+  EXPECT_EQ(requests.front().header("If-Range"), f.etag);
+  const auto sent = server_.sent(f.path);
+  EXPECT_LE(refetched(sent, *record), static_cast<std::uint64_t>(10 * kBlock));
+  EXPECT_LE(server_.bytes_sent(f.path),
+            static_cast<std::uint64_t>(missing + kBlock * static_cast<std::int64_t>(requests.size())));
+}
+
+TEST_F(ResumeTest, ChangedFileStartsFreshAndEndsExact) {
+  struct Case {
+    const char* what;
+    std::uint64_t new_size;
+  };
+  for (const Case c : {Case{"size", 1500000}, Case{"content and ETag", 2000000}}) {
+    SCOPED_TRACE(c.what);
+    const sim::AudioFile f = server_.add_file(2000000, paced(100000));
+    const std::string name = std::string("c") + std::to_string(c.new_size) + ".mp3";
+    interrupt(f, name, 400000);
+    ASSERT_TRUE(server_.replace_content(f.path, c.new_size));
+    server_.set_faults(f.path, {});
+    Recorder recorder;
+    TaskParam p = param_for(f.url, name);
+    recorder.attach(p);
+    ASSERT_TRUE(download_.start_task(p));
+    ASSERT_TRUE(recorder.wait_ended());
+    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(files(), std::vector<std::string>{name});
+    EXPECT_EQ(file_sha256(path(name)), server_.sha256(f.path));
+    download_.stop_task();
+    std::filesystem::remove(path(name));
+  }
+}
+
+TEST_F(ResumeTest, UntrustworthyLeftoversStartFresh) {
+  struct Case {
+    const char* what;
+    std::string record;  // what lies beside the working file
+  };
+  ResumeRecord other;
+  other.address = "http://127.0.0.1:1/elsewhere.mp3";
+  other.size = 300000;
+  other.segments = {{0, 300000, 300000}};
+  const Case cases[] = {
+      {"no record", ""},
+      {"zero-filled record", std::string(200, '\0')},
+      {"torn record", encode_record(other).substr(0, 60)},
+      {"another address", encode_record(other)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const sim::AudioFile f = server_.add_file(300000);
+    other.address = c.what == std::string("another address") ? other.address : f.url;
+    std::ofstream(path("u.mp3.part"), std::ios::binary) << std::string(300000, 'z');
+    if (!c.record.empty()) std::ofstream(path("u.mp3.part.rec"), std::ios::binary) << c.record;
+    Recorder recorder;
+    TaskParam p = param_for(f.url, "u.mp3");
+    recorder.attach(p);
+    ASSERT_TRUE(download_.start_task(p));
+    ASSERT_TRUE(recorder.wait_ended());
+    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(files(), std::vector<std::string>{"u.mp3"});
+    EXPECT_EQ(file_sha256(path("u.mp3")), server_.sha256(f.path));
+    download_.stop_task();
+    std::filesystem::remove(path("u.mp3"));
+  }
+}
+
+TEST_F(ResumeTest, WorkingFileOfARunningTaskIsNotReused) {
+  const sim::AudioFile slow = server_.add_file(3000000, paced(20000));
+  ASSERT_TRUE(download_.start_task(param_for(slow.url, "a.mp3")));
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (recorder_.count(kEventSizeKnown) == 0 && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(recorder_.count(kEventSizeKnown), 1);
+
+  const sim::AudioFile f = server_.add_file(100000);
+  Download second;
+  Recorder recorder;
+  TaskParam p = param_for(f.url, "a.mp3");
+  recorder.attach(p);
+  ASSERT_TRUE(second.start_task(p));
+  ASSERT_TRUE(recorder.wait_ended());
+  EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(file_sha256(path("a(1).mp3")), server_.sha256(f.path));
+  EXPECT_TRUE(download_.busy());  // the first one runs on, on its own file
+  download_.stop_task();
+  EXPECT_EQ(files(),
+            (std::vector<std::string>{"a(1).mp3", "a.mp3.part", "a.mp3.part.rec"}));
+}
+
+// A small tmpfs stands in for a full disk.
+class FullDiskTest : public ResumeTest {
+ protected:
+  void SetUp() override {
+    ResumeTest::SetUp();
+    if (::mount("tmpfs", dir_.c_str(), "tmpfs", 0, "size=1m") != 0)
+      GTEST_SKIP() << "cannot mount a tmpfs here";
+    mounted_ = true;
+  }
+  void TearDown() override {
+    download_.stop_task();
+    if (mounted_) ::umount(dir_.c_str());
+    ResumeTest::TearDown();
+  }
+  bool mounted_ = false;
+};
+
+TEST_F(FullDiskTest, FailsWithItsLogTextAndLeavesNothing) {
+  const sim::AudioFile f = server_.add_file(4000000);
+  ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
+  ASSERT_TRUE(recorder_.wait_ended());
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  EXPECT_TRUE(recorder_.logged(
+      "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
+  EXPECT_TRUE(files().empty());
+}
+
+}  // namespace
+}  // namespace lumora::test
