@@ -54,9 +54,13 @@ int FtpControl::command(const Text& line, TransferResult& failure, const Text& s
   return reply(failure);
 }
 
-void FtpControl::say(const Text& line) {
-  link_.task.log(kLogSent, line);
-  socket_.send_all(line + "\r\n", link_.task.param().send_timeout_ms, link_.marks);
+void FtpControl::quit() {
+  TransferResult failure = TransferResult::kRetry;
+  // A transfer's closing reply (226, or 426 for a data channel closed early)
+  // may come first.
+  for (int code = command("QUIT", failure), replies = 1; code != 0 && code != 221 && replies < 4;
+       ++replies)
+    code = reply(failure);
 }
 
 TransferResult ftp_log_in(Link& link, FtpControl& control) {

@@ -19,8 +19,10 @@ class FtpControl {
   // Sends one command and reads its reply code (0 on failure). `shown` is
   // logged instead of the line when given.
   int command(const Text& line, TransferResult& failure, const Text& shown = {});
-  // Sends without waiting for the reply.
-  void say(const Text& line);
+  // Sends QUIT and reads what is still due until its 221, so the server
+  // sees an orderly end rather than a reset: some servers lose track of
+  // other sessions' data channels after one.
+  void quit();
   // The last reply's last line.
   const Text& last_text() const { return last_; }
   Socket& socket() { return socket_; }

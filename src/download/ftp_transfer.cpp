@@ -76,7 +76,7 @@ TransferResult download(Link& link, FtpControl& control, bool resumable) {
   if ((r = ftp_ready_data(link, data)) != TransferResult::kPieceDone) return r;
   r = receive_body(link, data.socket, offset, {});
   data.socket.close();
-  if (r == TransferResult::kPieceDone) control.say("QUIT");
+  if (r == TransferResult::kPieceDone) control.quit();
   return r;
 }
 

@@ -111,7 +111,7 @@ TransferResult ftp_upload(Link& link, FtpControl& control, bool resumable) {
     task.log(kLogError, gbk(kFtpTransferFailed));
     return TransferResult::kFatal;
   }
-  control.say("QUIT");
+  control.quit();
   return TransferResult::kPieceDone;
 }
 
