@@ -8,11 +8,14 @@
 # Prints, per run: wall seconds, user+sys CPU seconds, peak RssAnon (KiB)
 # sampled every 50 ms, and the maximum resident size (KiB, file pages
 # included) that /usr/bin/time reports.
+# First the resume case; CASES picks cases (RESUME_ONLY=1: the resume case
+# alone).
 #
 # Usage: bench/engine_vs_peers.sh [FETCH_BINARY] [RUNS]
 #   FETCH_BINARY defaults to build/release/src/download/lumorafm-fetch
 #   RUNS (default 3) for the timed cases; the throttled curl run is done
-#   once (about 128 s). CASES (default "throttled fast uneven") picks cases.
+#   once (about 128 s). CASES (default "resume throttled fast uneven")
+#   picks cases.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 fetch=${1:-$root/build/release/src/download/lumorafm-fetch}
@@ -109,9 +112,44 @@ aria() {
 }
 curl1() { run curl "$1" curl -s -o "$work/out/file.bin" "$2"; }
 
+
+# Resume: lumorafm-fetch killed (SIGKILL) once its record claims half the
+# file, then run again on the same name; its time against a full download,
+# both on the throttled location. The goal is a ratio of at most 0.6.
+recorded_bytes() {  # bytes the record beside $1 claims, 0 when none
+  awk 'p && $1 != "check" {sum += $3} /^segments / {p = 1} END {print sum + 0}' "$1.part.rec" \
+    2>/dev/null || echo 0
+}
+timed_fetch() {  # URL: wall seconds of one lumorafm-fetch run, checked
+  /usr/bin/time -f "%e" -o "$work/time.txt" "$fetch" "$1" "$work/out/file.bin" 10 \
+    >"$work/tool.log" 2>&1
+  [ "$(sha256sum "$work/out/file.bin" | cut -d' ' -f1)" = "$want" ] || { echo "resume: BAD sha"; exit 1; }
+  tail -1 "$work/time.txt"
+}
+resume_case() {
+  local url=$1 full second pid
+  rm -f "$work/out/"*
+  full=$(timed_fetch "$url")
+  rm -f "$work/out/"*
+  "$fetch" "$url" "$work/out/file.bin" 10 >/dev/null 2>&1 &
+  pid=$!
+  while [ "$(recorded_bytes "$work/out/file.bin")" -lt $((size / 2)) ]; do sleep 0.05; done
+  kill -9 "$pid"
+  wait "$pid" 2>/dev/null || true
+  local claimed
+  claimed=$(recorded_bytes "$work/out/file.bin")
+  second=$(timed_fetch "$url")
+  printf 'resume    lumora   full %7.2f s  after kill at %d bytes: %7.2f s  ratio %.2f\n' \
+    "$full" "$claimed" "$second" "$(echo "scale=4; $second / $full" | bc)"
+}
+
 base="http://127.0.0.1:$port"
-cases=" ${CASES:-throttled fast uneven} "
+cases=" ${CASES:-resume throttled fast uneven} "
+[ "${RESUME_ONLY:-0}" = 1 ] && cases=" resume "
 echo "file: $size_mib MiB; ideal throttled wall: $(echo "scale=2; $size_mib / 20" | bc) s"
+if [[ $cases == *" resume "* ]]; then
+  for i in $(seq "$runs"); do resume_case "$base/slow/file.bin"; done
+fi
 if [[ $cases == *" throttled "* ]]; then
   for i in $(seq "$runs"); do
     lumora throttled "$base/slow/file.bin"

@@ -2,12 +2,17 @@
 // line, for benchmarks. Exit 0 only when the file is complete.
 // LUMORAFM_FETCH_LOG=1 prints the engine's log on standard error;
 // LUMORAFM_FETCH_PROGRESS=1 prints when 90 % and 100 % were stored.
+// SIGTERM or SIGINT stops the task the way the program's own end does: the
+// working file and its record stay for the next run to resume.
+#include <signal.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "lumora/download/download.h"
 #include "lumora/text/code_page.h"
@@ -45,6 +50,20 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s [%d] %s\n", time.c_str(), level,
                    lumora::gbk_to_utf8(text).c_str());
     };
+  // Blocked before any thread exists, so only the waiter below takes them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  bool stop_asked = false;
+  std::thread([&] {
+    int signal = 0;
+    sigwait(&stop_signals, &signal);
+    std::lock_guard lock(mutex);
+    stop_asked = true;
+    ended_cv.notify_all();
+  }).detach();
   lumora::Download download;
   if (!download.start_task(param)) {
     std::fprintf(stderr, "lumorafm-fetch: address not accepted\n");
@@ -56,7 +75,7 @@ int main(int argc, char** argv) {
   {
     std::unique_lock lock(mutex);
     const auto step = std::chrono::milliseconds(progress ? 20 : 1000);
-    while (!ended_cv.wait_for(lock, step, [&] { return ended; })) {
+    while (!ended_cv.wait_for(lock, step, [&] { return ended || stop_asked; })) {
       if (at90 < 0 && size > 0 && download.received_bytes() * 10 >= size * 9)
         at90 = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     }
@@ -66,6 +85,6 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     std::fprintf(stderr, "progress: 90%% at %.2f s, 100%% at %.2f s\n", at90, at100);
   }
-  download.stop_task();  // joins the finished task's threads
+  download.stop_task();  // joins the task's threads; keeps the work when stopped
   return download.outcome() == lumora::TaskOutcome::kComplete ? 0 : 1;
 }

@@ -164,10 +164,9 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
     redirected = true;
     return TransferResult::kRetry;
   }
-  if (a.status != 200 && a.status != 206) return status_failure(link, a.status);
-
-  std::int64_t body_offset = 0;
-  if (link.piece && task.resume_pending() && !task.confirm_resume(a, *asked)) {
+  // 416: the file shrank below the stored bytes.
+  const bool answers_resume = a.status == 200 || a.status == 206 || a.status == 416;
+  if (link.piece && answers_resume && task.resume_pending() && !task.confirm_resume(a, *asked)) {
     // The stored bytes do not fit this file any more: start over, with this
     // answer when it is the whole file, else with a new request.
     link.piece.reset();
@@ -176,6 +175,9 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
       return TransferResult::kRetry;
     }
   }
+  if (a.status != 200 && a.status != 206) return status_failure(link, a.status);
+
+  std::int64_t body_offset = 0;
   if (!link.piece) {
     const TransferResult r = first_answer(link, a);
     if (r != TransferResult::kPieceDone) return r;

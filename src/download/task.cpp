@@ -298,7 +298,7 @@ TaskOutcome Task::finish() {
   const bool stopped = stop_requested_ && !failed_;
   if (stopped && !whole && working_.held() && plan_.is_cut()) {
     const bool flushed = file_.flush();
-    if (flushed && !resume_pending_) working_.save_record(record_locked());
+    if (flushed && !resume_pending_) working_.save_record(record_locked(false));
     file_.close();
     working_.release();
     return TaskOutcome::kStopped;

@@ -5,7 +5,8 @@
 // thread of its own and calls the "for connections" members; the caller's
 // thread reads the counters and asks for a stop. The counter lock guards the
 // plan, the counters and the file's creation; the connection list is touched
-// by the control thread only.
+// by the control thread only. The working file, its record and their lock
+// are described in lumora/download/working_file.h.
 #pragma once
 
 #include <atomic>
@@ -39,9 +40,12 @@ class Task {
        std::atomic<TaskOutcome>* outcome_sink);
   ~Task();
 
-  // Control thread body: opens the first connection, runs the message loop
-  // until every connection has ended, closes or removes the file, raises
-  // kind 4 and marks the task not alive.
+  // Control thread body: reopens the working file of an interrupted task
+  // when it can be resumed, opens the first connection, runs the message
+  // loop (saving the record as pieces end and every second) until every
+  // connection has ended, then moves the whole file to its final name, keeps
+  // the work after a stop or removes it after a failure, raises kind 4 and
+  // marks the task not alive.
   void run_control();
 
   // Caller's thread.
@@ -148,7 +152,9 @@ class Task {
   // trustworthy and for this address; the plan then holds what is stored.
   void prepare_resume();
   void abandon_resume();
-  ResumeRecord record_locked() const;
+  // The record of the plan as it stands; `connections_running` when blocks
+  // may still be on their way into the file.
+  ResumeRecord record_locked(bool connections_running) const;
   // Saves the record when a piece has ended or the interval has passed,
   // after flushing the data it claims. Control thread.
   void save_record_if_due();

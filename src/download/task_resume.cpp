@@ -2,6 +2,7 @@
 // up to date while the task runs.
 #include <algorithm>
 
+#include "connection.h"
 #include "log_text.h"
 #include "lumora/download/side_files.h"
 #include "lumora/text/code_page.h"
@@ -113,7 +114,7 @@ void Task::note_validators(Text etag, Text last_modified) {
   last_modified_ = std::move(last_modified);
 }
 
-ResumeRecord Task::record_locked() const {
+ResumeRecord Task::record_locked(bool connections_running) const {
   ResumeRecord r;
   r.address = param_.url;
   r.size = plan_.size();
@@ -121,7 +122,13 @@ ResumeRecord Task::record_locked() const {
   r.last_modified = last_modified_;
   for (std::size_t i = 0; i < plan_.count(); ++i) {
     const Segment& s = plan_.at(i);
-    r.segments.push_back({s.start, s.length, s.received});
+    std::int64_t claimed = s.received;
+    // A block is counted just before it is copied into the file, so a piece
+    // being fetched may have one block counted that is not there yet: claim
+    // one block less for it; a resume fetches that block again.
+    if (connections_running && s.in_use && s.remaining() > 0)
+      claimed = std::max<std::int64_t>(0, claimed - static_cast<std::int64_t>(kConnectionBuffer));
+    r.segments.push_back({s.start, s.length, claimed});
   }
   return r;
 }
@@ -136,7 +143,7 @@ void Task::save_record_if_due() {
     if (done == saved_done_ && now - last_save_ < kRecordInterval) return;
     saved_done_ = done;
     last_save_ = now;
-    record = record_locked();
+    record = record_locked(true);
   }
   // The data first: a record must never claim bytes that are not on disk.
   if (file_.flush()) working_.save_record(record);

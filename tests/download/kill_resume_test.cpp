@@ -1,6 +1,7 @@
 // A download killed with SIGKILL again and again, at random points, in a
 // child process: nothing ever appears under the final name, and the task
 // that finally completes fetches only what the record left missing.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,13 +34,17 @@ std::optional<ResumeRecord> read_record(const std::string& path) {
   return decode_record(s.str());
 }
 
+// Everything the child needs is made before fork: between fork and exec
+// only async-signal-safe calls, since the test process has threads.
 pid_t start_fetch(const std::string& url, const std::string& path) {
+  const std::string connections = std::to_string(kConnections);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
-    ::execl(LUMORA_FETCH_BIN, LUMORA_FETCH_BIN, url.c_str(), path.c_str(),
-            std::to_string(kConnections).c_str(), static_cast<char*>(nullptr));
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(null, STDERR_FILENO);
+    ::execl(LUMORA_FETCH_BIN, LUMORA_FETCH_BIN, url.c_str(), path.c_str(), connections.c_str(),
+            static_cast<char*>(nullptr));
     ::_exit(127);
   }
   return pid;
@@ -84,7 +89,7 @@ class KillResumeTest : public EngineTest {
 TEST_F(KillResumeTest, KilledAtTwentyPointsThenCompletesWithOnlyTheMissingBytes) {
   const std::int64_t size = 4000000;
   sim::AudioFaults paced;
-  paced.rate_cap = 20000;
+  paced.rate_cap = 40000;
   const sim::AudioFile f = server_.add_file(static_cast<std::uint64_t>(size), paced);
   const unsigned seed = std::getenv("LUMORA_KILL_SEED")
                             ? static_cast<unsigned>(std::atoi(std::getenv("LUMORA_KILL_SEED")))
@@ -125,6 +130,29 @@ TEST_F(KillResumeTest, KilledAtTwentyPointsThenCompletesWithOnlyTheMissingBytes)
             static_cast<std::uint64_t>(kConnections * kBlock));
   EXPECT_LE(server_.bytes_sent(f.path),
             static_cast<std::uint64_t>(missing + kBlock * static_cast<std::int64_t>(requests)));
+}
+
+
+TEST_F(KillResumeTest, TerminatedFetchKeepsItsWorkUnderTheWorkingName) {
+  sim::AudioFaults paced;
+  paced.rate_cap = 20000;
+  const sim::AudioFile f = server_.add_file(2000000, paced);
+  const pid_t child = start_fetch(f.url, path("t.mp3"));
+  ASSERT_GT(child, 0);
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  auto claimed = [&] {
+    const auto r = read_record(path("t.mp3.part.rec"));
+    return r ? r->received_total() : 0;
+  };
+  while (claimed() < 100000 && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(::kill(child, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);  // stopped, not complete
+  EXPECT_EQ(files(), (std::vector<std::string>{"t.mp3.part", "t.mp3.part.rec"}));
+  EXPECT_GE(claimed(), 100000);
 }
 
 }  // namespace

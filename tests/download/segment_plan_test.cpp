@@ -124,5 +124,40 @@ TEST(SegmentPlan, ReleasedSegmentIsTakenBeforeAnySplit) {
   EXPECT_FALSE(plan.complete());
 }
 
+
+TEST(SegmentPlan, HandOutReportsTheSegmentThatShrank) {
+  SegmentPlan plan;
+  plan.cut(1000000, 2, 1);
+  ASSERT_EQ(plan.take(2), 1u);
+  const auto h = plan.hand_out(3);
+  ASSERT_TRUE(h);
+  ASSERT_TRUE(h->shrunk);
+  EXPECT_EQ(h->shrunk->start, 0);
+  EXPECT_EQ(h->shrunk->end(), plan.at(h->index).start);
+  EXPECT_EQ(h->shrunk->owner, 1);
+  plan.stop_splitting();
+  EXPECT_FALSE(plan.hand_out(4));  // whole segments only, and none is free
+}
+
+TEST(SegmentPlan, RestoredTableHandsOutOnlyWhatIsMissing) {
+  SegmentPlan plan;
+  std::vector<Segment> table(3);
+  table[0] = {.start = 0, .length = 100000, .received = 100000};
+  table[1] = {.start = 100000, .length = 100000, .received = 30000, .in_use = true};
+  table[2] = {.start = 200000, .length = 100000, .received = 0};
+  plan.restore(300000, table);
+  EXPECT_TRUE(plan.is_cut());
+  EXPECT_EQ(plan.received_total(), 130000);
+  EXPECT_EQ(plan.done_count(), 1u);
+  const auto first = plan.take(7);
+  ASSERT_EQ(first, 1u);  // the in-use mark of the old run is gone
+  EXPECT_EQ(plan.at(1).next_offset(), 130000);
+  EXPECT_EQ(plan.take(8), 2u);
+  // Further work comes from splitting a missing remainder, never the done one.
+  const auto split = plan.take(9);
+  ASSERT_TRUE(split);
+  EXPECT_GE(plan.at(*split).start, 200000);
+}
+
 }  // namespace
 }  // namespace lumora

@@ -3,6 +3,11 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QMenu>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <fstream>
 #include <vector>
 
@@ -29,17 +34,50 @@ void AlbumRoad::SetUpTestSuite() {
 
 void AlbumRoad::SetUp() {
   exits_ = std::make_unique<ExitRoutines>();
-  app_ = std::make_unique<Application>(*exits_,
-                                        PlatformEndpoints{sim_->search_base(), sim_->mobile_base()});
+  // A second run of the program (see run_child) talks to its parent's
+  // simulator and works in its parent's folder.
+  const char* search = std::getenv(kChildSearch);
+  const char* mobile = std::getenv(kChildMobile);
+  const char* folder = std::getenv(kChildFolder);
+  child_ = search && mobile && folder;
+  app_ = std::make_unique<Application>(
+      *exits_, child_ ? PlatformEndpoints{search, mobile}
+                      : PlatformEndpoints{sim_->search_base(), sim_->mobile_base()});
   app_->start();
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  if (child_) {
+    folder_ = folder;
+    return;
+  }
   folder_ = std::filesystem::temp_directory_path() /
             (std::string("lumora-e2e-") + info->name() + "-" + std::to_string(::getpid()));
   std::filesystem::remove_all(folder_);
   std::filesystem::create_directories(folder_);
 }
 
+int AlbumRoad::run_child(const std::string& test_name) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  env.push_back(std::string(kChildSearch) + "=" + sim_->search_base());
+  env.push_back(std::string(kChildMobile) + "=" + sim_->mobile_base());
+  env.push_back(std::string(kChildFolder) + "=" + folder_.string());
+  env.push_back("QT_QPA_PLATFORM=offscreen");
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string filter = "--gtest_filter=AlbumRoad." + test_name;
+  std::string also = "--gtest_also_run_disabled_tests";
+  std::string self = "/proc/self/exe";
+  char* argv[] = {self.data(), filter.data(), also.data(), nullptr};
+  pid_t pid = 0;
+  if (::posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 void AlbumRoad::TearDown() {
+  if (child_) return;
   // Workers outlive nothing they touch: wait for them before the windows go.
   EXPECT_TRUE(wait_for([&] { return app_->running_workers() == 0; }, 60000));
   app_.reset();

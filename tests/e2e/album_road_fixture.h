@@ -55,6 +55,15 @@ class AlbumRoad : public ::testing::Test {
 
   static std::string sha256_of_file(const std::filesystem::path& file);
 
+  // Runs this binary again, as a second run of the program, with only the
+  // test `test_name` (a DISABLED_ one); it uses this simulator and folder.
+  // Its exit code, or 128 + the signal that ended it.
+  int run_child(const std::string& test_name);
+  static constexpr const char* kChildSearch = "LUMORA_E2E_SEARCH";
+  static constexpr const char* kChildMobile = "LUMORA_E2E_MOBILE";
+  static constexpr const char* kChildFolder = "LUMORA_E2E_FOLDER";
+  bool child_ = false;
+
   static sim::Simulator* sim_;
   std::unique_ptr<ExitRoutines> exits_;
   std::unique_ptr<Application> app_;

@@ -59,6 +59,7 @@ struct AudioFaults {
   bool range_without_content_range = false;  // 206 + the whole file, no Content-Range
   std::uint64_t rate_cap = 0;                // bytes per second per answer; 0: no cap
   std::chrono::milliseconds first_byte_delay{0};  // before the status line goes out
+  bool no_validators = false;  // neither ETag nor Last-Modified, If-Range ignored
 };
 
 // Body bytes the server handed to the socket for one piece of an answer.

@@ -20,7 +20,7 @@ enum class TaskOutcome : int { kNone = 0, kComplete = 1, kFailed = 2, kStopped =
 
 // Event kinds raised to the event routine; the numbers are what the routine
 // receives as `kind`.
-enum class EventKind : int {
+enum class TaskEvent : int {
   kModeDecision = 2,         // size known, only with mode bit 0x10
   kSizeKnown = 3,            // value: file size; once per task
   kTaskEnded = 4,            // value: size (or bytes after a stop); last
@@ -34,19 +34,19 @@ enum class EventKind : int {
   kNameExists = 18,          // value: existing size, value2: file size
 };
 
-constexpr int event_number(EventKind kind) { return static_cast<int>(kind); }
+constexpr int event_number(TaskEvent kind) { return static_cast<int>(kind); }
 
-inline constexpr int kEventModeDecision = event_number(EventKind::kModeDecision);
-inline constexpr int kEventSizeKnown = event_number(EventKind::kSizeKnown);
-inline constexpr int kEventTaskEnded = event_number(EventKind::kTaskEnded);
-inline constexpr int kEventConnectionStarted = event_number(EventKind::kConnectionStarted);
-inline constexpr int kEventSegmentTaken = event_number(EventKind::kSegmentTaken);
-inline constexpr int kEventSegmentShrunk = event_number(EventKind::kSegmentShrunk);
-inline constexpr int kEventConnectionStopped = event_number(EventKind::kConnectionStopped);
-inline constexpr int kEventConnectionEnded = event_number(EventKind::kConnectionEnded);
-inline constexpr int kEventBytesStored = event_number(EventKind::kBytesStored);
-inline constexpr int kEventSegmentDone = event_number(EventKind::kSegmentDone);
-inline constexpr int kEventNameExists = event_number(EventKind::kNameExists);
+inline constexpr int kEventModeDecision = event_number(TaskEvent::kModeDecision);
+inline constexpr int kEventSizeKnown = event_number(TaskEvent::kSizeKnown);
+inline constexpr int kEventTaskEnded = event_number(TaskEvent::kTaskEnded);
+inline constexpr int kEventConnectionStarted = event_number(TaskEvent::kConnectionStarted);
+inline constexpr int kEventSegmentTaken = event_number(TaskEvent::kSegmentTaken);
+inline constexpr int kEventSegmentShrunk = event_number(TaskEvent::kSegmentShrunk);
+inline constexpr int kEventConnectionStopped = event_number(TaskEvent::kConnectionStopped);
+inline constexpr int kEventConnectionEnded = event_number(TaskEvent::kConnectionEnded);
+inline constexpr int kEventBytesStored = event_number(TaskEvent::kBytesStored);
+inline constexpr int kEventSegmentDone = event_number(TaskEvent::kSegmentDone);
+inline constexpr int kEventNameExists = event_number(TaskEvent::kNameExists);
 
 // Answers to kind 18.
 inline constexpr int kNameAnswerRenumber = 0;
