@@ -163,6 +163,7 @@ IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& g
     }
     if (n == 0) return IoStatus::kClosed;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return IoStatus::kError;
+    if (timeout_ms == 0) return IoStatus::kTimeout;
     const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
     if (ready != IoStatus::kOk) return ready;
   }

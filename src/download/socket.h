@@ -51,8 +51,9 @@ class Socket {
   // kClosed when the peer ended the stream.
   IoStatus receive(char* buffer, std::size_t size, std::size_t& got, int timeout_ms,
                    const StopMarks& marks);
-  // As receive(), but the bytes go into the pipe `pipe_fd` (splice), which
-  // must have room for `size` of them.
+  // As receive(), but the bytes go into the pipe `pipe_fd` (splice). A
+  // `timeout_ms` of 0 takes only what is there: kTimeout when nothing is,
+  // or when the pipe is full.
   IoStatus receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& got, int timeout_ms,
                              const StopMarks& marks);
   void close();
