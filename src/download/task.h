@@ -88,8 +88,9 @@ class Task {
   // Claims up to `length` bytes at the piece's next offset (`offset`) for a
   // receive that goes from the socket into the file without the connection
   // buffer, so no split gives them away meanwhile. Returns the room, 0 when
-  // the piece has none. store_claimed() must follow, with the bytes that
-  // arrived in `pipe_fd` (0 when none did).
+  // the piece has none. Called again before store_claimed(), it widens the
+  // claim (never below what it held). store_claimed() must follow, with the
+  // bytes that arrived in `pipe_fd` (0 when none did).
   std::int64_t claim(std::size_t piece, std::size_t length, std::int64_t& offset);
   // Moves the `length` claimed bytes waiting in `pipe_fd` into the file and
   // counts them. Same results as store().

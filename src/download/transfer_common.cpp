@@ -145,19 +145,22 @@ Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, std::int64
                         std::size_t& got, IoStatus& status) {
   Task& task = link.task;
   const std::size_t one = receive_size(link);
-  const std::size_t want = task.param().throughput_cap > 0 ? one : one * kReceivesPerWrite;
   std::int64_t offset = 0;
-  const auto room = static_cast<std::size_t>(task.claim(*link.piece, want, offset));
-  status = socket.receive_into_pipe(pipe.write_end(), std::min(one, room), got,
+  // While waiting, claim one receive only: a larger claim would keep other
+  // connections from splitting those bytes off for as long as the wait lasts.
+  std::size_t room = static_cast<std::size_t>(task.claim(*link.piece, one, offset));
+  status = socket.receive_into_pipe(pipe.write_end(), room, got,
                                     task.param().receive_timeout_ms, link.marks);
-  // Then only what has already arrived, without waiting: a stall or an end
-  // shows in the next round.
-  while (status == IoStatus::kOk && got < room) {
-    std::size_t more = 0;
-    if (socket.receive_into_pipe(pipe.write_end(), std::min(one, room - got), more, 0,
-                                 link.marks) != IoStatus::kOk)
-      break;
-    got += more;
+  if (status == IoStatus::kOk && got == room && task.param().throughput_cap <= 0) {
+    // Then what has already arrived, without waiting.
+    room = static_cast<std::size_t>(task.claim(*link.piece, one * kReceivesPerWrite, offset));
+    while (got < room) {
+      std::size_t more = 0;
+      if (socket.receive_into_pipe(pipe.write_end(), std::min(one, room - got), more, 0,
+                                   link.marks) != IoStatus::kOk)
+        break;
+      got += more;
+    }
   }
   if (task.store_claimed(*link.piece, offset, pipe.read_end(), got) == Task::kStoreFailed)
     return Stored::kFailed;
