@@ -5,13 +5,17 @@
 #
 # Cases: nginx "limit_rate 2m" per connection; unthrottled; uneven (the
 # connection asking for the sixth segment gets a tenth of the others' rate).
-# Prints, per run: wall seconds, user+sys CPU seconds, peak RssAnon (KiB).
-# First the resume case (RESUME_ONLY=1 runs nothing else).
+# Prints, per run: wall seconds, user+sys CPU seconds, peak RssAnon (KiB)
+# sampled every 50 ms, and the maximum resident size (KiB, file pages
+# included) that /usr/bin/time reports.
+# First the resume case; CASES picks cases (RESUME_ONLY=1: the resume case
+# alone).
 #
 # Usage: bench/engine_vs_peers.sh [FETCH_BINARY] [RUNS]
 #   FETCH_BINARY defaults to build/release/src/download/lumorafm-fetch
 #   RUNS (default 3) for the timed cases; the throttled curl run is done
-#   once (about 128 s).
+#   once (about 128 s). CASES (default "resume throttled fast uneven")
+#   picks cases.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 fetch=${1:-$root/build/release/src/download/lumorafm-fetch}
@@ -76,7 +80,7 @@ run() {
   local name=$1 case=$2
   shift 2
   rm -f "$work/out/"*
-  /usr/bin/time -f "%e %U %S" -o "$work/time.txt" "$@" >"$work/tool.log" 2>&1 &
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >"$work/tool.log" 2>&1 &
   local tpid=$! peak=0 child v
   while kill -0 "$tpid" 2>/dev/null; do
     child=$(pgrep -P "$tpid" | head -1 || true)
@@ -92,13 +96,13 @@ run() {
   got=$(sha256sum "$work/out/file.bin" 2>/dev/null | cut -d' ' -f1 || true)
   local ok=ok
   [ "$rc" = 0 ] && [ "$got" = "$want" ] || ok="BAD(rc=$rc)"
-  read -r wall user sys < <(tail -1 "$work/time.txt")
+  read -r wall user sys maxrss < <(tail -1 "$work/time.txt")
   local cpu
   cpu=$(echo "$user + $sys" | bc)
   local extra
   extra=$(grep -o 'progress:.*' "$work/tool.log" || true)
-  printf '%-9s %-8s wall %7.2f s  cpu %6.2f s  rssanon %7d KiB  sha %s %s\n' \
-    "$case" "$name" "$wall" "$cpu" "$peak" "$ok" "$extra"
+  printf '%-9s %-8s wall %7.2f s  cpu %6.2f s  rssanon %7d KiB  maxrss %7d KiB  sha %s %s\n' \
+    "$case" "$name" "$wall" "$cpu" "$peak" "$maxrss" "$ok" "$extra"
 }
 
 lumora() { run lumora "$1" env LUMORAFM_FETCH_PROGRESS=1 "$fetch" "$2" "$work/out/file.bin" 10; }
@@ -140,18 +144,25 @@ resume_case() {
 }
 
 base="http://127.0.0.1:$port"
+cases=" ${CASES:-resume throttled fast uneven} "
+[ "${RESUME_ONLY:-0}" = 1 ] && cases=" resume "
 echo "file: $size_mib MiB; ideal throttled wall: $(echo "scale=2; $size_mib / 20" | bc) s"
-for i in $(seq "$runs"); do resume_case "$base/slow/file.bin"; done
-[ "${RESUME_ONLY:-0}" = 1 ] && exit 0
-for i in $(seq "$runs"); do
-  lumora throttled "$base/slow/file.bin"
-  aria throttled "$base/slow/file.bin"
-done
-[ "${SKIP_SLOW_CURL:-0}" = 1 ] || curl1 throttled "$base/slow/file.bin"
-for i in $(seq "$runs"); do
-  lumora fast "$base/fast/file.bin"
-  aria fast "$base/fast/file.bin"
-  curl1 fast "$base/fast/file.bin"
-done
-lumora uneven "$base/uneven/file.bin"
+if [[ $cases == *" resume "* ]]; then
+  for i in $(seq "$runs"); do resume_case "$base/slow/file.bin"; done
+fi
+if [[ $cases == *" throttled "* ]]; then
+  for i in $(seq "$runs"); do
+    lumora throttled "$base/slow/file.bin"
+    aria throttled "$base/slow/file.bin"
+  done
+  [ "${SKIP_SLOW_CURL:-0}" = 1 ] || curl1 throttled "$base/slow/file.bin"
+fi
+if [[ $cases == *" fast "* ]]; then
+  for i in $(seq "$runs"); do
+    lumora fast "$base/fast/file.bin"
+    aria fast "$base/fast/file.bin"
+    curl1 fast "$base/fast/file.bin"
+  done
+fi
+[[ $cases != *" uneven "* ]] || lumora uneven "$base/uneven/file.bin"
 

@@ -33,7 +33,7 @@ TransferResult Connection::transfer_once(Link& link) {
 
 void Connection::run() {
   task_.mark_engine_thread();
-  Link link{task_, id_, StopMarks{&stop_, &task_.stop_mark()}, piece_, buffer_.get()};
+  Link link{task_, id_, StopMarks{&stop_, &task_.stop_mark(), task_.stop_wake_fd()}, piece_, buffer_.get()};
   task_.post_event(kEventConnectionStarted, id_, id_, 0);
   bool done = false;
   int failures = 0;

@@ -54,6 +54,9 @@ class Connection {
 
 TransferResult http_transfer(Link& link);
 TransferResult ftp_transfer(Link& link);
+class FtpControl;
+// The upload half of an FTP session, once logged in with the type set.
+TransferResult ftp_upload(Link& link, FtpControl& control, bool resumable);
 // Stores the body arriving on `socket`, whose first byte belongs at file
 // offset `stream_offset`, into the link's piece until the piece is complete.
 // `early` holds body bytes that came with the head.

@@ -1,11 +1,10 @@
-// One FTP session of a connection: log in, learn the size, open a passive
-// data connection at the piece's offset and read the piece.
-#include <cctype>
-#include <cstdio>
-#include <cstdlib>
+// One FTP session of a connection: log in, learn the size, open a data
+// channel at the piece's offset and read the piece, or, for an upload,
+// hand over to ftp_upload().
 #include <string>
 
 #include "connection.h"
+#include "ftp_control.h"
 #include "log_text.h"
 #include "lumora/download/answer_head.h"
 #include "lumora/text/code_page.h"
@@ -16,101 +15,6 @@ namespace lumora {
 namespace {
 
 using namespace log_text;
-
-constexpr std::size_t kMaxReply = 8192;
-
-// The control connection: commands out, numbered replies in.
-class Control {
- public:
-  Control(Link& link, Socket& socket) : link_(link), socket_(socket) {}
-
-  // The code of the next complete reply (multi-line ones included), or 0
-  // when none arrived; `failure` tells why.
-  int reply(TransferResult& failure) {
-    for (;;) {
-      if (const int code = take_reply()) return code;
-      if (pending_.size() > kMaxReply) {
-        link_.task.log(kLogError, gbk(kFtpReplyFailed));
-        failure = TransferResult::kRetry;
-        return 0;
-      }
-      char chunk[1024];
-      std::size_t got = 0;
-      const IoStatus s = socket_.receive(chunk, sizeof chunk, got,
-                                         link_.task.param().receive_timeout_ms, link_.marks);
-      if (s != IoStatus::kOk) {
-        failure = s == IoStatus::kStopped ? TransferResult::kStopped : TransferResult::kRetry;
-        if (s == IoStatus::kTimeout) link_.task.log(kLogError, gbk(kFtpTimeout));
-        else if (s != IoStatus::kStopped) link_.task.log(kLogError, gbk(kFtpReplyFailed));
-        return 0;
-      }
-      pending_.append(chunk, got);
-    }
-  }
-
-  // Sends one command and reads its reply code (0 on failure).
-  int command(const Text& line, TransferResult& failure, const Text& shown = {}) {
-    link_.task.log(kLogSent, shown.empty() ? line : shown);
-    const IoStatus s =
-        socket_.send_all(line + "\r\n", link_.task.param().send_timeout_ms, link_.marks);
-    if (s != IoStatus::kOk) {
-      failure = io_failure(link_, s, true);
-      return 0;
-    }
-    return reply(failure);
-  }
-
-  // Sends without waiting for the reply.
-  void say(const Text& line) {
-    link_.task.log(kLogSent, line);
-    socket_.send_all(line + "\r\n", link_.task.param().send_timeout_ms, link_.marks);
-  }
-
-  const Text& last_text() const { return last_; }
-
- private:
-  // Cuts one complete reply off the front of pending_, returning its code.
-  int take_reply() {
-    std::size_t pos = 0;
-    std::string code;
-    while (true) {
-      const auto eol = pending_.find('\n', pos);
-      if (eol == Text::npos) return 0;
-      std::string_view line(pending_.data() + pos, eol - pos);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      pos = eol + 1;
-      if (line.size() < 4 || !std::isdigit(static_cast<unsigned char>(line[0]))) continue;
-      if (code.empty()) code = Text(line.substr(0, 3));
-      if (line.substr(0, 3) == code && line[3] == ' ') {
-        last_ = Text(line);
-        pending_.erase(0, pos);
-        link_.task.log(kLogReceived, last_);
-        return std::atoi(code.c_str());
-      }
-    }
-  }
-
-  Link& link_;
-  Socket& socket_;
-  Text pending_;
-  Text last_;
-};
-
-// "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)".
-bool passive_address(const Text& reply, Text& host, int& port) {
-  const auto open = reply.find('(');
-  int v[6];
-  if (open == Text::npos ||
-      std::sscanf(reply.c_str() + open + 1, "%d,%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3],
-                  &v[4], &v[5]) != 6)
-    return false;
-  for (int x : v)
-    if (x < 0 || x > 255) return false;
-  host = std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." +
-         std::to_string(v[3]);
-  port = v[4] * 256 + v[5];
-  return port > 0;
-}
 
 bool is_binary(const TaskParam& p, const Text& path) {
   if (p.ftp_transfer_mode == 2) return false;
@@ -123,50 +27,11 @@ bool is_binary(const TaskParam& p, const Text& path) {
   return false;
 }
 
-TransferResult log_in(Link& link, Control& control) {
-  const Address& a = link.task.address();
-  const TaskParam& p = link.task.param();
-  const Text user = a.has_user ? a.user : p.ftp_user.empty() ? "anonymous" : p.ftp_user;
-  const Text password = a.has_user && !a.password.empty() ? a.password
-                        : p.ftp_password.empty() ? TaskParam{}.ftp_password
-                                                 : p.ftp_password;
-  TransferResult failure = TransferResult::kRetry;
-  link.task.log(kLogProgress, gbk(kFtpWelcomeWait));
-  if (control.reply(failure) != 220) {
-    if (failure == TransferResult::kStopped) return failure;
-    link.task.log(kLogError, gbk(kFtpNoWelcome));
-    return TransferResult::kRetry;
-  }
-  int code = control.command("USER " + user, failure);
-  if (code == 331) code = control.command("PASS " + password, failure, "PASS ******");
-  if (code == 0) return failure;
-  if (code != 230) {
-    link.task.log(kLogError, gbk(kFtpLoginFailed));
-    return TransferResult::kFatal;
-  }
-  link.task.log(kLogProgress, gbk(kFtpLoggedIn));
-  return TransferResult::kPieceDone;
-}
-
-}  // namespace
-
-TransferResult ftp_transfer(Link& link) {
+// SIZE, then the plan cut (first connection) or a check against it.
+TransferResult learn_size(Link& link, FtpControl& control, bool resumable) {
   Task& task = link.task;
   const Address& a = task.address();
-  Socket socket;
-  TransferResult r = dial(link, socket, a.host, a.port, false);
-  if (r != TransferResult::kPieceDone) return r;
-  Control control(link, socket);
-  if ((r = log_in(link, control)) != TransferResult::kPieceDone) return r;
-
   TransferResult failure = TransferResult::kRetry;
-  // The type goes first: servers may refuse REST and SIZE in ASCII mode,
-  // the default one.
-  const int type = control.command(is_binary(task.param(), a.path) ? "TYPE I" : "TYPE A", failure);
-  if (type == 0) return failure;
-  const bool resumable = control.command("REST 100", failure) == 350;
-  task.log(kLogProgress, gbk(resumable ? kFtpResumable : kFtpNotResumable));
-  if (control.command("REST 0", failure) == 0) return failure;
   const int size_code = control.command("SIZE " + a.path, failure);
   if (size_code == 0) return failure;
   const std::int64_t size =
@@ -185,37 +50,57 @@ TransferResult ftp_transfer(Link& link) {
     task.log(kLogError, gbk(kPositionError));
     return TransferResult::kRetry;
   }
+  return TransferResult::kPieceDone;
+}
+
+TransferResult download(Link& link, FtpControl& control, bool resumable) {
+  Task& task = link.task;
+  TransferResult r = learn_size(link, control, resumable);
+  if (r != TransferResult::kPieceDone) return r;
   const std::int64_t offset = task.piece(*link.piece).next_offset();
   if (task.piece(*link.piece).remaining() == 0) return TransferResult::kPieceDone;
 
-  Text data_host;
-  int data_port = 0;
-  if (control.command("PASV", failure) != 227 ||
-      !passive_address(control.last_text(), data_host, data_port)) {
-    task.log(kLogError, gbk(kFtpDataSetupFailed));
-    return failure == TransferResult::kStopped ? failure : TransferResult::kRetry;
-  }
-  Socket data;
-  if (data.connect(data_host, data_port, task.param().connect_timeout_ms, link.marks) !=
-      IoStatus::kOk) {
-    if (link.marks.raised()) return TransferResult::kStopped;
-    task.log(kLogError, gbk(kFtpDataConnectFailed));
-    return TransferResult::kRetry;
-  }
+  FtpData data;
+  if ((r = ftp_open_data(link, control, data)) != TransferResult::kPieceDone) return r;
+  TransferResult failure = TransferResult::kRetry;
   if (offset > 0 && control.command("REST " + std::to_string(offset), failure) != 350) {
     task.log(kLogError, gbk(kFtpUnsupportedReply));
     return failure == TransferResult::kStopped ? failure : TransferResult::kRetry;
   }
-  const int retr = control.command("RETR " + a.path, failure);
+  const int retr = control.command("RETR " + task.address().path, failure);
   if (retr != 150 && retr != 125) {
     if (retr == 0) return failure;
     task.log(kLogError, gbk(kFtpTransferFailed));
     return retr == 550 ? TransferResult::kFatal : TransferResult::kRetry;
   }
-  r = receive_body(link, data, offset, {});
-  data.close();
-  if (r == TransferResult::kPieceDone) control.say("QUIT");
+  if ((r = ftp_ready_data(link, data)) != TransferResult::kPieceDone) return r;
+  r = receive_body(link, data.socket, offset, {});
+  data.socket.close();
+  if (r == TransferResult::kPieceDone) control.quit();
   return r;
+}
+
+}  // namespace
+
+TransferResult ftp_transfer(Link& link) {
+  Task& task = link.task;
+  const Address& a = task.address();
+  Socket socket;
+  TransferResult r = dial(link, socket, a.host, a.port, false);
+  if (r != TransferResult::kPieceDone) return r;
+  FtpControl control(link, socket);
+  if ((r = ftp_log_in(link, control)) != TransferResult::kPieceDone) return r;
+
+  TransferResult failure = TransferResult::kRetry;
+  // The type goes first: servers may refuse REST and SIZE in ASCII mode,
+  // the default one.
+  const int type = control.command(is_binary(task.param(), a.path) ? "TYPE I" : "TYPE A", failure);
+  if (type == 0) return failure;
+  const bool resumable = control.command("REST 100", failure) == 350;
+  task.log(kLogProgress, gbk(resumable ? kFtpResumable : kFtpNotResumable));
+  if (control.command("REST 0", failure) == 0) return failure;
+  if (task.param().mode_flags & kModeUpload) return ftp_upload(link, control, resumable);
+  return download(link, control, resumable);
 }
 
 }  // namespace lumora

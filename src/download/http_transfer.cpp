@@ -93,9 +93,10 @@ Fit piece_answer_fits(Link& link, const AnswerHead& a, std::int64_t asked,
   if (a.status == 206 && !a.content_range.empty()) {
     const auto range = parse_content_range(a.content_range);
     body_offset = range ? range->first : -1;
-    return range && range->first == asked && (range->total < 0 || range->total == size)
-               ? Fit::kFits
-               : Fit::kRetry;
+    // Another total means another file under the same address: no retry
+    // can make its bytes fit the ones already stored.
+    if (range && range->total >= 0 && range->total != size) return Fit::kNever;
+    return range && range->first == asked ? Fit::kFits : Fit::kRetry;
   }
   // 200, or 206 without a range: the whole file again, or something that
   // cannot be placed. A whole file's start is read past, never stored here.

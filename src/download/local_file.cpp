@@ -1,12 +1,10 @@
 #include "lumora/download/local_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "lumora/text/code_page.h"
@@ -69,48 +67,39 @@ CreateResult LocalFile::create(std::string_view gbk_path, std::int64_t size) {
       remove();
       return CreateResult::kFailed;
     }
-    void* map = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE,
-                       MAP_SHARED, fd_, 0);
-    if (map == MAP_FAILED) {
-      remove();
-      return CreateResult::kFailed;
-    }
-    map_ = static_cast<char*>(map);
   }
   return CreateResult::kCreated;
 }
 
-void LocalFile::write(std::int64_t offset, const char* data, std::size_t length) {
-  if (!map_ || offset < 0 || offset + static_cast<std::int64_t>(length) > size_) return;
-  std::memcpy(map_ + offset, data, length);
+bool LocalFile::write(std::int64_t offset, const char* data, std::size_t length) {
+  if (fd_ < 0 || offset < 0 || offset + static_cast<std::int64_t>(length) > size_) return false;
+  while (length > 0) {
+    const ssize_t n = ::pwrite(fd_, data, length, offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    length -= static_cast<std::size_t>(n);
+    offset += n;
+  }
+  return true;
 }
 
-char* LocalFile::place(std::int64_t offset, std::size_t length) {
-  if (!map_ || length == 0 || offset < 0 || offset + static_cast<std::int64_t>(length) > size_)
-    return nullptr;
-  return map_ + offset;
-}
-
-void LocalFile::prepare(std::int64_t offset, std::int64_t length) {
-#ifdef MADV_POPULATE_WRITE
-  if (!map_ || length <= 0 || offset < 0 || offset + length > size_) return;
-  static const std::int64_t page = ::sysconf(_SC_PAGESIZE);
-  const std::int64_t first = offset / page * page;
-  ::madvise(map_ + first, static_cast<std::size_t>(offset + length - first), MADV_POPULATE_WRITE);
-#else
-  (void)offset;
-  (void)length;
-#endif
+bool LocalFile::write_from_pipe(int pipe_fd, std::int64_t offset, std::size_t length) {
+  if (fd_ < 0 || offset < 0 || offset + static_cast<std::int64_t>(length) > size_) return false;
+  loff_t at = offset;
+  while (length > 0) {
+    const ssize_t n = ::splice(pipe_fd, nullptr, fd_, &at, length, SPLICE_F_MOVE);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    length -= static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
 bool LocalFile::close() {
   bool ok = true;
-  if (map_) {
-    ok = ::munmap(map_, static_cast<std::size_t>(size_)) == 0;
-    map_ = nullptr;
-  }
   if (fd_ >= 0) {
-    ok = ::close(fd_) == 0 && ok;
+    ok = ::close(fd_) == 0;
     fd_ = -1;
   }
   return ok;

@@ -1,6 +1,7 @@
 #include "socket.h"
 
 #include <fcntl.h>
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -8,10 +9,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <string>
-#include <thread>
 #include <utility>
 
 namespace lumora {
@@ -25,26 +26,40 @@ int ms_left(Clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
+// Polls `fd` (when not -1) and the stop descriptor until one is ready or
+// the deadline passes. 1: `fd` ready, 0: time out, -1: error; a stop shows
+// as marks.raised() afterwards.
+int poll_until(int fd, short events, Clock::time_point deadline, const StopMarks& marks) {
+  for (;;) {
+    if (marks.raised()) return 0;
+    pollfd p[2] = {{fd, events, 0}, {marks.wake_fd, POLLIN, 0}};
+    const int left = ms_left(deadline);
+    const int wait = marks.wake_fd >= 0 ? left : std::min(left, kWaitSliceMs);
+    const int n = ::poll(p, 2, wait);
+    if (n > 0 && p[0].revents != 0) return 1;  // errors show up in the following call
+    if (n < 0 && errno != EINTR) return -1;
+    if (n == 0 && left == 0) return 0;
+  }
+}
+
 }  // namespace
 
 bool wait_unless_stopped(int ms, const StopMarks& marks) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  while (!marks.raised()) {
-    const int left = ms_left(deadline);
-    if (left == 0) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, kWaitSliceMs)));
-  }
-  return false;
+  while (!marks.raised() && ms_left(deadline) > 0) poll_until(-1, 0, deadline, marks);
+  return !marks.raised();
 }
 
 Socket::~Socket() { close(); }
 
-Socket::Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+Socket::Socket(Socket&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), low_mark_(std::exchange(other.low_mark_, 1)) {}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = std::exchange(other.fd_, -1);
+    low_mark_ = std::exchange(other.low_mark_, 1);
   }
   return *this;
 }
@@ -52,19 +67,14 @@ Socket& Socket::operator=(Socket&& other) noexcept {
 void Socket::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  low_mark_ = 1;
 }
 
 IoStatus Socket::wait_ready(short events, int timeout_ms, const StopMarks& marks) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  for (;;) {
-    if (marks.raised()) return IoStatus::kStopped;
-    pollfd p{fd_, events, 0};
-    const int slice = std::min(ms_left(deadline), kWaitSliceMs);
-    const int n = ::poll(&p, 1, slice);
-    if (n > 0) return IoStatus::kOk;  // errors show up in the following call
-    if (n < 0 && errno != EINTR) return IoStatus::kError;
-    if (ms_left(deadline) == 0) return IoStatus::kTimeout;
-  }
+  const int n = poll_until(fd_, events, deadline, marks);
+  if (marks.raised()) return IoStatus::kStopped;
+  return n > 0 ? IoStatus::kOk : n == 0 ? IoStatus::kTimeout : IoStatus::kError;
 }
 
 IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopMarks& marks,
@@ -136,6 +146,67 @@ IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int t
     }
     if (n == 0) return IoStatus::kClosed;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return IoStatus::kError;
+    const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
+    if (ready != IoStatus::kOk) return ready;
+  }
+}
+
+IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& got,
+                                   int timeout_ms, const StopMarks& marks) {
+  got = 0;
+  for (;;) {
+    const ssize_t n =
+        ::splice(fd_, nullptr, pipe_fd, nullptr, size, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+    if (n > 0) {
+      got = static_cast<std::size_t>(n);
+      return IoStatus::kOk;
+    }
+    if (n == 0) return IoStatus::kClosed;
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return IoStatus::kError;
+    if (timeout_ms == 0) return IoStatus::kTimeout;
+    const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
+    if (ready != IoStatus::kOk) return ready;
+  }
+}
+
+void Socket::set_receive_low_mark(int bytes) {
+  if (bytes == low_mark_) return;
+  if (::setsockopt(fd_, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes) == 0) low_mark_ = bytes;
+}
+
+IoStatus Socket::listen_beside(Socket& listener, Text& host, int& port) const {
+  sockaddr_in local{};
+  socklen_t len = sizeof local;
+  if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0 ||
+      local.sin_family != AF_INET)
+    return IoStatus::kError;
+  listener.close();
+  listener.fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  local.sin_port = 0;
+  len = sizeof local;
+  if (listener.fd_ < 0 || ::bind(listener.fd_, reinterpret_cast<sockaddr*>(&local), len) != 0 ||
+      ::listen(listener.fd_, 1) != 0 ||
+      ::getsockname(listener.fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+    listener.close();
+    return IoStatus::kError;
+  }
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+  host = text;
+  port = ntohs(local.sin_port);
+  return IoStatus::kOk;
+}
+
+IoStatus Socket::accept_one(Socket& peer, int timeout_ms, const StopMarks& marks) {
+  for (;;) {
+    const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) {
+      peer.close();
+      peer.fd_ = fd;
+      return IoStatus::kOk;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
+      return IoStatus::kError;
     const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
     if (ready != IoStatus::kOk) return ready;
   }

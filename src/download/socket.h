@@ -1,6 +1,6 @@
-// A TCP connection whose every wait is cut into 10 ms slices that look at
-// the stop marks, so a stop is noticed at once without killing the thread.
-// One thread uses a Socket at a time.
+// A TCP connection whose every wait also watches the task's stop signal, so
+// a stop ends a wait at once without killing the thread. One thread uses a
+// Socket at a time.
 #pragma once
 
 #include <atomic>
@@ -11,10 +11,13 @@
 
 namespace lumora {
 
-// The connection's and the task's stop marks.
+// The connection's and the task's stop marks, and the descriptor that
+// becomes readable when the task's mark is raised (-1: none, and waits then
+// fall back to 10 ms slices that look at the marks).
 struct StopMarks {
   const std::atomic<bool>* connection = nullptr;
   const std::atomic<bool>* task = nullptr;
+  int wake_fd = -1;
   bool raised() const {
     return (connection && connection->load(std::memory_order_relaxed)) ||
            (task && task->load(std::memory_order_relaxed));
@@ -25,7 +28,7 @@ enum class IoStatus { kOk, kClosed, kTimeout, kError, kStopped };
 
 inline constexpr int kWaitSliceMs = 10;
 
-// Waits `ms` in slices; false when a mark was raised first.
+// Waits `ms`; false when a mark was raised first.
 bool wait_unless_stopped(int ms, const StopMarks& marks);
 
 class Socket {
@@ -48,12 +51,35 @@ class Socket {
   // kClosed when the peer ended the stream.
   IoStatus receive(char* buffer, std::size_t size, std::size_t& got, int timeout_ms,
                    const StopMarks& marks);
+  // As receive(), but the bytes go into the pipe `pipe_fd` (splice). A
+  // `timeout_ms` of 0 takes only what is there: kTimeout when nothing is,
+  // or when the pipe is full.
+  IoStatus receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& got, int timeout_ms,
+                             const StopMarks& marks);
   void close();
   bool is_open() const { return fd_ >= 0; }
+  // A receive's wait ends only once `bytes` have arrived (or the stream
+  // ended), so a slow stream wakes the thread once a block rather than once
+  // a packet. Only a speed-up: failures are ignored.
+  void set_receive_low_mark(int bytes);
+
+  // Listens on a free port of the IPv4 address this connected socket
+  // speaks from; `listener` gets the listening socket, `host` and `port`
+  // what a peer must connect to. kError when not IPv4 or refused.
+  IoStatus listen_beside(Socket& listener, Text& host, int& port) const;
+  // On a listening socket: waits up to `timeout_ms` for one peer and makes
+  // `peer` its connection.
+  IoStatus accept_one(Socket& peer, int timeout_ms, const StopMarks& marks);
 
  private:
   IoStatus wait_ready(short events, int timeout_ms, const StopMarks& marks);
   int fd_ = -1;
+  int low_mark_ = 1;  // the system's default
+
+ public:
+  // The descriptor, for moving data without a copy through user space;
+  // -1 when closed.
+  int native() const { return fd_; }
 };
 
 }  // namespace lumora

@@ -6,6 +6,7 @@
 
 #include "connection.h"
 #include "log_text.h"
+#include "lumora/text/code_page.h"
 
 namespace lumora {
 namespace {
@@ -30,12 +31,14 @@ void Task::mark_engine_thread() const { tl_engine_task = this; }
 void Task::request_stop() {
   stop_requested_ = true;
   stop_mark_ = true;
+  stop_signal_.raise();
   queue_cv_.notify_all();
 }
 
 void Task::fail() {
   failed_ = true;
   stop_mark_ = true;
+  stop_signal_.raise();
   queue_cv_.notify_all();
 }
 
@@ -191,39 +194,61 @@ std::int64_t Task::store(std::size_t piece, std::int64_t offset, const char* dat
   std::int64_t n;
   {
     std::lock_guard lock(counter_mutex_);
-    if (plan_.at(piece).next_offset() != offset) return -1;
-    n = plan_.store(piece, static_cast<std::int64_t>(length));
-    received_ += n;
-    recent_ += n;
+    if (plan_.at(piece).next_offset() != offset) return kStoreBadOffset;
+    n = plan_.reserve(piece, static_cast<std::int64_t>(length));
   }
   // The range [offset, offset + n) now belongs to this call alone: a split
-  // only ever gives away bytes beyond the counted ones.
-  file_.write(offset, data, static_cast<std::size_t>(n));
+  // only ever gives away bytes beyond the reserved ones.
+  return settle(piece, file_.write(offset, data, static_cast<std::size_t>(n)), n);
+}
+
+std::int64_t Task::claim(std::size_t piece, std::size_t length, std::int64_t& offset) {
+  std::lock_guard lock(counter_mutex_);
+  offset = plan_.at(piece).next_offset();
+  return plan_.reserve(piece, static_cast<std::int64_t>(length));
+}
+
+std::int64_t Task::store_claimed(std::size_t piece, std::int64_t offset, int pipe_fd,
+                                 std::size_t length) {
+  const bool written = length == 0 || file_.write_from_pipe(pipe_fd, offset, length);
+  return settle(piece, written, static_cast<std::int64_t>(length));
+}
+
+std::int64_t Task::settle(std::size_t piece, bool written, std::int64_t n) {
+  {
+    std::lock_guard lock(counter_mutex_);
+    plan_.commit(piece, written ? n : 0);
+    if (written) {
+      received_ += n;
+      recent_ += n;
+    }
+  }
+  if (!written) {
+    log(kLogError, gbk(log_text::kCreateFailed));
+    fail();
+    return kStoreFailed;
+  }
   if (n > 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
   return n;
 }
 
-char* Task::reserve(std::size_t piece, std::size_t length, std::size_t& room) {
-  std::lock_guard lock(counter_mutex_);
-  const std::int64_t offset = plan_.at(piece).next_offset();
-  room = static_cast<std::size_t>(plan_.reserve(piece, static_cast<std::int64_t>(length)));
-  char* place = file_.place(offset, room);
-  if (!place) {
-    plan_.commit(piece, 0);
-    room = 0;
-  }
-  return place;
-}
-
-void Task::commit(std::size_t piece, std::size_t length) {
-  const auto n = static_cast<std::int64_t>(length);
+void Task::on_upload_size(int connection, std::int64_t size, std::size_t& piece) {
   {
     std::lock_guard lock(counter_mutex_);
-    plan_.commit(piece, n);
+    plan_.cut(size, 1, connection);
+  }
+  piece = 0;
+  post_event(kEventSegmentTaken, connection, 0, size);
+}
+
+void Task::count_sent(std::size_t piece, std::int64_t n) {
+  {
+    std::lock_guard lock(counter_mutex_);
+    n = plan_.store(piece, n);
     received_ += n;
     recent_ += n;
   }
-  if (n > 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
+  if (!size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
 }
 
 // ---- control thread ----
@@ -267,7 +292,9 @@ void Task::drain_queue() {
 TaskOutcome Task::finish() {
   std::lock_guard lock(counter_mutex_);
   const bool whole = !failed_ && plan_.complete();
-  if (whole && finish_complete()) return TaskOutcome::kComplete;
+  // An upload has no file of its own to complete.
+  const bool upload = (param_.mode_flags & kModeUpload) != 0;
+  if (whole && (upload || finish_complete())) return TaskOutcome::kComplete;
   const bool stopped = stop_requested_ && !failed_;
   if (stopped && !whole && working_.held() && plan_.is_cut()) {
     const bool flushed = file_.flush();

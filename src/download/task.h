@@ -28,6 +28,7 @@
 #include "lumora/download/task_param.h"
 #include "lumora/download/working_file.h"
 #include "socket.h"
+#include "stop_signal.h"
 
 namespace lumora {
 
@@ -62,6 +63,8 @@ class Task {
   const TaskParam& param() const { return param_; }
   const Address& address() const { return address_; }
   const std::atomic<bool>& stop_mark() const { return stop_mark_; }
+  // Readable once the stop mark is raised: for a connection's poll set.
+  int stop_wake_fd() const { return stop_signal_.fd(); }
   bool size_known() const;
   std::int64_t size() const;
   int open_connections() const { return open_connections_.load(); }
@@ -75,18 +78,29 @@ class Task {
   // Where the piece stands now.
   Segment piece(std::size_t index) const;
   // Stores a block whose first byte belongs at `offset`, clipped to the
-  // piece's current end. Returns the bytes stored, or -1 when `offset` is
-  // not the piece's next offset.
+  // piece's current end. Returns the bytes stored, kStoreBadOffset when
+  // `offset` is not the piece's next offset, or kStoreFailed when the file
+  // refused the write (logged; the task then fails).
+  static constexpr std::int64_t kStoreBadOffset = -1;
+  static constexpr std::int64_t kStoreFailed = -2;
   std::int64_t store(std::size_t piece, std::int64_t offset, const char* data,
                      std::size_t length);
-  // Claims room for the next `length` bytes of the piece in the file, for
-  // a receive straight into it: the place, or nullptr when there is no
-  // room or the file is not mapped. commit() must follow, with the bytes
-  // that arrived (0 on failure).
-  char* reserve(std::size_t piece, std::size_t length, std::size_t& room);
-  void commit(std::size_t piece, std::size_t length);
-  // Faults in the file pages a connection is about to receive into.
-  void prepare(std::int64_t offset, std::int64_t length) { file_.prepare(offset, length); }
+  // Claims up to `length` bytes at the piece's next offset (`offset`) for a
+  // receive that goes from the socket into the file without the connection
+  // buffer, so no split gives them away meanwhile. Returns the room, 0 when
+  // the piece has none. Called again before store_claimed(), it widens the
+  // claim (never below what it held). store_claimed() must follow, with the
+  // bytes that arrived in `pipe_fd` (0 when none did).
+  std::int64_t claim(std::size_t piece, std::size_t length, std::int64_t& offset);
+  // Moves the `length` claimed bytes waiting in `pipe_fd` into the file and
+  // counts them. Same results as store().
+  std::int64_t store_claimed(std::size_t piece, std::int64_t offset, int pipe_fd,
+                             std::size_t length);
+  // An upload's size is known (the local file's): the plan becomes one
+  // piece, given to `connection`; no file is made.
+  void on_upload_size(int connection, std::int64_t size, std::size_t& piece);
+  // Counts `n` bytes of the piece as sent (an upload's progress).
+  void count_sent(std::size_t piece, std::int64_t n);
   // A resumed task's first connection: the validator its request sends
   // with If-Range until the server has confirmed the stored bytes.
   std::optional<Text> resume_validator() const;
@@ -132,6 +146,8 @@ class Task {
   bool take_working_file(std::int64_t size, Text& path, bool renumber);
   void drain_queue();
   TaskOutcome finish();
+  // Counts `n` reserved bytes of the piece once written, or fails the task.
+  std::int64_t settle(std::size_t piece, bool written, std::int64_t n);
   bool finish_complete();
   // Resume: reopens the working file of the final name when its record is
   // trustworthy and for this address; the plan then holds what is stored.
@@ -151,6 +167,7 @@ class Task {
 
   std::atomic<bool> alive_{true};
   std::atomic<bool> stop_mark_{false};
+  StopSignal stop_signal_;  // raised right after stop_mark_
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> failed_{false};
   std::atomic<bool> size_event_raised_{false};

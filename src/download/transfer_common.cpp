@@ -1,5 +1,8 @@
 #include "transfer_common.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <string>
@@ -86,9 +89,10 @@ class Pacer {
   std::int64_t total_ = 0;
 };
 
-// Stores what part of a block belongs to the piece. kPieceDone once the
-// piece is whole, kRetry on a position mismatch, else kStopped as "go on".
-enum class Stored { kMore, kDone, kBad };
+// Stores what part of a block belongs to the piece: kMore to go on, kDone
+// once the piece is whole, kBad on a position mismatch, kFailed when the
+// file refused the bytes.
+enum class Stored { kMore, kDone, kBad, kFailed };
 
 Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size_t length) {
   Task& task = link.task;
@@ -101,9 +105,66 @@ Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size
   const std::size_t rest = length - static_cast<std::size_t>(skip);
   if (rest > 0) {
     const std::int64_t n = task.store(*link.piece, s.next_offset(), data + skip, rest);
+    if (n == Task::kStoreFailed) return Stored::kFailed;
     if (n < 0) return Stored::kBad;
     if (n < static_cast<std::int64_t>(rest)) return Stored::kDone;  // the piece ended
   }
+  return task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
+}
+
+// Receives in step with the piece go straight to their place in the file,
+// several at a time when no cap paces them: each write takes the file's
+// lock, which ten connections would otherwise spin on.
+constexpr std::size_t kReceivesPerWrite = 8;
+
+// A pipe that carries a block from the socket to the file without a copy
+// through user space; not usable (-1) when the system gives none.
+class SplicePipe {
+ public:
+  SplicePipe() {
+    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) fds_[0] = fds_[1] = -1;
+    // Room for a whole batch of receives; the default size only limits how
+    // many are taken at once.
+    else ::fcntl(fds_[1], F_SETPIPE_SZ, static_cast<int>(kConnectionBuffer * kReceivesPerWrite));
+  }
+  ~SplicePipe() {
+    if (fds_[0] >= 0) ::close(fds_[0]);
+    if (fds_[1] >= 0) ::close(fds_[1]);
+  }
+  SplicePipe(const SplicePipe&) = delete;
+  SplicePipe& operator=(const SplicePipe&) = delete;
+  bool usable() const { return fds_[0] >= 0; }
+  int read_end() const { return fds_[0]; }
+  int write_end() const { return fds_[1]; }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, std::int64_t& stream,
+                        std::size_t& got, IoStatus& status) {
+  Task& task = link.task;
+  const std::size_t one = receive_size(link);
+  std::int64_t offset = 0;
+  // While waiting, claim one receive only: a larger claim would keep other
+  // connections from splitting those bytes off for as long as the wait lasts.
+  std::size_t room = static_cast<std::size_t>(task.claim(*link.piece, one, offset));
+  status = socket.receive_into_pipe(pipe.write_end(), room, got,
+                                    task.param().receive_timeout_ms, link.marks);
+  if (status == IoStatus::kOk && got == room && task.param().throughput_cap <= 0) {
+    // Then what has already arrived, without waiting.
+    room = static_cast<std::size_t>(task.claim(*link.piece, one * kReceivesPerWrite, offset));
+    while (got < room) {
+      std::size_t more = 0;
+      if (socket.receive_into_pipe(pipe.write_end(), std::min(one, room - got), more, 0,
+                                   link.marks) != IoStatus::kOk)
+        break;
+      got += more;
+    }
+  }
+  if (task.store_claimed(*link.piece, offset, pipe.read_end(), got) == Task::kStoreFailed)
+    return Stored::kFailed;
+  stream += static_cast<std::int64_t>(got);
   return task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
 }
 
@@ -114,41 +175,35 @@ TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offs
   Task& task = link.task;
   std::int64_t stream = stream_offset;
   constexpr std::int64_t kProgressStep = 1 << 20;
-  constexpr std::int64_t kPrepareStep = 1 << 20;
   std::int64_t since_progress = 0;
   Stored st = Stored::kMore;
   if (task.piece(*link.piece).remaining() == 0) return TransferResult::kPieceDone;
   if (!early.empty()) st = store_block(link, stream, early.data(), early.size());
   Pacer pacer(link);
-  std::int64_t prepared_end = 0;
+  SplicePipe pipe;
   while (st == Stored::kMore) {
     if (link.marks.raised()) return TransferResult::kStopped;
     std::size_t got = 0;
-    // In step with the piece, the socket's bytes go straight into the file;
-    // a whole-file answer being read past goes through the buffer.
-    std::size_t room = 0;
     const Segment piece = task.piece(*link.piece);
-    const bool in_step = stream == piece.next_offset();
-    if (in_step && stream >= prepared_end) {
-      prepared_end = std::min(stream + kPrepareStep, piece.end());
-      task.prepare(stream, prepared_end - stream);
-    }
-    char* place = in_step ? task.reserve(*link.piece, receive_size(link), room) : nullptr;
-    const IoStatus s = socket.receive(place ? place : link.buffer, place ? room : receive_size(link),
-                                      got, task.param().receive_timeout_ms, link.marks);
-    if (place) {
-      task.commit(*link.piece, got);
-      stream += static_cast<std::int64_t>(got);
+    // Never wait for more than the piece still needs: a server may hold the
+    // stream open after the last byte.
+    const std::int64_t to_end = std::max<std::int64_t>(1, piece.end() - stream);
+    socket.set_receive_low_mark(static_cast<int>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(receive_size(link)), to_end)));
+    IoStatus s;
+    if (pipe.usable() && stream == piece.next_offset()) {
+      st = receive_in_place(link, socket, pipe, stream, got, s);
+      if (st == Stored::kFailed) return TransferResult::kFatal;
+    } else {  // a whole-file answer being read past goes through the buffer
+      s = socket.receive(link.buffer, receive_size(link), got, task.param().receive_timeout_ms,
+                         link.marks);
+      if (s == IoStatus::kOk) st = store_block(link, stream, link.buffer, got);
     }
     if (s == IoStatus::kClosed) {
       task.log(kLogError, gbk(kReceiveError));
       return TransferResult::kRetry;  // the body ended short
     }
     if (s != IoStatus::kOk) return io_failure(link, s, false);
-    if (place)
-      st = task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
-    else
-      st = store_block(link, stream, link.buffer, got);
     since_progress += static_cast<std::int64_t>(got);
     if (since_progress >= kProgressStep) {
       task.post_event(kEventBytesStored, link.id, since_progress, stream);
@@ -156,6 +211,7 @@ TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offs
     }
     if (!pacer.after(got)) return TransferResult::kStopped;
   }
+  if (st == Stored::kFailed) return TransferResult::kFatal;
   if (st == Stored::kBad) {
     task.log(kLogError, gbk(kPositionError));
     return TransferResult::kRetry;

@@ -1,5 +1,4 @@
-// The task's local file: created new, sized in full, written through a
-// shared memory mapping. Paths are GBK and converted to UTF-8 only here.
+// The task's local file: created new, sized in full, written at offsets. Paths are GBK and converted to UTF-8 only here.
 #pragma once
 
 #include <cstddef>
@@ -35,24 +34,21 @@ class LocalFile {
   LocalFile& operator=(const LocalFile&) = delete;
 
   // Creates the file new (never over an existing one), reserves `size`
-  // bytes on disk, so a full disk fails here rather than as a fault on a
-  // later write, and maps it.
+  // bytes on disk, so a full disk fails here rather than on a later write.
   CreateResult create(std::string_view gbk_path, std::int64_t size);
-  // Copies `length` bytes to `offset`; the range must lie within the size.
-  void write(std::int64_t offset, const char* data, std::size_t length);
-  // Where `length` bytes at `offset` live in the mapping, for receiving
-  // straight into the file; nullptr when not mapped or out of range.
-  char* place(std::int64_t offset, std::size_t length);
-  // Faults the pages of [offset, offset + length) in, writable, in one call
-  // rather than one fault a page; only a speed-up, failures are ignored.
-  void prepare(std::int64_t offset, std::int64_t length);
+  // Writes `length` bytes at `offset` (pwrite, no shared position); false
+  // when not open, out of the size, or the system refused the write.
+  bool write(std::int64_t offset, const char* data, std::size_t length);
+  // Moves exactly `length` bytes waiting in the pipe `pipe_fd` to `offset`
+  // (splice: no copy through user space); false as write() is.
+  bool write_from_pipe(int pipe_fd, std::int64_t offset, std::size_t length);
   // Takes over `fd`, an open file already sized to `size` bytes that someone
-  // else named and owns on disk (a working file), and maps it. The file is
-  // never removed from here. False (fd closed) when it cannot be mapped.
+  // else named and owns on disk (a working file). The file is never removed
+  // from here.
   bool adopt(int fd, std::string_view gbk_path, std::int64_t size);
-  // Puts every byte written so far on the disk (mapping and file data).
+  // Puts every byte written so far on the disk.
   bool flush();
-  // Unmaps and closes; false when the data could not be flushed.
+  // Closes; false when the data could not be flushed.
   bool close();
   // Closes if needed and deletes the file this object created.
   void remove();
@@ -62,7 +58,6 @@ class LocalFile {
 
  private:
   int fd_ = -1;
-  char* map_ = nullptr;
   std::int64_t size_ = 0;
   Text gbk_path_;
   bool created_ = false;

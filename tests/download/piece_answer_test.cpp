@@ -1,0 +1,139 @@
+// What a piece's request and answer must look like on the wire, against a
+// server whose every answer the test writes: the Range a retry asks for, a
+// changed total, the last free number of a name, and a failure after the
+// file was made.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine_fixture.h"
+#include "lumora/sim/audio_server.h"
+#include "raw_server.h"
+
+namespace lumora::test {
+namespace {
+
+// Two pieces of 40000 bytes: too small to split, so each is asked for once
+// unless it is retried.
+constexpr std::int64_t kSize = 80000;
+
+char byte_at(std::int64_t i) { return static_cast<char>((i * 7 + 3) % 251); }
+
+std::string body(std::int64_t from, std::int64_t to) {
+  std::string b;
+  for (std::int64_t i = from; i < to; ++i) b += byte_at(i);
+  return b;
+}
+
+// The offset of "Range: bytes=N-", or -1 for a request without one.
+std::int64_t range_from(const std::string& head) {
+  const auto at = head.find("\r\nRange: bytes=");
+  return at == std::string::npos ? -1 : std::stoll(head.substr(at + 15));
+}
+
+void answer_whole(int fd) {
+  send_text(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kSize) + "\r\n\r\n" +
+                    body(0, kSize));
+}
+
+// 206 for [from, kSize) claiming `total`, cut after `send` bytes.
+void answer_piece(int fd, std::int64_t from, std::int64_t total, std::int64_t send) {
+  send_text(fd, "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
+                    "-" + std::to_string(kSize - 1) + "/" + std::to_string(total) +
+                    "\r\nContent-Length: " + std::to_string(kSize - from) + "\r\n\r\n" +
+                    body(from, from + send));
+}
+
+class PieceAnswerTest : public EngineTest {
+ protected:
+  TaskParam two_pieces(const RawServer& raw, const std::string& name) {
+    TaskParam p = param_for(raw.url("/a.mp3"), name);
+    p.connections = 2;
+    return p;
+  }
+  std::string expected() const { return body(0, kSize); }
+  std::string read(const std::string& name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+};
+
+TEST_F(PieceAnswerTest, RetryAsksFromWhatTheDroppedPieceAlreadyHas) {
+  std::atomic<int> piece_requests{0};
+  RawServer raw([&](int fd, const std::string& head) {
+    const std::int64_t from = range_from(head);
+    if (from < 0) return answer_whole(fd);
+    // The first piece answer ends 30000 bytes in; any later one is whole.
+    answer_piece(fd, from, kSize, piece_requests++ == 0 ? 30000 : kSize - from);
+  });
+  ASSERT_TRUE(download_.start_task(two_pieces(raw, "a.mp3")));
+  ASSERT_TRUE(recorder_.wait_ended());
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(read("a.mp3"), expected());
+  std::vector<std::int64_t> asked;
+  for (const std::string& h : raw.heads()) asked.push_back(range_from(h));
+  EXPECT_EQ(asked, (std::vector<std::int64_t>{-1, 40000, 70000}));
+}
+
+TEST_F(PieceAnswerTest, PieceAnswerWithAnotherTotalFailsTheTask) {
+  RawServer raw([](int fd, const std::string& head) {
+    const std::int64_t from = range_from(head);
+    if (from < 0) return answer_whole(fd);
+    answer_piece(fd, from, kSize * 2, kSize - from);  // the file changed meanwhile
+  });
+  ASSERT_TRUE(download_.start_task(two_pieces(raw, "a.mp3")));
+  ASSERT_TRUE(recorder_.wait_ended(std::chrono::seconds(4)));  // no 5 s retry
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  EXPECT_TRUE(recorder_.logged("位置错误"));
+  EXPECT_TRUE(files().empty());
+}
+
+TEST_F(PieceAnswerTest, FailureAfterTheFileWasMadeRemovesIt) {
+  std::atomic<bool> file_seen{false};
+  RawServer raw([&](int fd, const std::string& head) {
+    if (range_from(head) < 0) return answer_whole(fd);
+    file_seen = !std::filesystem::is_empty(dir_);
+    send_text(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+  });
+  ASSERT_TRUE(download_.start_task(two_pieces(raw, "a.mp3")));
+  ASSERT_TRUE(recorder_.wait_ended(std::chrono::seconds(4)));
+  EXPECT_TRUE(file_seen);
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  EXPECT_TRUE(recorder_.logged("出现错误"));
+  EXPECT_TRUE(files().empty());
+}
+
+TEST_F(PieceAnswerTest, NinetyNineNumberedNamesAreTriedAndNoMore) {
+  sim::AudioServer server;
+  const sim::AudioFile f = server.add_file(5000);
+  struct Case {
+    int taken;  // a(1) .. a(taken) exist beside a.mp3
+    const char* ends_as;
+  } cases[] = {{98, "a(99).mp3"}, {99, nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.taken);
+    std::ofstream(path("a.mp3")) << "old";
+    for (int n = 1; n <= c.taken; ++n)
+      std::ofstream(path("a(" + std::to_string(n) + ").mp3")) << "old";
+    Recorder recorder;
+    TaskParam p = param_for(f.url, "a.mp3");
+    recorder.attach(p);
+    ASSERT_TRUE(download_.start_task(p));
+    ASSERT_TRUE(recorder.wait_ended());
+    download_.stop_task();
+    EXPECT_EQ(files().size(), static_cast<std::size_t>(c.taken + 1 + (c.ends_as ? 1 : 0)));
+    if (c.ends_as) {
+      EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+      EXPECT_EQ(file_sha256(path(c.ends_as)), server.sha256(f.path));
+    } else {
+      EXPECT_EQ(recorder.outcome(), TaskOutcome::kFailed);
+      EXPECT_TRUE(recorder.logged("发现同名文件，超过系统自动更名次数"));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lumora::test
