@@ -28,7 +28,9 @@ TEST(FtpReplyTest, CutsWholeRepliesOffTheFront) {
     Text pending = c.pending;
     const auto reply = take_ftp_reply(pending);
     EXPECT_EQ(reply ? reply->code : 0, c.code);
-    if (reply) EXPECT_EQ(reply->last, c.last);
+    if (reply) {
+      EXPECT_EQ(reply->last, c.last);
+    }
     EXPECT_EQ(pending, c.left);
   }
 }
