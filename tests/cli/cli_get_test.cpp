@@ -5,6 +5,7 @@
 #include <taglib/mpegfile.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <thread>
@@ -185,32 +186,37 @@ TEST_F(CliTest, JobsFetchAtMostThatManyTracksAtOnce) {
     EXPECT_EQ(file_sha256(file_name(t)), sim.expected_sha256(t)) << t.title;
 }
 
-TEST_F(CliTest, CtrlCStopsWithinASecondAndALaterGetCompletes) {
+TEST_F(CliTest, CtrlCStopsWithinASecondKeepsTheWorkAndALaterGetResumes) {
   const sim::SimAlbum& a = album(kTwentyTracks);
   const sim::SimTrack& track = a.tracks[0];
-  sim.audio().set_faults(track.audio_path, {.rate_cap = 2000});
+  sim.audio().set_faults(track.audio_path, {.rate_cap = 8000});
   ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"get", std::to_string(a.id), "--dir",
                                                        folder.string(), "--tracks", "1"}));
   ASSERT_TRUE(child.started());
-  // Wait until the pieces are being fetched: ranged requests have arrived.
+  // Interrupt once about half the file has gone out, so the resume has work to keep.
   const auto deadline = std::chrono::steady_clock::now() + 30s;
-  auto ranged = [&] {
-    for (const auto& req : sim.audio_log().snapshot())
-      if (req.has_header("Range")) return true;
-    return false;
-  };
-  while (!ranged() && std::chrono::steady_clock::now() < deadline) child.pump(10ms);
-  ASSERT_TRUE(ranged());
+  auto half_sent = [&] { return sim.audio().bytes_sent(track.audio_path) >= track.size / 2; };
+  while (!half_sent() && std::chrono::steady_clock::now() < deadline) child.pump(10ms);
+  ASSERT_TRUE(half_sent());
   const auto signalled = std::chrono::steady_clock::now();
   child.signal(SIGINT);
   ASSERT_TRUE(child.finish(10s));
   EXPECT_LT(std::chrono::steady_clock::now() - signalled, 1500ms);
   EXPECT_EQ(child.exit_code(), 130) << child.err();
+  EXPECT_FALSE(std::filesystem::exists(folder / file_name(track)));
+  EXPECT_TRUE(std::filesystem::exists(folder / (file_name(track) + ".part")));
 
   sim.audio().set_faults(track.audio_path, {});
+  sim.audio().clear_sent();
   const RunResult again = get(a.id, {"--tracks", "1"});
   EXPECT_EQ(again.code, 0) << again.err;
   EXPECT_EQ(file_sha256(file_name(track)), sim.expected_sha256(track));
+  // Resumed, not fetched afresh: nothing went out again from the file's first byte.
+  const auto spans = sim.audio().sent(track.audio_path);
+  ASSERT_FALSE(spans.empty());
+  for (const sim::SentSpan& span : spans) EXPECT_GT(span.start, 0u);
+  EXPECT_EQ(mp3_files().size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(folder / (file_name(track) + ".part")));
 }
 
 }  // namespace
