@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "engine_fixture.h"
+#include "refetched_bytes.h"
 #include "lumora/download/resume_record.h"
 #include "lumora/sim/audio_server.h"
 
@@ -48,18 +49,6 @@ pid_t start_fetch(const std::string& url, const std::string& path) {
     ::_exit(127);
   }
   return pid;
-}
-
-std::uint64_t refetched(const std::vector<sim::SentSpan>& spans, const ResumeRecord& record) {
-  std::uint64_t total = 0;
-  for (const sim::SentSpan& s : spans)
-    for (const RecordedSegment& d : record.segments) {
-      const auto lo = std::max<std::uint64_t>(s.start, static_cast<std::uint64_t>(d.start));
-      const auto hi = std::min<std::uint64_t>(s.start + s.length,
-                                              static_cast<std::uint64_t>(d.start + d.received));
-      if (hi > lo) total += hi - lo;
-    }
-  return total;
 }
 
 class KillResumeTest : public EngineTest {

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "engine_fixture.h"
+#include "refetched_bytes.h"
 #include "lumora/download/resume_record.h"
 #include "lumora/sim/audio_server.h"
 
@@ -28,19 +29,6 @@ std::string read_all(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-// Bytes of `spans` that fall inside what `record` holds as stored.
-std::uint64_t refetched(const std::vector<sim::SentSpan>& spans, const ResumeRecord& record) {
-  std::uint64_t total = 0;
-  for (const sim::SentSpan& s : spans)
-    for (const RecordedSegment& d : record.segments) {
-      const auto lo = std::max<std::uint64_t>(s.start, static_cast<std::uint64_t>(d.start));
-      const auto hi = std::min<std::uint64_t>(s.start + s.length,
-                                              static_cast<std::uint64_t>(d.start + d.received));
-      if (hi > lo) total += hi - lo;
-    }
-  return total;
 }
 
 class ResumeTest : public EngineTest {
