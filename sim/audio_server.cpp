@@ -158,8 +158,9 @@ Transfer plan_body(const AudioFile& file, const std::optional<Span>& span, const
 
 // A version's validators: what a host sends for one content of a file.
 void stamp(AudioFile& file, std::uint64_t version) {
-  file.etag = "\"" + std::to_string(file.seed) + "-" + std::to_string(file.size) + "-" +
-              std::to_string(version) + "\"";
+  file.etag = '"';
+  file.etag.append(std::to_string(file.seed)).append("-").append(std::to_string(file.size));
+  file.etag.append("-").append(std::to_string(version)).append("\"");
   static constexpr const char* kDays[] = {"01", "02", "03", "04", "05", "06", "07"};
   file.last_modified = std::string("Mon, ") + kDays[version % 7] + " Jan 2024 " +
                        std::to_string(10 + version % 10) + ":00:00 GMT";
