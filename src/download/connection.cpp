@@ -4,11 +4,10 @@
 
 #include "log_text.h"
 #include "lumora/text/code_page.h"
-#include "task.h"
 
 namespace lumora {
 
-Connection::Connection(Task& task, int id, std::optional<std::size_t> piece)
+Connection::Connection(ExchangeTask& task, int id, std::optional<std::size_t> piece)
     : task_(task), id_(id), piece_(piece), buffer_(new char[kConnectionBuffer]) {}
 
 Connection::~Connection() { join(); }

@@ -9,22 +9,23 @@
 #include <optional>
 #include <thread>
 
+#include "exchange_task.h"
 #include "socket.h"
 
 namespace lumora {
-
-class Task;
 
 // The connection buffer: no single receive asks for more.
 inline constexpr std::size_t kConnectionBuffer = 20480;
 inline constexpr int kRetryWaitMs = 5000;
 inline constexpr int kMaxRetries = 999;
 
-enum class TransferResult { kPieceDone, kRetry, kFatal, kStopped };
+// How an attempt, or one step of it, ended. kGoOn is a step's "carry on
+// with the next step"; a whole attempt never ends with it.
+enum class TransferResult { kPieceDone, kRetry, kFatal, kStopped, kGoOn };
 
 // What one transfer attempt works with.
 struct Link {
-  Task& task;
+  ExchangeTask& task;
   int id;
   StopMarks marks;
   std::optional<std::size_t>& piece;  // set by the first connection once the size is known
@@ -33,7 +34,7 @@ struct Link {
 
 class Connection {
  public:
-  Connection(Task& task, int id, std::optional<std::size_t> piece);
+  Connection(ExchangeTask& task, int id, std::optional<std::size_t> piece);
   ~Connection();
   // Throws std::system_error when no thread can be made.
   void start();
@@ -44,7 +45,7 @@ class Connection {
   void run();
   TransferResult transfer_once(Link& link);
 
-  Task& task_;
+  ExchangeTask& task_;
   const int id_;
   std::optional<std::size_t> piece_;
   std::atomic<bool> stop_{false};  // this connection's own mark

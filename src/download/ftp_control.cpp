@@ -5,7 +5,6 @@
 #include "log_text.h"
 #include "lumora/download/ftp_reply.h"
 #include "lumora/text/code_page.h"
-#include "task.h"
 #include "transfer_common.h"
 
 namespace lumora {
@@ -85,7 +84,7 @@ TransferResult ftp_log_in(Link& link, FtpControl& control) {
     return TransferResult::kFatal;
   }
   link.task.log(kLogProgress, gbk(kFtpLoggedIn));
-  return TransferResult::kPieceDone;
+  return TransferResult::kGoOn;
 }
 
 namespace {
@@ -98,7 +97,7 @@ Text port_command(Text host, int port) {
 }
 
 TransferResult open_active(Link& link, FtpControl& control, FtpData& data) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   task.log(kLogProgress, gbk(kFtpTryActive));
   Text host;
   int port = 0;
@@ -110,13 +109,13 @@ TransferResult open_active(Link& link, FtpControl& control, FtpData& data) {
     return TransferResult::kRetry;
   }
   data.active = true;
-  return TransferResult::kPieceDone;
+  return TransferResult::kGoOn;
 }
 
 }  // namespace
 
 TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   TransferResult failure = TransferResult::kRetry;
   const int code = control.command("PASV", failure);
   if (code == 0) return failure;
@@ -132,15 +131,15 @@ TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data) {
     task.log(kLogError, gbk(kFtpDataConnectFailed));
     return TransferResult::kRetry;
   }
-  return TransferResult::kPieceDone;
+  return TransferResult::kGoOn;
 }
 
 TransferResult ftp_ready_data(Link& link, FtpData& data) {
-  if (!data.active) return TransferResult::kPieceDone;
+  if (!data.active) return TransferResult::kGoOn;
   const IoStatus s =
       data.listener.accept_one(data.socket, link.task.param().connect_timeout_ms, link.marks);
   data.listener.close();
-  if (s == IoStatus::kOk) return TransferResult::kPieceDone;
+  if (s == IoStatus::kOk) return TransferResult::kGoOn;
   if (s == IoStatus::kStopped) return TransferResult::kStopped;
   link.task.log(kLogError, gbk(kFtpDataConnectFailed));
   return TransferResult::kRetry;

@@ -34,7 +34,7 @@ class FtpControl {
   Text last_;
 };
 
-// Waits for the greeting, sends USER and PASS. kPieceDone when logged in.
+// Waits for the greeting, sends USER and PASS. kGoOn when logged in.
 TransferResult ftp_log_in(Link& link, FtpControl& control);
 
 // A data channel in the making: after ftp_open_data() the passive one is
@@ -47,10 +47,10 @@ struct FtpData {
 };
 
 // PASV and a connect; when PASV fails, PORT with a listening socket.
-// kPieceDone when set up, else the result the connection acts on (logged).
+// kGoOn when set up, else the result the connection acts on (logged).
 TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data);
 // After the transfer command's preliminary reply: accepts the server's
-// connection in active mode. kPieceDone when the channel is ready.
+// connection in active mode. kGoOn when the channel is ready.
 TransferResult ftp_ready_data(Link& link, FtpData& data);
 
 }  // namespace lumora

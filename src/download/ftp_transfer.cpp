@@ -8,7 +8,6 @@
 #include "log_text.h"
 #include "lumora/download/answer_head.h"
 #include "lumora/text/code_page.h"
-#include "task.h"
 #include "transfer_common.h"
 
 namespace lumora {
@@ -29,7 +28,7 @@ bool is_binary(const TaskParam& p, const Text& path) {
 
 // SIZE, then the plan cut (first connection) or a check against it.
 TransferResult learn_size(Link& link, FtpControl& control, bool resumable) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   const Address& a = task.address();
   TransferResult failure = TransferResult::kRetry;
   const int size_code = control.command("SIZE " + a.path, failure);
@@ -50,18 +49,18 @@ TransferResult learn_size(Link& link, FtpControl& control, bool resumable) {
     task.log(kLogError, gbk(kPositionError));
     return TransferResult::kRetry;
   }
-  return TransferResult::kPieceDone;
+  return TransferResult::kGoOn;
 }
 
 TransferResult download(Link& link, FtpControl& control, bool resumable) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   TransferResult r = learn_size(link, control, resumable);
-  if (r != TransferResult::kPieceDone) return r;
+  if (r != TransferResult::kGoOn) return r;
   const std::int64_t offset = task.piece(*link.piece).next_offset();
   if (task.piece(*link.piece).remaining() == 0) return TransferResult::kPieceDone;
 
   FtpData data;
-  if ((r = ftp_open_data(link, control, data)) != TransferResult::kPieceDone) return r;
+  if ((r = ftp_open_data(link, control, data)) != TransferResult::kGoOn) return r;
   TransferResult failure = TransferResult::kRetry;
   if (offset > 0 && control.command("REST " + std::to_string(offset), failure) != 350) {
     task.log(kLogError, gbk(kFtpUnsupportedReply));
@@ -73,7 +72,7 @@ TransferResult download(Link& link, FtpControl& control, bool resumable) {
     task.log(kLogError, gbk(kFtpTransferFailed));
     return retr == 550 ? TransferResult::kFatal : TransferResult::kRetry;
   }
-  if ((r = ftp_ready_data(link, data)) != TransferResult::kPieceDone) return r;
+  if ((r = ftp_ready_data(link, data)) != TransferResult::kGoOn) return r;
   r = receive_body(link, data.socket, offset, {});
   data.socket.close();
   if (r == TransferResult::kPieceDone) control.quit();
@@ -83,13 +82,13 @@ TransferResult download(Link& link, FtpControl& control, bool resumable) {
 }  // namespace
 
 TransferResult ftp_transfer(Link& link) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   const Address& a = task.address();
   Socket socket;
   TransferResult r = dial(link, socket, a.host, a.port, false);
-  if (r != TransferResult::kPieceDone) return r;
+  if (r != TransferResult::kGoOn) return r;
   FtpControl control(link, socket);
-  if ((r = ftp_log_in(link, control)) != TransferResult::kPieceDone) return r;
+  if ((r = ftp_log_in(link, control)) != TransferResult::kGoOn) return r;
 
   TransferResult failure = TransferResult::kRetry;
   // The type goes first: servers may refuse REST and SIZE in ASCII mode,

@@ -12,7 +12,6 @@
 #include "ftp_control.h"
 #include "log_text.h"
 #include "lumora/text/code_page.h"
-#include "task.h"
 #include "transfer_common.h"
 
 namespace lumora {
@@ -23,7 +22,7 @@ using namespace log_text;
 // The local file, opened for reading; -1 when it cannot be (logged).
 class Source {
  public:
-  explicit Source(Task& task) {
+  explicit Source(ExchangeTask& task) {
     const Text& path = task.param().save_path;
     fd_ = ::open(gbk_to_utf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     struct stat st {};
@@ -51,7 +50,7 @@ class Source {
 
 // Sends the piece's missing bytes over the data channel.
 TransferResult send_rest(Link& link, const Source& source, Socket& data) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   const TaskParam& p = task.param();
   const std::size_t block = std::clamp<std::size_t>(
       static_cast<std::size_t>(std::max(1, p.send_block_size)), 1, kConnectionBuffer);
@@ -74,7 +73,7 @@ TransferResult send_rest(Link& link, const Source& source, Socket& data) {
 }  // namespace
 
 TransferResult ftp_upload(Link& link, FtpControl& control, bool resumable) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   const Source source(task);
   if (source.size() < 0) return TransferResult::kFatal;
   if (!link.piece) {
@@ -89,7 +88,7 @@ TransferResult ftp_upload(Link& link, FtpControl& control, bool resumable) {
   }
   FtpData data;
   TransferResult r = ftp_open_data(link, control, data);
-  if (r != TransferResult::kPieceDone) return r;
+  if (r != TransferResult::kGoOn) return r;
   TransferResult failure = TransferResult::kRetry;
   if (offset > 0 && control.command("REST " + std::to_string(offset), failure) != 350) {
     task.log(kLogError, gbk(kFtpUnsupportedReply));
@@ -101,7 +100,7 @@ TransferResult ftp_upload(Link& link, FtpControl& control, bool resumable) {
     task.log(kLogError, gbk(kFtpTransferFailed));
     return stor == 550 || stor == 553 ? TransferResult::kFatal : TransferResult::kRetry;
   }
-  if ((r = ftp_ready_data(link, data)) != TransferResult::kPieceDone) return r;
+  if ((r = ftp_ready_data(link, data)) != TransferResult::kGoOn) return r;
   r = send_rest(link, source, data.socket);
   data.socket.close();  // the end of the file, for the server
   if (r != TransferResult::kPieceDone) return r;

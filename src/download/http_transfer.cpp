@@ -7,7 +7,6 @@
 #include "lumora/download/answer_head.h"
 #include "lumora/download/request_head.h"
 #include "lumora/text/code_page.h"
-#include "task.h"
 #include "transfer_common.h"
 
 namespace lumora {
@@ -20,7 +19,7 @@ constexpr std::size_t kMaxCookie = 4086;
 constexpr std::size_t kHeadStep = 4096;
 
 struct HeadRead {
-  TransferResult result = TransferResult::kPieceDone;  // kPieceDone: head complete
+  TransferResult result = TransferResult::kGoOn;  // kGoOn: head complete
   std::size_t head_length = 0;
   std::size_t have = 0;
 };
@@ -81,7 +80,7 @@ TransferResult first_answer(Link& link, const AnswerHead& a) {
                                link.task.param().connections, piece))
     return TransferResult::kFatal;
   link.piece = piece;
-  return TransferResult::kPieceDone;
+  return TransferResult::kGoOn;
 }
 
 enum class Fit { kFits, kRetry, kNever };
@@ -110,7 +109,7 @@ Fit piece_answer_fits(Link& link, const AnswerHead& a, std::int64_t asked,
 
 TransferResult exchange(Link& link, Address& address, std::optional<Text>& cookie,
                         bool& redirected) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   const TaskParam& p = task.param();
   std::optional<Address> proxy;
   if (p.proxy) {
@@ -123,7 +122,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   Socket socket;
   const TransferResult dialled = proxy ? dial(link, socket, proxy->host, proxy->port, true)
                                        : dial(link, socket, address.host, address.port, false);
-  if (dialled != TransferResult::kPieceDone) return dialled;
+  if (dialled != TransferResult::kGoOn) return dialled;
 
   std::optional<std::int64_t> asked;
   if (link.piece) asked = task.piece(*link.piece).next_offset();
@@ -141,7 +140,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
     return TransferResult::kRetry;
   }
   const HeadRead h = read_head(link, socket);
-  if (h.result != TransferResult::kPieceDone) return h.result;
+  if (h.result != TransferResult::kGoOn) return h.result;
   const std::string_view head_text(link.buffer, h.head_length);
   task.log(kLogReceived, Text(head_text));
   const AnswerHead a = parse_answer_head(head_text);
@@ -180,7 +179,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   std::int64_t body_offset = 0;
   if (!link.piece) {
     const TransferResult r = first_answer(link, a);
-    if (r != TransferResult::kPieceDone) return r;
+    if (r != TransferResult::kGoOn) return r;
   } else if (const Fit fit = piece_answer_fits(link, a, *asked, body_offset); fit != Fit::kFits) {
     task.log(kLogError, gbk(kPositionError));
     return fit == Fit::kNever ? TransferResult::kFatal : TransferResult::kRetry;

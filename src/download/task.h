@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "exchange_task.h"
 #include "lumora/download/address.h"
 #include "lumora/download/answer_head.h"
 #include "lumora/download/local_file.h"
@@ -34,7 +35,7 @@ namespace lumora {
 
 class Connection;
 
-class Task {
+class Task final : public ExchangeTask {
  public:
   Task(std::uint64_t id, TaskParam param, Address address,
        std::atomic<TaskOutcome>* outcome_sink);
@@ -56,72 +57,38 @@ class Task {
   // True on this task's control and connection threads.
   bool on_engine_thread() const;
   static bool on_any_engine_thread();
-  // Called first on each connection thread.
-  void mark_engine_thread() const;
 
-  // For connections.
-  const TaskParam& param() const { return param_; }
-  const Address& address() const { return address_; }
-  const std::atomic<bool>& stop_mark() const { return stop_mark_; }
-  // Readable once the stop mark is raised: for a connection's poll set.
-  int stop_wake_fd() const { return stop_signal_.fd(); }
-  bool size_known() const;
-  std::int64_t size() const;
-  int open_connections() const { return open_connections_.load(); }
-  // The first connection learnt the size: names and creates the file, cuts
-  // the plan (`connections` pieces), gives it segment 0 and asks for the
-  // other connections. False when the task must fail (logged).
+  // ExchangeTask, for the connections.
+  void mark_engine_thread() const override;
+  const TaskParam& param() const override { return param_; }
+  const Address& address() const override { return address_; }
+  const std::atomic<bool>& stop_mark() const override { return stop_mark_; }
+  int stop_wake_fd() const override { return stop_signal_.fd(); }
+  bool size_known() const override;
+  std::int64_t size() const override;
+  int open_connections() const override { return open_connections_.load(); }
   bool on_size_known(int connection, std::int64_t size, std::string_view answer_name,
-                     int connections, std::size_t& piece);
-  std::optional<std::size_t> take_piece(int connection);
-  void release_piece(std::size_t piece);
-  // Where the piece stands now.
-  Segment piece(std::size_t index) const;
-  // Stores a block whose first byte belongs at `offset`, clipped to the
-  // piece's current end. Returns the bytes stored, kStoreBadOffset when
-  // `offset` is not the piece's next offset, or kStoreFailed when the file
-  // refused the write (logged; the task then fails).
-  static constexpr std::int64_t kStoreBadOffset = -1;
-  static constexpr std::int64_t kStoreFailed = -2;
+                     int connections, std::size_t& piece) override;
+  std::optional<std::size_t> take_piece(int connection) override;
+  void release_piece(std::size_t piece) override;
+  Segment piece(std::size_t index) const override;
   std::int64_t store(std::size_t piece, std::int64_t offset, const char* data,
-                     std::size_t length);
-  // Claims up to `length` bytes at the piece's next offset (`offset`) for a
-  // receive that goes from the socket into the file without the connection
-  // buffer, so no split gives them away meanwhile. Returns the room, 0 when
-  // the piece has none. Called again before store_claimed(), it widens the
-  // claim (never below what it held). store_claimed() must follow, with the
-  // bytes that arrived in `pipe_fd` (0 when none did).
-  std::int64_t claim(std::size_t piece, std::size_t length, std::int64_t& offset);
-  // Moves the `length` claimed bytes waiting in `pipe_fd` into the file and
-  // counts them. Same results as store().
+                     std::size_t length) override;
+  std::int64_t claim(std::size_t piece, std::size_t length, std::int64_t& offset) override;
   std::int64_t store_claimed(std::size_t piece, std::int64_t offset, int pipe_fd,
-                             std::size_t length);
-  // An upload's size is known (the local file's): the plan becomes one
-  // piece, given to `connection`; no file is made.
-  void on_upload_size(int connection, std::int64_t size, std::size_t& piece);
-  // Counts `n` bytes of the piece as sent (an upload's progress).
-  void count_sent(std::size_t piece, std::int64_t n);
-  // A resumed task's first connection: the validator its request sends
-  // with If-Range until the server has confirmed the stored bytes.
-  std::optional<Text> resume_validator() const;
-  bool resume_pending() const;
-  // Checks the first answer of a resumed task (to a request from `asked`)
-  // against the record: same size, same validators where recorded. True:
-  // the stored bytes stand and the further connections are asked for.
-  // False: the table is dropped and the task starts over as a fresh
-  // download; the caller's piece no longer exists.
-  bool confirm_resume(const AnswerHead& answer, std::int64_t asked);
-  // The validators of the answer that gave the size, for the record.
-  void note_validators(Text etag, Text last_modified);
-  // The server ignored a Range: no more splitting, each piece reads from 0.
-  void note_ranges_ignored();
-  // A failure no retry can mend: every connection is asked to end.
-  void fail();
-
-  bool logging() const { return static_cast<bool>(param_.log_routine); }
-  void log(int level, Text message);
-  void post_event(int kind, int connection, std::int64_t value, std::int64_t value2);
-  void post_connection_ended(int connection);
+                             std::size_t length) override;
+  void on_upload_size(int connection, std::int64_t size, std::size_t& piece) override;
+  void count_sent(std::size_t piece, std::int64_t n) override;
+  std::optional<Text> resume_validator() const override;
+  bool resume_pending() const override;
+  bool confirm_resume(const AnswerHead& answer, std::int64_t asked) override;
+  void note_validators(Text etag, Text last_modified) override;
+  void note_ranges_ignored() override;
+  void fail() override;
+  bool logging() const override { return static_cast<bool>(param_.log_routine); }
+  void log(int level, Text message) override;
+  void post_event(int kind, int connection, std::int64_t value, std::int64_t value2) override;
+  void post_connection_ended(int connection) override;
 
  private:
   struct Message {

@@ -10,14 +10,13 @@
 
 #include "log_text.h"
 #include "lumora/text/code_page.h"
-#include "task.h"
 
 namespace lumora {
 
 using namespace log_text;
 
 TransferResult dial(Link& link, Socket& socket, const Text& host, int port, bool proxy) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   const Text port_text = std::to_string(port);
   if (task.logging()) {
     task.log(kLogProgress, format_log(gbk(proxy ? kProxyResolving : kResolving), {host}));
@@ -29,7 +28,7 @@ TransferResult dial(Link& link, Socket& socket, const Text& host, int port, bool
                                     &resolve_failed);
   if (s == IoStatus::kOk) {
     task.log(kLogProgress, format_log(gbk(kConnected), {host, port_text}));
-    return TransferResult::kPieceDone;  // "go on"
+    return TransferResult::kGoOn;
   }
   if (s == IoStatus::kStopped) return TransferResult::kStopped;
   if (resolve_failed)
@@ -95,7 +94,7 @@ class Pacer {
 enum class Stored { kMore, kDone, kBad, kFailed };
 
 Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size_t length) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   const Segment s = task.piece(*link.piece);
   std::int64_t skip = 0;
   if (stream < s.next_offset())  // a whole-file answer to a piece request
@@ -105,7 +104,7 @@ Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size
   const std::size_t rest = length - static_cast<std::size_t>(skip);
   if (rest > 0) {
     const std::int64_t n = task.store(*link.piece, s.next_offset(), data + skip, rest);
-    if (n == Task::kStoreFailed) return Stored::kFailed;
+    if (n == ExchangeTask::kStoreFailed) return Stored::kFailed;
     if (n < 0) return Stored::kBad;
     if (n < static_cast<std::int64_t>(rest)) return Stored::kDone;  // the piece ended
   }
@@ -143,7 +142,7 @@ class SplicePipe {
 
 Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, std::int64_t& stream,
                         std::size_t& got, IoStatus& status) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   const std::size_t one = receive_size(link);
   std::int64_t offset = 0;
   // While waiting, claim one receive only: a larger claim would keep other
@@ -162,7 +161,7 @@ Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, std::int64
       got += more;
     }
   }
-  if (task.store_claimed(*link.piece, offset, pipe.read_end(), got) == Task::kStoreFailed)
+  if (task.store_claimed(*link.piece, offset, pipe.read_end(), got) == ExchangeTask::kStoreFailed)
     return Stored::kFailed;
   stream += static_cast<std::int64_t>(got);
   return task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
@@ -172,7 +171,7 @@ Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, std::int64
 
 TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offset,
                             std::string_view early) {
-  Task& task = link.task;
+  ExchangeTask& task = link.task;
   std::int64_t stream = stream_offset;
   constexpr std::int64_t kProgressStep = 1 << 20;
   std::int64_t since_progress = 0;

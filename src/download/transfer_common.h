@@ -9,7 +9,8 @@
 namespace lumora {
 
 // Resolves and connects with the task's connect time-out, logging each step
-// ("正在解析域名", "正在连接", ...). kRetry on failure, kStopped on a stop.
+// ("正在解析域名", "正在连接", ...). kGoOn once connected, kRetry on failure,
+// kStopped on a stop.
 TransferResult dial(Link& link, Socket& socket, const Text& host, int port, bool proxy);
 
 // Logs the socket-layer text for a failed receive or send and gives the
