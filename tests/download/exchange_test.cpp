@@ -21,14 +21,6 @@ namespace {
 
 constexpr std::int64_t kSize = 200000;
 
-char byte_at(std::int64_t i) { return static_cast<char>((i * 13 + 5) % 253); }
-
-std::string body(std::int64_t from, std::int64_t to) {
-  std::string b;
-  for (std::int64_t i = from; i < to; ++i) b += byte_at(i);
-  return b;
-}
-
 // One piece over an in-memory file. `shrink_to`: on the first claim after
 // bytes have arrived, the piece's end moves down to there (or to what is
 // already received or claimed, whichever is further), as a split by another
@@ -138,7 +130,7 @@ class MemoryTask final : public ExchangeTask {
 RawServer whole_file_server() {
   return RawServer([](int fd, const std::string&) {
     send_text(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kSize) + "\r\n\r\n" +
-                      body(0, kSize));
+                      pattern_body(0, kSize));
     char c;
     while (::read(fd, &c, 1) > 0) {
     }  // until the client closes
@@ -163,7 +155,7 @@ TEST(ExchangeTest, StopsAtTheEndOfAPieceThatShrankMeanwhile) {
   EXPECT_EQ(s.received, s.length);
   const std::string file = task.file();
   const auto end = static_cast<std::size_t>(s.length);
-  EXPECT_EQ(file.substr(0, end), body(0, s.length));
+  EXPECT_EQ(file.substr(0, end), pattern_body(0, s.length));
   EXPECT_EQ(file.find_first_not_of('\0', end), std::string::npos) << "wrote past the piece";
 }
 

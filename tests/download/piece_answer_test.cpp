@@ -20,14 +20,6 @@ namespace {
 // unless it is retried.
 constexpr std::int64_t kSize = 80000;
 
-char byte_at(std::int64_t i) { return static_cast<char>((i * 7 + 3) % 251); }
-
-std::string body(std::int64_t from, std::int64_t to) {
-  std::string b;
-  for (std::int64_t i = from; i < to; ++i) b += byte_at(i);
-  return b;
-}
-
 // The offset of "Range: bytes=N-", or -1 for a request without one.
 std::int64_t range_from(const std::string& head) {
   const auto at = head.find("\r\nRange: bytes=");
@@ -36,7 +28,7 @@ std::int64_t range_from(const std::string& head) {
 
 void answer_whole(int fd) {
   send_text(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kSize) + "\r\n\r\n" +
-                    body(0, kSize));
+                    pattern_body(0, kSize));
 }
 
 // 206 for [from, kSize) claiming `total`, cut after `send` bytes.
@@ -44,7 +36,7 @@ void answer_piece(int fd, std::int64_t from, std::int64_t total, std::int64_t se
   send_text(fd, "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
                     "-" + std::to_string(kSize - 1) + "/" + std::to_string(total) +
                     "\r\nContent-Length: " + std::to_string(kSize - from) + "\r\n\r\n" +
-                    body(from, from + send));
+                    pattern_body(from, from + send));
 }
 
 class PieceAnswerTest : public EngineTest {
@@ -54,7 +46,7 @@ class PieceAnswerTest : public EngineTest {
     p.connections = 2;
     return p;
   }
-  std::string expected() const { return body(0, kSize); }
+  std::string expected() const { return pattern_body(0, kSize); }
   std::string read(const std::string& name) const {
     std::ifstream in(path(name), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <mutex>
@@ -14,6 +15,14 @@
 #include <vector>
 
 namespace lumora::test {
+
+// Bytes [from, to) of a file that raw-server tests serve: each depends on its
+// position, so a block stored at the wrong offset shows in the comparison.
+inline std::string pattern_body(std::int64_t from, std::int64_t to) {
+  std::string b;
+  for (std::int64_t i = from; i < to; ++i) b += static_cast<char>((i * 7 + 3) % 251);
+  return b;
+}
 
 class RawServer {
  public:
