@@ -86,7 +86,10 @@ TEST_F(KillResumeTest, KilledAtTwentyPointsThenCompletesWithOnlyTheMissingBytes)
   SCOPED_TRACE("LUMORA_KILL_SEED=" + std::to_string(seed));
   std::mt19937 random(seed);
   std::vector<std::int64_t> points(20);
-  std::uniform_int_distribution<std::int64_t> at(size / 20, size * 9 / 10);
+  // The last point leaves well over a second of transfer after it: the record
+  // lags the file by up to a second, and a child that finishes before its
+  // record reaches the point would never be killed there.
+  std::uniform_int_distribution<std::int64_t> at(size / 20, size * 7 / 10);
   for (auto& p : points) p = at(random);
   std::sort(points.begin(), points.end());
   std::uniform_int_distribution<std::uint64_t> extra(0, 4 * kBlock);
