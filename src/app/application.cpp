@@ -47,6 +47,8 @@ void Application::start_worker(std::function<void()> work) {
   running_workers_.fetch_add(1);
   const bool started = Shell::start_worker([this, work = std::move(work)] {
     work();
+    // Counted until what it wrote is in the windows.
+    shell_.controls().flush();
     running_workers_.fetch_sub(1);
   });
   if (!started) running_workers_.fetch_sub(1);

@@ -23,13 +23,8 @@ AlbumEntry read_album(const JsonDocument& page, int index) {
 }
 
 void append_album(Controls& controls, const AlbumEntry& album) {
-  const int row = controls.append_row(WindowId::main, kList);
-  if (row < 0) return;
-  controls.set_cell(WindowId::main, kList, row, 0, album.title);
-  controls.set_cell(WindowId::main, kList, row, 1, album.id);
-  controls.set_cell(WindowId::main, kList, row, 2, album.category);
-  controls.set_cell(WindowId::main, kList, row, 3, album.nickname);
-  controls.scroll_to_row(WindowId::main, kList, row);
+  controls.append_row_in_view(WindowId::main, kList,
+                              {album.title, album.id, album.category, album.nickname});
   // Lets the list repaint as rows arrive.
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

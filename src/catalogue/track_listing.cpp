@@ -23,11 +23,8 @@ TrackEntry read_track(const JsonDocument& page, int index) {
 }
 
 void append_track(Controls& controls, const TrackEntry& track) {
-  const int row = controls.append_row(WindowId::track, kList);
-  if (row < 0) return;  // the Track window was closed meanwhile
-  controls.set_cell(WindowId::track, kList, row, 1, track.title);
-  controls.set_cell(WindowId::track, kList, row, 2, track.address);
-  controls.scroll_to_row(WindowId::track, kList, row);
+  // Column 0 holds only the row's check box.
+  controls.append_row_in_view(WindowId::track, kList, {Text(), track.title, track.address});
   // Lets the list repaint as rows arrive.
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

@@ -64,9 +64,12 @@ void ListView::end_frame() {
   setUpdatesEnabled(true);
 }
 
-int ListView::append_row() {
+int ListView::append_row(const QStringList& cells) {
   auto* item = new QTreeWidgetItem();
-  for (int i = 0; i < columnCount(); ++i) item->setTextAlignment(i, alignments_[i]);
+  for (int i = 0; i < columnCount(); ++i) {
+    item->setTextAlignment(i, alignments_[i]);
+    if (i < cells.size()) item->setText(i, cells[i]);
+  }
   if (check_boxes_) {
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(0, Qt::Unchecked);

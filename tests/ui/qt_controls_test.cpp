@@ -9,6 +9,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "lumora/text/code_page.h"
@@ -109,6 +113,7 @@ TEST_F(QtControlsTest, MissingWindowOrControlGivesTheEmptyValue) {
     // The main window is not attached; on the track window "没有" is no list.
     const ControlName list = window == kWin ? ControlName(u8"没有") : kList;
     EXPECT_EQ(controls_.append_row(window, list), -1);
+    controls_.append_row_in_view(window, list, {"x"});
     EXPECT_EQ(controls_.current_row(window, list), -1);
     EXPECT_EQ(controls_.row_count(window, list), 0);
     EXPECT_EQ(controls_.cell(window, list, 0, 0), "");
@@ -140,13 +145,63 @@ TEST_F(QtControlsTest, WorkerCallsRunOnTheUiThreadInOrder) {
   EXPECT_EQ(controls_.cell(kWin, kList, kRows - 1, 1), std::to_string(kRows - 1));
 }
 
+// Writes from a worker are queued: it goes on while the UI thread is busy
+// elsewhere, and they land in order, before the same worker's next read.
+TEST_F(QtControlsTest, WorkerWritesDoNotWaitForTheUiThread) {
+  std::mutex mutex;
+  std::condition_variable queued_cv;
+  bool queued = false;
+  std::atomic<bool> done{false};
+  Text read_back;
+  std::thread worker([&] {
+    for (int i = 0; i < 50; ++i) {
+      controls_.append_row_in_view(kWin, kList, {Text(), std::to_string(i), "past the last column"});
+    }
+    controls_.set_cell(kWin, kList, 49, 1, "last");
+    controls_.set_part_text(kWin, u8"状态条1", 1, "queued");
+    {
+      std::lock_guard lock(mutex);
+      queued = true;
+    }
+    queued_cv.notify_one();
+    read_back = controls_.cell(kWin, kList, 49, 1);
+    done = true;
+  });
+  {
+    // No events are served while this thread waits here.
+    std::unique_lock lock(mutex);
+    EXPECT_TRUE(queued_cv.wait_for(lock, std::chrono::seconds(10), [&] { return queued; }));
+  }
+  EXPECT_EQ(controls_.row_count(kWin, kList), 0);
+  const bool finished = pump_until(done);
+  worker.join();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(read_back, "last");
+  EXPECT_EQ(controls_.row_count(kWin, kList), 50);
+  EXPECT_EQ(controls_.cell(kWin, kList, 10, 1), "10");
+  EXPECT_EQ(controls_.part_text(kWin, u8"状态条1", 1), "queued");
+}
+
+// Controls that go with writes still queued drop them, touching nothing.
+TEST_F(QtControlsTest, WritesQueuedWhenTheControlsGoAreDropped) {
+  auto controls = std::make_unique<QtControls>();
+  controls->attach(kWin, window_);
+  std::thread([&] {
+    for (int i = 0; i < 20; ++i) controls->append_row_in_view(kWin, kList, {Text(), "x"});
+  }).join();
+  controls.reset();
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(controls_.row_count(kWin, kList), 0);
+}
+
 TEST_F(QtControlsTest, WaitPumpingKeepsServingWorkersOnTheUiThread) {
   std::atomic<bool> done{false};
   std::thread worker([&] {
     controls_.set_part_text(kWin, u8"状态条1", 1, "from worker");
+    controls_.flush();
     done = true;
   });
-  // The worker's blocking call can only finish inside this nested loop.
+  // The worker's flush can only return inside this nested loop.
   while (!done) controls_.wait_pumping(5);
   worker.join();
   EXPECT_EQ(controls_.part_text(kWin, u8"状态条1", 1), "from worker");

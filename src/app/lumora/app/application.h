@@ -35,8 +35,8 @@ class Application {
   // Stops a running task and frees the download objects; runs at exit.
   void release_download_resources();
 
-  // Search and listing workers running, each counted from its click to its
-  // last step. Workers are never joined: a test that has seen
+  // Search and listing workers running, each counted from its click until
+  // its last write has reached the windows. Workers are never joined: a test that has seen
   // a worker act waits for 0 before it lets the windows go.
   int running_workers() const { return running_workers_.load(); }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QTreeWidget>
 #include <vector>
@@ -26,8 +27,9 @@ class ListView : public QTreeWidget {
   // With `check_boxes`, every row carries a check box in column 0.
   ListView(const std::vector<ListColumn>& columns, bool check_boxes, QWidget* parent);
 
-  // A new empty row at the end (unchecked when rows have check boxes).
-  int append_row();
+  // A new row at the end (unchecked when rows have check boxes) whose cells
+  // hold `cells`, column 0 first; cells past the last column are dropped.
+  int append_row(const QStringList& cells = {});
   QString cell(int row, int column) const;
   void set_cell(int row, int column, const QString& text);
   bool checked(int row) const;

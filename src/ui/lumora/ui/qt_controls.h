@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 
@@ -36,6 +37,8 @@ class QtControls final : public QObject, public Controls {
   int current_row(WindowId window, ControlName list) override;
   int row_count(WindowId window, ControlName list) override;
   int append_row(WindowId window, ControlName list) override;
+  void append_row_in_view(WindowId window, ControlName list,
+                          std::initializer_list<std::string_view> cells) override;
   Text cell(WindowId window, ControlName list, int row, int column) override;
   void set_cell(WindowId window, ControlName list, int row, int column,
                 std::string_view text) override;
@@ -46,26 +49,42 @@ class QtControls final : public QObject, public Controls {
   void set_part_text(WindowId window, ControlName bar, int part, std::string_view text) override;
   void popup_menu(WindowId window, ControlName menu) override;
   void wait_pumping(int milliseconds) override;
+  void flush() override;
 
  private:
-  // Runs f(control) on the UI thread with the named child of the window cast
-  // to T; returns `empty` when the window or the control is missing.
+  // Writes queued and not yet run; a writer finding this many waits, so a
+  // worker cannot outrun the UI thread without bound.
+  static constexpr std::size_t kMaxQueuedWrites = 4096;
+
+  // UI thread: the named child of the window, cast to T, or null.
+  template <class T>
+  T* find(WindowId window, const QString& control) const;
+  // Runs f(control) on the UI thread and returns its result, or `empty` when
+  // the window or the control is missing.
   template <class T, class R, class F>
-  R with(WindowId window, ControlName control, R empty, F&& f);
-  // From another thread: queues `call` for the UI thread and waits until it
-  // ran. The hand-over goes through our own mutex, both ways, so that it is
-  // visible to ThreadSanitizer (Qt's own locks are not).
-  void run_blocking_on_ui_thread(const std::function<void()>& call);
+  R read(WindowId window, ControlName control, R empty, F&& f);
+  // Runs f(control) on the UI thread, queued from another thread; f must own
+  // what it uses.
+  template <class T, class F>
+  void write(WindowId window, ControlName control, F f);
+
+  // The hand-over to the UI thread goes through our own mutex, both ways, so
+  // that it is visible to ThreadSanitizer (Qt's own locks are not).
+  struct Call {
+    std::function<void()> run;
+    bool* finished = nullptr;  // set once run, for a caller that waits
+  };
+  void enqueue(std::unique_lock<std::mutex>& lock, Call call);
+  void run_waiting(std::function<void()> call);
   // UI thread: runs the queued calls in the order they came.
   Q_INVOKABLE void run_queued_calls();
 
-  struct Pending {
-    const std::function<void()>* call = nullptr;
-    bool finished = false;
-  };
   std::mutex mutex_;
   std::condition_variable finished_;
-  std::deque<std::shared_ptr<Pending>> queue_;
+  std::condition_variable room_;
+  std::deque<Call> queue_;
+  std::size_t queued_writes_ = 0;
+  bool closed_ = false;
 
   std::array<QPointer<QWidget>, 2> windows_;
 };
