@@ -83,23 +83,21 @@ void QtControls::write(WindowId window, ControlName control, F f) {
   room_.wait(lock, [&] { return closed_ || queued_writes_ < kMaxQueuedWrites; });
   if (closed_) return;
   ++queued_writes_;
-  enqueue(lock, {std::move(run), nullptr});
+  enqueue({std::move(run), nullptr});
 }
 
 void QtControls::run_waiting(std::function<void()> call) {
   bool finished = false;
   std::unique_lock lock(mutex_);
   if (closed_) return;
-  enqueue(lock, {std::move(call), &finished});
+  enqueue({std::move(call), &finished});
   finished_.wait(lock, [&] { return finished; });
 }
 
-void QtControls::enqueue(std::unique_lock<std::mutex>& lock, Call call) {
+void QtControls::enqueue(Call call) {
   queue_.push_back(std::move(call));
-  lock.unlock();
   // By name: the wake-up then carries nothing our instrumented code reads.
   QMetaObject::invokeMethod(this, "run_queued_calls", Qt::QueuedConnection);
-  lock.lock();
 }
 
 void QtControls::run_queued_calls() {

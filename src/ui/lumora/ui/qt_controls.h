@@ -74,7 +74,8 @@ class QtControls final : public QObject, public Controls {
     std::function<void()> run;
     bool* finished = nullptr;  // set once run, for a caller that waits
   };
-  void enqueue(std::unique_lock<std::mutex>& lock, Call call);
+  // With mutex_ held; the UI thread never takes it while calling into Qt.
+  void enqueue(Call call);
   void run_waiting(std::function<void()> call);
   // UI thread: runs the queued calls in the order they came.
   Q_INVOKABLE void run_queued_calls();
