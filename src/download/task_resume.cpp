@@ -37,10 +37,8 @@ bool answer_matches(const AnswerHead& a, std::int64_t asked, std::int64_t size,
 }  // namespace
 
 void Task::prepare_resume() {
-  const Text& path = param_.save_path;
-  if (address_.scheme != Scheme::kHttp || path.empty() || path.back() == '/' ||
-      path_exists(path))
-    return;
+  const Text path = resume_path();
+  if (path.empty() || path_exists(path)) return;
   const Text working = path + Text(kWorkingSuffix);
   const WorkingFile::Take taken = working_.take(path, false);
   if (taken == WorkingFile::Take::kFailed)
