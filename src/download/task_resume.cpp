@@ -147,11 +147,15 @@ void Task::save_record_if_due() {
   if (file_.flush()) working_.save_record(record);
 }
 
+// The working file syncs its data itself before the rename.
 bool Task::finish_complete() {
-  if (!file_.flush() || !file_.close()) return false;
+  if (!file_.close()) return false;
   const Text wanted = working_.final_path();
   const std::optional<Text> name = working_.complete();
-  if (!name) return false;
+  if (!name) {
+    log(kLogError, gbk(log_text::kCreateFailed));
+    return false;
+  }
   if (*name != wanted) log(kLogProgress, format_log(gbk(log_text::kRenamed), {*name}));
   return true;
 }
