@@ -58,7 +58,9 @@ TEST_F(ModeDecisionTest, AnswerDecidesWhetherTheDownloadGoesOn) {
     ASSERT_TRUE(recorder.wait_ended(std::chrono::seconds(30)));
     EXPECT_EQ(recorder.count(kEventModeDecision), c.asked);
     EXPECT_EQ(recorder.outcome(), c.outcome);
-    if (c.asked) EXPECT_EQ(asked_size_.load(), 300000);
+    if (c.asked) {
+      EXPECT_EQ(asked_size_.load(), 300000);
+    }
     if (c.outcome == TaskOutcome::kComplete) {
       EXPECT_EQ(file_sha256(path("a.mp3")), server_.sha256(file_.path));
     } else {
