@@ -60,7 +60,10 @@ bool run(Shell& shell, const std::string& line) {
   const auto space = line.find(' ');
   const std::string verb = line.substr(0, space);
   const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
-  if (verb == "quit") return false;
+  if (verb == "quit") {
+    answer("ok");
+    return false;
+  }
   if (verb == "open") {
     shell.open_track_window();
     answer("track " + window_id(shell.track_window()));

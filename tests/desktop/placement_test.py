@@ -83,7 +83,8 @@ class PlacementTest(unittest.TestCase):
             if main_at:
                 desk.command("move %d %d" % main_at)
                 wait_for(lambda: (f := desk.frame(desk.main)) and (f.left, f.top) == main_at,
-                         20, "the Main window at %s" % (main_at,))
+                         20, "the Main window at %s, it is at %s" % (main_at,
+                                                                     desk.frame(desk.main)))
             main = wait_for(lambda: desk.frame(desk.main), 20, "the Main window")
             track_id = desk.command("open", "track")
             seen = []
@@ -113,7 +114,7 @@ class PlacementTest(unittest.TestCase):
         self.check((1024, 768), None, covering_least)
 
     def test_small_screen_with_the_main_window_at_its_corner(self):
-        self.check((1024, 768), (0, 0), covering_least)
+        self.check((1024, 768), (10, 40), covering_least)
 
 
 def on_screen(t, width, height):
