@@ -5,6 +5,7 @@ Usage: render_desktop.py PROBE OUT.png"""
 import os
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
                                 "desktop"))
@@ -31,6 +32,7 @@ def main(probe, out):
         # The frame is placed again once the window manager has told its size.
         wait_for(lambda: "_NET_FRAME_EXTENTS(CARDINAL)" in
                  session.run(["xprop", "-id", track_id, "_NET_FRAME_EXTENTS"]), 20, "the frame")
+        time.sleep(1)  # for the lists' held frame to be painted: a picture, not a test
         say("shot " + out)
         say("quit")
 
