@@ -9,6 +9,7 @@ LUMORA_PACKAGES=(
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev libbrotli-dev
   nlohmann-json3-dev libtag1-dev
   fonts-wqy-microhei xvfb xauth
+  openbox x11-utils at-spi2-core dbus-daemon dbus-bin python3-pyatspi
   python3 python3-pyftpdlib nginx-light aria2 curl
   desktop-file-utils appstream
 )

@@ -42,6 +42,7 @@ void build_title_bar(QWidget* window, const EventRouter& router) {
   auto* close = named(new PictureButton(art_picture(QStringLiteral("close.png")),
                                         art_picture(QStringLiteral("close_hover.png")), {}, bar),
                       kCloseButton, {574, 1, 30, 30});
+  close->setAccessibleName(QStringLiteral("关闭"));
   QObject::connect(close, &QAbstractButton::clicked, [&router] {
     router.raise(WindowId::main, kCloseButton, EventKind::clicked);
   });
@@ -57,6 +58,7 @@ void build_search_row(QWidget* window, const EventRouter& router) {
   font.setPixelSize(14);
   font.setWeight(QFont::Normal);
   keyword->setFont(font);
+  keyword->setAccessibleName(QStringLiteral("关键词"));
   // The magnifier lies over the box's left end; the text starts after it.
   keyword->setTextMargins(34, 0, 0, 0);
   auto* icon = still(window, kMagnifierPicture, {135, 44, 28, 28}, QStringLiteral("magnifier.png"));
@@ -65,6 +67,8 @@ void build_search_row(QWidget* window, const EventRouter& router) {
                                          art_picture(QStringLiteral("search_hover.png")),
                                          art_picture(QStringLiteral("search_pressed.png")), window),
                        kSearchButton, {368, 43, 100, 30});
+  // The word its pictures show.
+  search->setAccessibleName(QStringLiteral("搜索"));
   QObject::connect(search, &QAbstractButton::clicked, [&router] {
     router.raise(WindowId::main, kSearchButton, EventKind::clicked);
   });
@@ -79,6 +83,7 @@ void build_album_list(QWidget* window, const EventRouter& router) {
       {QStringLiteral("演讲"), 200, Qt::AlignHCenter},
   };
   auto* list = named(new ListView(columns, false, holder), kList, {-4, -2, 624, 521});
+  list->setAccessibleName(QStringLiteral("专辑列表"));
   // As created: cell selection; the styling routine switches to full rows.
   list->setSelectionBehavior(QAbstractItemView::SelectItems);
   QObject::connect(list, &ListView::listDoubleClicked, [&router] {

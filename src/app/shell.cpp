@@ -6,13 +6,18 @@
 
 #include "lumora/app/list_style.h"
 #include "lumora/app/main_window.h"
+#include "lumora/app/open_beside.h"
 #include "lumora/app/program_paths.h"
 #include "lumora/app/track_window.h"
+#include "lumora/ui/accessible.h"
 #include "lumora/ui/list_view.h"
 
 namespace lumora {
 
-Shell::Shell(ExitRoutines& exits) : exits_(exits) { bind_own_handlers(); }
+Shell::Shell(ExitRoutines& exits) : exits_(exits) {
+  install_accessibility();
+  bind_own_handlers();
+}
 
 Shell::~Shell() {
   // The windows' connections point at router_: they go first.
@@ -53,7 +58,7 @@ void Shell::open_track_window() {
   track_ = build_track_window(router_, home_folder());
   controls_.attach(WindowId::track, track_);
   router_.raise(WindowId::track, u8"", EventKind::created);
-  track_->show();
+  show_beside(track_, main_);
 }
 
 bool Shell::start_worker(const std::function<void()>& routine) {

@@ -28,6 +28,7 @@ void build_track_list(QWidget* window, const EventRouter& router) {
   auto* list = named(new ListView(columns, true, window), kList);
   list->setGeometry(0, 8, 456, 496);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setAccessibleName(QStringLiteral("音频列表"));
   QObject::connect(list, &ListView::userToggled, [&router](int row, int state) {
     router.raise(WindowId::track, kList, EventKind::check_changed, {row, state});
   });
@@ -48,8 +49,9 @@ void build_menu(QWidget* window, const EventRouter& router) {
 }
 
 void build_folder_row(QWidget* window, const EventRouter& router, const Text& folder) {
-  named(new QLineEdit(qstring_of_gbk(folder), window), kFolderBox)
-      ->setGeometry(0, 504, 216, 32);
+  auto* box = named(new QLineEdit(qstring_of_gbk(folder), window), kFolderBox);
+  box->setGeometry(0, 504, 216, 32);
+  box->setAccessibleName(QStringLiteral("下载目录"));
   struct ButtonInfo { ControlName name; QString caption; int left; };
   const ButtonInfo buttons[] = {{kFolderButton, QStringLiteral("设置下载目录"), 216},
                           {kStartButton, QStringLiteral("下载选中"), 296},
@@ -73,6 +75,7 @@ void build_status_bar(QWidget* window) {
       {-1, false, QStringLiteral("版本：1.0")},
   };
   auto* bar = named(new PartsBar(parts, window), kStatusBar);
+  bar->setAccessibleName(QStringLiteral("状态栏"));
   bar->setGeometry(0, kTrackClientHeight - 20, kTrackClientWidth, 20);
 }
 

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,15 +23,33 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// One socket is used by one thread at a time; the fault is read on the
+// thread that met it, right after the failed call.
+thread_local SocketFault tl_fault = SocketFault::kCall;
+
+IoStatus failed(SocketFault fault) {
+  tl_fault = fault;
+  return IoStatus::kError;
+}
+
+constexpr int kPollNotWaited = -2;
+constexpr int kPollConnectionError = -3;
+
 int ms_left(Clock::time_point deadline) {
   const auto left =
       std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
+bool bytes_waiting(int fd) {
+  int n = 0;
+  return ::ioctl(fd, FIONREAD, &n) == 0 && n > 0;
+}
+
 // Polls `fd` (when not -1) and the stop descriptor until one is ready or
-// the deadline passes. 1: `fd` ready, 0: time out, -1: error; a stop shows
-// as marks.raised() afterwards.
+// the deadline passes. 1: `fd` ready, 0: time out, -1: the poll failed,
+// kPollNotWaited, kPollConnectionError; a stop shows as marks.raised()
+// afterwards.
 int poll_until(int fd, short events, Clock::time_point deadline, const StopMarks& marks) {
   for (;;) {
     if (marks.raised()) return 0;
@@ -38,13 +57,18 @@ int poll_until(int fd, short events, Clock::time_point deadline, const StopMarks
     const int left = ms_left(deadline);
     const int wait = marks.wake_fd >= 0 ? left : std::min(left, kWaitSliceMs);
     const int n = ::poll(p, 2, wait);
-    if (n > 0 && p[0].revents != 0) return 1;  // errors show up in the following call
+    if (n > 0 && (p[0].revents & POLLNVAL)) return kPollNotWaited;
+    // Data that came before the error is still to be read.
+    if (n > 0 && (p[0].revents & POLLERR) && !bytes_waiting(fd)) return kPollConnectionError;
+    if (n > 0 && p[0].revents != 0) return 1;
     if (n < 0 && errno != EINTR) return -1;
     if (n == 0 && left == 0) return 0;
   }
 }
 
 }  // namespace
+
+SocketFault last_socket_fault() { return tl_fault; }
 
 bool wait_unless_stopped(int ms, const StopMarks& marks) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
@@ -76,12 +100,16 @@ IoStatus Socket::wait_ready(short events, int timeout_ms, const StopMarks& marks
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   const int n = poll_until(fd_, events, deadline, marks);
   if (marks.raised()) return IoStatus::kStopped;
-  return n > 0 ? IoStatus::kOk : n == 0 ? IoStatus::kTimeout : IoStatus::kError;
+  if (n == kPollNotWaited) return failed(SocketFault::kNotWaited);
+  if (n == kPollConnectionError) return failed(SocketFault::kConnectionError);
+  if (n < 0) return failed(SocketFault::kWaitFailed);
+  return n > 0 ? IoStatus::kOk : IoStatus::kTimeout;
 }
 
 IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopMarks& marks,
                          bool* resolve_failed) {
   close();
+  tl_fault = SocketFault::kCall;
   if (resolve_failed) *resolve_failed = false;
   AddressList list;
   const ResolveStatus resolved = resolve_host(host, port, marks, list);
@@ -101,8 +129,9 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
       status = wait_ready(POLLOUT, timeout_ms, marks);
       int error = 0;
       socklen_t len = sizeof error;
-      if (status == IoStatus::kOk &&
-          (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0))
+      if (status == IoStatus::kOk && ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
+        status = failed(SocketFault::kStateFailed);
+      else if (status == IoStatus::kOk && error != 0)
         status = IoStatus::kError;
     } else {
       status = IoStatus::kError;
@@ -120,6 +149,7 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
 }
 
 IoStatus Socket::send_all(std::string_view data, int timeout_ms, const StopMarks& marks) {
+  if (fd_ < 0) return failed(SocketFault::kNoSocket);
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!data.empty()) {
     const ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
@@ -128,7 +158,7 @@ IoStatus Socket::send_all(std::string_view data, int timeout_ms, const StopMarks
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-      return IoStatus::kError;
+      return failed(SocketFault::kCall);
     const IoStatus ready = wait_ready(POLLOUT, ms_left(deadline), marks);
     if (ready != IoStatus::kOk) return ready;
   }
@@ -138,6 +168,7 @@ IoStatus Socket::send_all(std::string_view data, int timeout_ms, const StopMarks
 IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int timeout_ms,
                          const StopMarks& marks) {
   got = 0;
+  if (fd_ < 0) return failed(SocketFault::kNoSocket);
   for (;;) {
     const ssize_t n = ::recv(fd_, buffer, size, 0);
     if (n > 0) {
@@ -145,7 +176,7 @@ IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int t
       return IoStatus::kOk;
     }
     if (n == 0) return IoStatus::kClosed;
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return IoStatus::kError;
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return failed(SocketFault::kCall);
     const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
     if (ready != IoStatus::kOk) return ready;
   }
@@ -154,6 +185,7 @@ IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int t
 IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& got,
                                    int timeout_ms, const StopMarks& marks) {
   got = 0;
+  if (fd_ < 0) return failed(SocketFault::kNoSocket);
   for (;;) {
     const ssize_t n =
         ::splice(fd_, nullptr, pipe_fd, nullptr, size, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
@@ -162,7 +194,7 @@ IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& g
       return IoStatus::kOk;
     }
     if (n == 0) return IoStatus::kClosed;
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return IoStatus::kError;
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return failed(SocketFault::kCall);
     if (timeout_ms == 0) return IoStatus::kTimeout;
     const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
     if (ready != IoStatus::kOk) return ready;

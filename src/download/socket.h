@@ -28,6 +28,15 @@ enum class IoStatus { kOk, kClosed, kTimeout, kError, kStopped };
 
 inline constexpr int kWaitSliceMs = 10;
 
+// What made this thread's last kError of send_all, receive or
+// receive_into_pipe, for the log: the call itself (kCall), no socket open
+// (kNoSocket), the readiness wait failing (kWaitFailed), the wait not
+// knowing the socket (kNotWaited), or an error the connection reported
+// (kConnectionError). Connect's failures are told by connect itself;
+// kStateFailed is its socket-state query failing.
+enum class SocketFault { kCall, kNoSocket, kWaitFailed, kNotWaited, kConnectionError, kStateFailed };
+SocketFault last_socket_fault();
+
 // Waits `ms`; false when a mark was raised first.
 bool wait_unless_stopped(int ms, const StopMarks& marks);
 

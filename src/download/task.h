@@ -109,6 +109,9 @@ class Task final : public ExchangeTask {
   void join_connection(int id);
   int raise_direct(int kind, int connection, std::int64_t value, std::int64_t value2,
                    Text* save_path = nullptr);
+  // Kind 2: with mode bit 0x10 the routine's answer becomes the task's mode
+  // flags; false when they no longer ask for a download.
+  bool decide_mode(int connection, std::int64_t size);
   bool create_file(int connection, std::int64_t size, Text path);
   Text settle_path(std::string_view answer_name) const;
   bool take_working_file(std::int64_t size, Text& path, bool renumber);
@@ -136,6 +139,7 @@ class Task final : public ExchangeTask {
   const Address address_;
   std::atomic<TaskOutcome>* const outcome_sink_;
 
+  std::atomic<int> mode_flags_{param_.mode_flags};
   std::atomic<bool> alive_{true};
   std::atomic<bool> stop_mark_{false};
   StopSignal stop_signal_;  // raised right after stop_mark_

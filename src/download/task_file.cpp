@@ -66,8 +66,17 @@ bool Task::take_working_file(std::int64_t size, Text& path, bool renumber) {
   return true;
 }
 
+// Asked before the file exists, so that turning the download off leaves
+// nothing behind.
+bool Task::decide_mode(int connection, std::int64_t size) {
+  if (!(param_.mode_flags & kModeAskAfterSize) || !param_.event_routine) return true;
+  mode_flags_ = raise_direct(kEventModeDecision, connection, size, 0);
+  return (mode_flags_ & kModeDownload) != 0;
+}
+
 bool Task::on_size_known(int connection, std::int64_t size, std::string_view answer_name,
                          int connections, std::size_t& piece) {
+  if (!decide_mode(connection, size)) return false;
   // Only the first connection exists until the plan is cut, so the file is
   // made without the counter lock (kind 18's routine may read the counters).
   if (!create_file(connection, size, settle_path(answer_name))) return false;
@@ -80,7 +89,6 @@ bool Task::on_size_known(int connection, std::int64_t size, std::string_view ans
     further = static_cast<int>(plan_.count()) - 1;
   }
   piece = 0;
-  if (param_.mode_flags & kModeAskAfterSize) raise_direct(kEventModeDecision, connection, size, 0);
   if (size == 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, 0, 0);
   post_event(kEventSegmentTaken, connection, 0, first_length);
   post(Message(Message::Type::kOpen, further));

@@ -31,6 +31,8 @@ TransferResult dial(Link& link, Socket& socket, const Text& host, int port, bool
     return TransferResult::kGoOn;
   }
   if (s == IoStatus::kStopped) return TransferResult::kStopped;
+  if (s == IoStatus::kError && !resolve_failed && last_socket_fault() == SocketFault::kStateFailed)
+    task.log(kLogError, gbk(kSocketStateFailed));
   if (resolve_failed)
     task.log(kLogError, format_log(gbk(proxy ? kProxyResolveFailed : kResolveFailed), {host}));
   else
@@ -40,14 +42,30 @@ TransferResult dial(Link& link, Socket& socket, const Text& host, int port, bool
   return TransferResult::kRetry;
 }
 
+namespace {
+
+const char8_t* fault_text(SocketFault fault, bool sending) {
+  switch (fault) {
+    case SocketFault::kNoSocket: return kNoSocket;
+    case SocketFault::kWaitFailed: return kWaitFailed;
+    case SocketFault::kNotWaited: return kNotWaited;
+    case SocketFault::kConnectionError: return kConnectionError;
+    case SocketFault::kStateFailed: return kSocketStateFailed;
+    case SocketFault::kCall: break;
+  }
+  return sending ? kSendError : kReceiveError;
+}
+
+}  // namespace
+
 TransferResult io_failure(Link& link, IoStatus status, bool sending) {
   switch (status) {
     case IoStatus::kStopped: return TransferResult::kStopped;
     case IoStatus::kTimeout:
-      link.task.log(kLogError, gbk(sending ? u8"等待接收或发送数据超时" : kReceiveTimeout));
+      link.task.log(kLogError, gbk(sending ? kWaitTimeout : kReceiveTimeout));
       break;
     default:
-      link.task.log(kLogError, gbk(sending ? kSendError : kReceiveError));
+      link.task.log(kLogError, gbk(fault_text(last_socket_fault(), sending)));
       break;
   }
   return TransferResult::kRetry;

@@ -110,6 +110,21 @@ int ListView::current_row() const {
   return selected.isEmpty() ? -1 : selected.first().row();
 }
 
+void ListView::toggle_as_user(int row) {
+  if (!check_boxes_ || !topLevelItem(row)) return;
+  const bool now = !checked(row);
+  set_checked(row, now);
+  QMetaObject::invokeMethod(
+      this, [this, row, now] { emit userToggled(row, now ? 1 : 0); }, Qt::QueuedConnection);
+}
+
+void ListView::open_as_user(int row) {
+  QTreeWidgetItem* item = topLevelItem(row);
+  if (!item) return;
+  setCurrentItem(item);
+  emit listDoubleClicked();
+}
+
 QRect ListView::visualRect(const QModelIndex& index) const {
   settle_layout();
   return QTreeWidget::visualRect(index);

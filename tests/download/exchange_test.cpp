@@ -11,10 +11,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "connection.h"
 #include "exchange_task.h"
+#include "lumora/text/code_page.h"
 #include "raw_server.h"
+#include "transfer_common.h"
 
 namespace lumora::test {
 namespace {
@@ -103,8 +106,15 @@ class MemoryTask final : public ExchangeTask {
   void note_validators(Text, Text) override {}
   void note_ranges_ignored() override {}
   void fail() override {}
-  bool logging() const override { return false; }
-  void log(int, Text) override {}
+  bool logging() const override { return true; }
+  void log(int, Text message) override {
+    std::lock_guard lock(mutex_);
+    logs_.push_back(std::move(message));
+  }
+  std::vector<Text> logs() const {
+    std::lock_guard lock(mutex_);
+    return logs_;
+  }
   void post_event(int, int, std::int64_t, std::int64_t) override {}
   void post_connection_ended(int) override {}
 
@@ -124,6 +134,7 @@ class MemoryTask final : public ExchangeTask {
   Segment segment_;
   bool shrunk_ = false;
   std::string file_;
+  std::vector<Text> logs_;
 };
 
 // Answers every request with the whole file and holds the stream open a
@@ -165,6 +176,24 @@ TEST(ExchangeTest, ARefusedWriteEndsTheAttemptAsFatal) {
   MemoryTask task(server.url("/a.mp3"), -1, true);
   EXPECT_EQ(run_exchange(task), TransferResult::kFatal);
   EXPECT_EQ(task.piece(0).received, 0);
+}
+
+// A socket that was never opened (or was closed) fails every call with the
+// socket layer's own text, not a receive or send error.
+TEST(ExchangeTest, CallsOnNoSocketLogTheMissingSocket) {
+  MemoryTask task("http://127.0.0.1:9/a.mp3", -1, false);
+  std::atomic<bool> own_stop{false};
+  std::optional<std::size_t> piece;
+  auto buffer = std::make_unique<char[]>(kConnectionBuffer);
+  Link link{task, 1, StopMarks{&own_stop, &task.stop_mark(), -1}, piece, buffer.get()};
+  Socket socket;
+  std::size_t got = 0;
+  const IoStatus received = socket.receive(buffer.get(), 16, got, 100, link.marks);
+  EXPECT_EQ(io_failure(link, received, false), TransferResult::kRetry);
+  const IoStatus sent = socket.send_all("GET", 100, link.marks);
+  EXPECT_EQ(io_failure(link, sent, true), TransferResult::kRetry);
+  const Text no_socket = gbk(u8"空指针错误");
+  EXPECT_EQ(task.logs(), (std::vector<Text>{no_socket, no_socket}));
 }
 
 }  // namespace

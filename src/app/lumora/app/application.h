@@ -31,6 +31,9 @@ class Application {
 
   Shell& shell() { return shell_; }
   DownloadQueue& queue() { return queue_; }
+  // The program-wide record the walk fills and hands to start_task for
+  // every file.
+  TaskParam& task_param() { return *task_param_; }
 
   // Stops a running task and frees the download objects; runs at exit.
   void release_download_resources();

@@ -21,7 +21,7 @@ enum class TaskOutcome : int { kNone = 0, kComplete = 1, kFailed = 2, kStopped =
 // Event kinds raised to the event routine; the numbers are what the routine
 // receives as `kind`.
 enum class TaskEvent : int {
-  kModeDecision = 2,         // size known, only with mode bit 0x10
+  kModeDecision = 2,         // value: size; only with mode bit 0x10; see below
   kSizeKnown = 3,            // value: file size; once per task
   kTaskEnded = 4,            // value: size (or bytes after a stop); last
   kConnectionStarted = 5,    // value: connection id
@@ -47,6 +47,10 @@ inline constexpr int kEventConnectionEnded = event_number(TaskEvent::kConnection
 inline constexpr int kEventBytesStored = event_number(TaskEvent::kBytesStored);
 inline constexpr int kEventSegmentDone = event_number(TaskEvent::kSegmentDone);
 inline constexpr int kEventNameExists = event_number(TaskEvent::kNameExists);
+
+// Kind 2 comes once the size is known, before the file is made. Its answer
+// becomes the task's mode flags: the download goes on only while they hold
+// kModeDownload, otherwise the task ends failed without a file.
 
 // Answers to kind 18.
 inline constexpr int kNameAnswerRenumber = 0;

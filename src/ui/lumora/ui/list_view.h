@@ -36,6 +36,13 @@ class ListView : public QTreeWidget {
   // Raises no userToggled: only the user's own toggles do.
   void set_checked(int row, bool checked);
   int current_row() const;
+  bool has_check_boxes() const { return check_boxes_; }
+  // What a user's toggle or double-click does, for inputs other than the
+  // mouse and keyboard (an assistive technology): toggles the row's check
+  // box and raises userToggled queued, as a click does; makes the row the
+  // selected one and raises listDoubleClicked.
+  void toggle_as_user(int row);
+  void open_as_user(int row);
   // Brings the row into view; of several calls within a frame the last wins.
   void scroll_to_row(int row);
   // Milliseconds of one display frame of the list's screen.

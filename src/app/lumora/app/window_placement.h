@@ -1,0 +1,18 @@
+// Where a new window opens beside the one it belongs to.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace lumora {
+
+// Top-left corner for a window of outer size `size` opened beside `owner`
+// (its outer rectangle), within `screen` (the available area of the screen
+// that holds `owner`). To the right of the owner, tops aligned, when it fits
+// there; else to its left; else on the screen where it covers the least of
+// the owner. A window larger than the screen keeps its top-left corner on
+// it.
+QPoint place_beside(const QRect& owner, QSize size, const QRect& screen);
+
+}  // namespace lumora

@@ -1,0 +1,39 @@
+// Where a window opens beside its owner, as arithmetic on rectangles.
+#include <gtest/gtest.h>
+
+#include "lumora/app/window_placement.h"
+
+namespace lumora {
+namespace {
+
+TEST(PlaceBeside, RightElseLeftElseLeastCover) {
+  const QSize track(462, 607);
+  struct Case {
+    const char* what;
+    QRect screen, owner;
+    QPoint expected;
+  };
+  const Case cases[] = {
+      {"room on the right", {0, 0, 1280, 1024}, {100, 185, 604, 653}, {704, 185}},
+      {"just room on the right", {0, 0, 1066, 800}, {0, 0, 604, 653}, {604, 0}},
+      {"right full, room on the left", {0, 0, 1280, 1024}, {676, 100, 604, 653}, {214, 100}},
+      {"just room on the left", {0, 0, 1066, 800}, {462, 0, 604, 653}, {0, 0}},
+      {"owner low: top pulled up onto the screen", {0, 0, 1280, 1024}, {100, 800, 604, 224},
+       {704, 417}},
+      // Equal cover at both side edges: the right one; the bottom covers least.
+      {"no room either side", {0, 0, 1024, 768}, {210, 57, 604, 653}, {562, 161}},
+      {"owner at the left edge", {0, 0, 1024, 768}, {0, 0, 604, 653}, {562, 161}},
+      {"owner centred on a wide screen", {0, 0, 1280, 1024}, {338, 185, 604, 653}, {818, 417}},
+      // Covers less at the screen's left edge and its bottom.
+      {"owner right of centre and high", {0, 0, 1024, 768}, {300, 0, 604, 400}, {0, 161}},
+      {"screen not at the origin", {1280, 24, 1024, 744}, {1290, 30, 604, 653}, {1842, 161}},
+      {"window larger than the screen", {0, 0, 400, 500}, {0, 0, 300, 300}, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(place_beside(c.owner, track, c.screen), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace lumora
