@@ -58,10 +58,24 @@ TransferResult ftp_transfer(Link& link);
 class FtpControl;
 // The upload half of an FTP session, once logged in with the type set.
 TransferResult ftp_upload(Link& link, FtpControl& control, bool resumable);
-// Stores the body arriving on `socket`, whose first byte belongs at file
-// offset `stream_offset`, into the link's piece until the piece is complete.
-// `early` holds body bytes that came with the head.
-TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offset,
+class ChunkedDecoder;
+// How a body arrives: the file offset of its first byte, the offset past
+// its last one (-1: up to the end of the stream), and its decoder when it
+// comes in chunks (nullptr: the bytes as they are).
+struct BodyFrame {
+  std::int64_t offset = 0;
+  std::int64_t end = -1;
+  ChunkedDecoder* chunks = nullptr;
+};
+// Stores the body arriving on `socket` into the link's piece until the
+// piece is complete; bytes past the frame's end are never stored. A body
+// that ends (or breaks) first is a failed attempt. `early` holds bytes that
+// came with the head.
+TransferResult receive_body(Link& link, Socket& socket, const BodyFrame& frame,
                             std::string_view early);
+inline TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offset,
+                                   std::string_view early) {
+  return receive_body(link, socket, BodyFrame{.offset = stream_offset}, early);
+}
 
 }  // namespace lumora
