@@ -200,6 +200,9 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   // against the range like any others.
   ChunkedDecoder chunks;
   if (a.chunked) frame.chunks = &chunks;
+  // The first answer (from 0), or one that answered the Range.
+  frame.ranged = frame.offset == task.piece(*link.piece).next_offset() &&
+                 (a.status == 206 || !asked);
   return receive_body(link, socket, frame, early);
 }
 

@@ -243,6 +243,9 @@ TransferResult receive_body(Link& link, Socket& socket, const BodyFrame& frame,
       since_progress = 0;
     }
     if (st == Stored::kMore && !pacer.after(got)) return TransferResult::kStopped;
+    if (st == Stored::kMore && frame.ranged && body.stream - frame.offset >= kAnswerSpan &&
+        task.piece(*link.piece).remaining() > kAnswerSpan)
+      return TransferResult::kAskAgain;
   }
   switch (st) {
     case Stored::kFailed: return TransferResult::kFatal;

@@ -67,6 +67,7 @@ std::string encode(std::string_view source, std::string& body) {
   while (at < source.size()) {
     const auto c = static_cast<unsigned char>(source[at++]);
     const std::size_t n = std::min<std::size_t>(source.size() - at, c % 64 + 1);
+    if (n == 0) break;  // a chunk of size 0 is the last one
     const std::string_view part = source.substr(at, n);
     at += n;
     body.append(part);
