@@ -104,6 +104,7 @@ class MemoryTask final : public ExchangeTask {
   bool confirm_resume(const AnswerHead&, std::int64_t) override { return true; }
   bool confirm_resume_by_size(std::int64_t, bool) override { return true; }
   void note_validators(Text, Text) override {}
+  bool same_version(const AnswerHead&) override { return true; }
   void note_ranges_ignored() override {}
   void fail() override {}
   bool logging() const override { return true; }
