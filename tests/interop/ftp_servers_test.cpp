@@ -114,7 +114,7 @@ class FtpInterop : public InteropTest, public ::testing::WithParamInterface<FtpS
 
 TEST_P(FtpInterop, WholeFileOverTenConnectionsIsExact) {
   publish("f.bin", kOldSeed);
-  start("whole");
+  ASSERT_NO_FATAL_FAILURE(start("whole"));
   EXPECT_EQ(fetch(url("f.bin"), "f.bin"), TaskOutcome::kComplete) << engine_log();
   EXPECT_EQ(out_files(), std::vector<std::string>{"f.bin"});
   EXPECT_EQ(file_sha256(out("f.bin")), sha_of(kOldSeed));
@@ -124,11 +124,11 @@ TEST_P(FtpInterop, WholeFileOverTenConnectionsIsExact) {
 
 TEST_P(FtpInterop, StopAtHalfThenResumeFetchesOnlyTheRest) {
   publish("f.bin", kOldSeed);
-  start("first");
+  ASSERT_NO_FATAL_FAILURE(start("first"));
   const auto record = interrupt_at_half(url("f.bin"), "f.bin");
   ASSERT_TRUE(record);
   const std::int64_t missing = record->size - record->received_total();
-  restart("resume");  // its own transfer log: only the resume's transfers
+  ASSERT_NO_FATAL_FAILURE(restart("resume"));  // its own transfer log: only the resume's transfers
   EXPECT_EQ(fetch(url("f.bin"), "f.bin"), TaskOutcome::kComplete) << engine_log();
   EXPECT_EQ(out_files(), std::vector<std::string>{"f.bin"});
   EXPECT_EQ(file_sha256(out("f.bin")), sha_of(kOldSeed));
@@ -141,12 +141,12 @@ TEST_P(FtpInterop, StopAtHalfThenResumeFetchesOnlyTheRest) {
 
 TEST_P(FtpInterop, FileReplacedBetweenStopAndResumeEndsAsTheNewFile) {
   publish("f.bin", kOldSeed);
-  start("first");
+  ASSERT_NO_FATAL_FAILURE(start("first"));
   ASSERT_TRUE(interrupt_at_half(url("f.bin"), "f.bin"));
   // FTP gives no validators, only SIZE: a replacement of the same size
   // cannot be seen, so this one is a mebibyte longer.
   publish("f.bin", kNewSeed, kFileSize + (1 << 20));
-  restart("resume");
+  ASSERT_NO_FATAL_FAILURE(restart("resume"));
   EXPECT_EQ(fetch(url("f.bin"), "f.bin"), TaskOutcome::kComplete) << engine_log();
   EXPECT_EQ(out_files(), std::vector<std::string>{"f.bin"});
   EXPECT_EQ(file_sha256(out("f.bin")), sha_of(kNewSeed, kFileSize + (1 << 20)));

@@ -20,6 +20,9 @@ namespace lumora::test {
 inline constexpr std::int64_t kFileSize = 40ll << 20;
 inline constexpr std::int64_t kBlock = 20480;  // the connection buffer
 inline constexpr int kConnections = 10;
+// What an answer's head may add to a logged byte count (some servers log
+// the head and body together).
+inline constexpr std::int64_t kHeadAllowance = 512;
 inline constexpr std::uint64_t kOldSeed = 1601;
 inline constexpr std::uint64_t kNewSeed = 1602;
 
