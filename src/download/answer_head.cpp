@@ -5,29 +5,69 @@
 namespace lumora {
 namespace {
 
-// Value of the field `name` ("Name: ") at a line start, to the end of line.
-std::optional<Text> field(std::string_view head, std::string_view name) {
-  std::size_t pos = 0;
-  while (pos < head.size()) {
-    const auto eol = head.find('\n', pos);
-    const std::string_view line =
-        head.substr(pos, eol == std::string_view::npos ? std::string_view::npos : eol - pos);
-    if (line.substr(0, name.size()) == name) {
-      std::string_view value = line.substr(name.size());
-      if (!value.empty() && value.back() == '\r') value.remove_suffix(1);
-      return Text(value);
-    }
-    if (eol == std::string_view::npos) break;
-    pos = eol + 1;
+bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
   }
-  return std::nullopt;
+  return true;
 }
 
-Text field_or(std::string_view head, std::string_view name, std::string_view second = {}) {
-  if (auto v = field(head, name)) return *v;
-  if (!second.empty())
-    if (auto v = field(head, second)) return *v;
-  return {};
+std::string_view trim_blanks(std::string_view v) {
+  while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+  while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
+  return v;
+}
+
+// The fields an answer may carry, in the order of `kNames`.
+enum Field {
+  kContentLength, kContentRange, kVia, kLocation, kAcceptRanges, kConnection, kContentType,
+  kSetCookie, kLastModified, kEtag, kServer, kContentDisposition, kTransferEncoding, kFields
+};
+constexpr std::string_view kNames[kFields] = {
+    "Content-Length", "Content-Range", "Via", "Location", "Accept-Ranges",
+    "Connection", "Content-Type", "Set-Cookie", "Last-Modified", "ETag", "Server",
+    "Content-Disposition", "Transfer-Encoding"};
+
+struct Fields {
+  std::string_view value[kFields];
+  bool seen[kFields] = {};
+  Text text(Field f) const { return Text(value[f]); }
+};
+
+// One pass over the lines after the status line: names matched whatever
+// their case, values without the blanks around them; the first line of a
+// name counts.
+Fields read_fields(std::string_view head) {
+  Fields out;
+  std::size_t pos = head.find('\n');
+  while (pos != std::string_view::npos && pos + 1 < head.size()) {
+    ++pos;
+    const auto eol = head.find('\n', pos);
+    std::string_view line = head.substr(pos, eol == std::string_view::npos ? head.npos : eol - pos);
+    pos = eol;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    const std::string_view name = line.substr(0, colon);
+    for (int f = 0; f < kFields; ++f) {
+      if (out.seen[f] || !same_name(name, kNames[f])) continue;
+      out.seen[f] = true;
+      out.value[f] = trim_blanks(line.substr(colon + 1));
+      break;
+    }
+  }
+  return out;
+}
+
+// The last coding of a Transfer-Encoding value is "chunked".
+bool ends_chunked(std::string_view value) {
+  const auto comma = value.rfind(',');
+  if (comma != std::string_view::npos) value.remove_prefix(comma + 1);
+  return same_name(trim_blanks(value), "chunked");
 }
 
 int read_status(std::string_view head) {
@@ -67,22 +107,24 @@ AnswerHead parse_answer_head(std::string_view head) {
   AnswerHead a;
   a.status = read_status(head);
   const int s = a.status;
-  a.content_length = read_size(field_or(head, "Content-Length: ", "Content-length: "));
+  const Fields f = read_fields(head);
+  a.chunked = ends_chunked(f.value[kTransferEncoding]);
+  a.content_length = read_size(f.value[kContentLength]);
   if (s == 200 || s == 301 || s == 302) a.size = a.content_length;
-  if (s == 301 || s == 302) a.location = field_or(head, "Location: ");
+  if (s == 301 || s == 302) a.location = f.text(kLocation);
   if (s == 206) {
-    a.content_range = field_or(head, "Content-Range: ", "Content-range: ");
-    a.via = field_or(head, "Via: ");
+    a.content_range = f.text(kContentRange);
+    a.via = f.text(kVia);
   }
   if (s == 200 || s == 206 || s == 301 || s == 302) {
-    a.accept_ranges = field_or(head, "Accept-Ranges: ");
-    a.connection = field_or(head, "Connection: ");
-    a.content_type = field_or(head, "Content-Type: ", "Content-type: ");
-    a.set_cookie = field_or(head, "Set-Cookie: ", "Set-cookie: ");
-    a.last_modified = field_or(head, "Last-Modified: ");
-    a.etag = field_or(head, "ETag: ", "Etag: ");
-    a.server = field_or(head, "Server: ");
-    a.content_disposition = field_or(head, "Content-Disposition: ", "Content-disposition: ");
+    a.accept_ranges = f.text(kAcceptRanges);
+    a.connection = f.text(kConnection);
+    a.content_type = f.text(kContentType);
+    a.set_cookie = f.text(kSetCookie);
+    a.last_modified = f.text(kLastModified);
+    a.etag = f.text(kEtag);
+    a.server = f.text(kServer);
+    a.content_disposition = f.text(kContentDisposition);
   }
   return a;
 }

@@ -49,6 +49,7 @@ void Connection::run() {
       }
       continue;
     }
+    if (r == TransferResult::kAskAgain) continue;
     if (r == TransferResult::kFatal) {
       task_.fail();
       break;

@@ -90,6 +90,12 @@ class ExchangeTask {
   virtual bool confirm_resume(const AnswerHead& answer, std::int64_t asked) = 0;
   // The validators of the answer that gave the size, for the record.
   virtual void note_validators(Text etag, Text last_modified) = 0;
+  // Compares a piece answer's validators with those of the answer that gave
+  // the size. False when they differ: the file changed on the server, so
+  // what is stored is dropped and the task starts over once every
+  // connection has ended (failing instead after too many changes); the
+  // caller's attempt ends at once.
+  virtual bool same_version(const AnswerHead& answer) = 0;
   // The server ignored a Range: no more splitting, each piece reads from 0.
   virtual void note_ranges_ignored() = 0;
   // A failure no retry can mend: every connection is asked to end.

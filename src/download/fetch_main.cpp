@@ -2,6 +2,8 @@
 // line, for benchmarks. Exit 0 only when the file is complete.
 // LUMORAFM_FETCH_LOG=1 prints the engine's log on standard error;
 // LUMORAFM_FETCH_PROGRESS=1 prints when 90 % and 100 % were stored.
+// LUMORAFM_FETCH_EVENTS=1 prints every event with its time since the start
+// (kind, connection, value, value2): a timeline of the connections.
 // SIGTERM or SIGINT stops the task the way the program's own end does: the
 // working file and its record stay for the next run to resume.
 #include <signal.h>
@@ -35,8 +37,15 @@ int main(int argc, char** argv) {
   param.send_timeout_ms = 5001;
   param.receive_timeout_ms = 10000;
   param.receive_block_size = 20480;
-  param.event_routine = [&](int kind, int, std::int64_t value, std::int64_t,
+  const bool events = std::getenv("LUMORAFM_FETCH_EVENTS") != nullptr;
+  const auto began = std::chrono::steady_clock::now();
+  param.event_routine = [&](int kind, int connection, std::int64_t value, std::int64_t value2,
                             lumora::TaskContext&) {
+    if (events)
+      std::fprintf(stderr, "event %.3f %d %d %lld %lld\n",
+                   std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count(),
+                   kind, connection, static_cast<long long>(value),
+                   static_cast<long long>(value2));
     if (kind == lumora::kEventSizeKnown) size = value;
     if (kind == lumora::kEventTaskEnded) {
       std::lock_guard lock(mutex);
@@ -70,7 +79,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool progress = std::getenv("LUMORAFM_FETCH_PROGRESS") != nullptr;
-  const auto began = std::chrono::steady_clock::now();
   double at90 = -1;
   {
     std::unique_lock lock(mutex);

@@ -5,6 +5,7 @@
 #include "connection.h"
 #include "log_text.h"
 #include "lumora/download/answer_head.h"
+#include "lumora/download/chunked_decoder.h"
 #include "lumora/download/request_head.h"
 #include "lumora/text/code_page.h"
 #include "transfer_common.h"
@@ -64,11 +65,13 @@ TransferResult status_failure(Link& link, int status) {
 }
 
 // The first answer of the task: learn the size, make the file, take piece 0.
-TransferResult first_answer(Link& link, const AnswerHead& a) {
+TransferResult first_answer(Link& link, const AnswerHead& a, std::int64_t& body_end) {
   std::int64_t size = a.size;
+  body_end = size;
   if (a.status == 206) {
     const auto range = parse_content_range(a.content_range);
     size = range && range->first == 0 ? range->total : -1;
+    body_end = range ? range->last + 1 : -1;
   }
   if (size < 0) {
     link.task.log(kLogError, gbk(kNoSize));
@@ -85,13 +88,16 @@ TransferResult first_answer(Link& link, const AnswerHead& a) {
 
 enum class Fit { kFits, kRetry, kNever };
 
-// Checks that a piece answer fits the request; gives the body's file offset.
+// Checks that a piece answer fits the request; gives the file offsets of
+// the body's first byte and of the byte past its last.
 Fit piece_answer_fits(Link& link, const AnswerHead& a, std::int64_t asked,
-                      std::int64_t& body_offset) {
+                      std::int64_t& body_offset, std::int64_t& body_end) {
   const std::int64_t size = link.task.size();
+  body_end = size;
   if (a.status == 206 && !a.content_range.empty()) {
     const auto range = parse_content_range(a.content_range);
     body_offset = range ? range->first : -1;
+    if (range) body_end = range->last + 1;
     // Another total means another file under the same address: no retry
     // can make its bytes fit the ones already stored.
     if (range && range->total >= 0 && range->total != size) return Fit::kNever;
@@ -99,10 +105,12 @@ Fit piece_answer_fits(Link& link, const AnswerHead& a, std::int64_t asked,
   }
   // 200, or 206 without a range: the whole file again, or something that
   // cannot be placed. A whole file's start is read past, never stored here.
+  // A 200 that does not say its length cannot be told from a part of the
+  // file, so it is not taken as the whole file.
   body_offset = 0;
   const std::int64_t length = a.status == 200 ? a.size : a.content_length;
   if (a.status == 206 && length != size) return Fit::kNever;
-  if (length >= 0 && length != size) return Fit::kRetry;
+  if (length != size) return Fit::kRetry;
   link.task.note_ranges_ignored();
   return Fit::kFits;
 }
@@ -176,15 +184,26 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   }
   if (a.status != 200 && a.status != 206) return status_failure(link, a.status);
 
-  std::int64_t body_offset = 0;
+  BodyFrame frame;
   if (!link.piece) {
-    const TransferResult r = first_answer(link, a);
+    const TransferResult r = first_answer(link, a, frame.end);
     if (r != TransferResult::kGoOn) return r;
-  } else if (const Fit fit = piece_answer_fits(link, a, *asked, body_offset); fit != Fit::kFits) {
+  } else if (!task.same_version(a)) {
+    return TransferResult::kStopped;  // the task starts over, or fails
+  } else if (const Fit fit = piece_answer_fits(link, a, *asked, frame.offset, frame.end);
+             fit != Fit::kFits) {
     task.log(kLogError, gbk(kPositionError));
     return fit == Fit::kNever ? TransferResult::kFatal : TransferResult::kRetry;
   }
-  return receive_body(link, socket, body_offset, early);
+  // The transfer coding frames the body whatever Content-Length says; that
+  // length still has to match the size, and the decoded bytes are checked
+  // against the range like any others.
+  ChunkedDecoder chunks;
+  if (a.chunked) frame.chunks = &chunks;
+  // The first answer (from 0), or one that answered the Range.
+  frame.ranged = frame.offset == task.piece(*link.piece).next_offset() &&
+                 (a.status == 206 || !asked);
+  return receive_body(link, socket, frame, early);
 }
 
 }  // namespace

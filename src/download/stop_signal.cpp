@@ -21,4 +21,10 @@ void StopSignal::raise() {
   [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
 }
 
+void StopSignal::lower() {
+  std::uint64_t count = 0;
+  // Reading takes the counter back to zero; nothing to read is fine too.
+  [[maybe_unused]] const ssize_t n = ::read(fd_, &count, sizeof count);
+}
+
 }  // namespace lumora

@@ -15,6 +15,9 @@ class StopSignal {
   StopSignal& operator=(const StopSignal&) = delete;
 
   void raise();
+  // Unreadable again, for a task that starts over once every waiting
+  // thread has gone.
+  void lower();
   // Readable (POLLIN) from the first raise() on; never read, so it stays so.
   int fd() const { return fd_; }
 

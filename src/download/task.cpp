@@ -257,12 +257,14 @@ void Task::run_control() {
   tl_engine_task = this;
   prepare_resume();
   open_connections(1);
-  while (!connections_.empty()) {
-    if (std::optional<Message> m = next_message()) handle(*m);
-    save_record_if_due();
-  }
-  // Connections are gone; what they posted last is still queued.
-  drain_queue();
+  do {
+    while (!connections_.empty()) {
+      if (std::optional<Message> m = next_message()) handle(*m);
+      save_record_if_due();
+    }
+    // Connections are gone; what they posted last is still queued.
+    drain_queue();
+  } while (start_over_if_changed());
   const TaskOutcome outcome = finish();
   drain_queue();
   std::int64_t value;

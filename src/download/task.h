@@ -83,6 +83,7 @@ class Task final : public ExchangeTask {
   bool resume_pending() const override;
   bool confirm_resume(const AnswerHead& answer, std::int64_t asked) override;
   void note_validators(Text etag, Text last_modified) override;
+  bool same_version(const AnswerHead& answer) override;
   void note_ranges_ignored() override;
   void fail() override;
   bool logging() const override { return static_cast<bool>(param_.log_routine); }
@@ -123,6 +124,10 @@ class Task final : public ExchangeTask {
   // The record of the plan as it stands; `connections_running` when blocks
   // may still be on their way into the file.
   ResumeRecord record_locked(bool connections_running) const;
+  // After every connection has ended: when the file changed on the server,
+  // drops what is stored and opens a first connection again. False when
+  // the task ends instead.
+  bool start_over_if_changed();
   // Saves the record when a piece has ended or the interval has passed,
   // after flushing the data it claims. Control thread.
   void save_record_if_due();
@@ -151,6 +156,8 @@ class Task final : public ExchangeTask {
   WorkingFile working_;
   Text etag_, last_modified_;    // counter lock
   bool resume_pending_ = false;  // counter lock
+  bool changed_ = false;         // counter lock: the file changed on the server
+  int restarts_ = 0;             // counter lock
   std::size_t saved_done_ = 0;   // control thread
   std::chrono::steady_clock::time_point last_save_{};
 

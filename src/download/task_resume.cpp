@@ -137,7 +137,8 @@ void Task::save_record_if_due() {
   ResumeRecord record;
   {
     std::lock_guard lock(counter_mutex_);
-    if (!plan_.is_cut() || resume_pending_ || failed_ || !working_.held()) return;
+    // A changed file's bytes are from two versions: never recorded.
+    if (!plan_.is_cut() || resume_pending_ || failed_ || changed_ || !working_.held()) return;
     const auto now = std::chrono::steady_clock::now();
     const std::size_t done = plan_.done_count();
     if (done == saved_done_ && now - last_save_ < kRecordInterval) return;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "log_text.h"
+#include "lumora/download/chunked_decoder.h"
 #include "lumora/text/code_page.h"
 
 namespace lumora {
@@ -90,17 +91,31 @@ class Pacer {
 
 // Stores what part of a block belongs to the piece: kMore to go on, kDone
 // once the piece is whole, kBad on a position mismatch, kFailed when the
-// file refused the bytes.
-enum class Stored { kMore, kDone, kBad, kFailed };
+// file refused the bytes, kEnded when the body ended (or broke) first.
+enum class Stored { kMore, kDone, kBad, kFailed, kEnded };
 
-Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size_t length) {
+// Where the body stands: the file offset of its next byte and its frame.
+struct BodyAt {
+  std::int64_t stream;
+  const BodyFrame& frame;
+  // Bytes of a block that are still the body's own.
+  std::size_t within(std::size_t length) const {
+    if (frame.end < 0) return length;
+    return static_cast<std::size_t>(
+        std::clamp<std::int64_t>(frame.end - stream, 0, static_cast<std::int64_t>(length)));
+  }
+  bool at_end() const { return frame.end >= 0 && stream >= frame.end; }
+};
+
+Stored store_block(Link& link, BodyAt& body, const char* data, std::size_t length) {
   ExchangeTask& task = link.task;
   const Segment s = task.piece(*link.piece);
+  length = body.within(length);
   std::int64_t skip = 0;
-  if (stream < s.next_offset())  // a whole-file answer to a piece request
-    skip = std::min<std::int64_t>(static_cast<std::int64_t>(length), s.next_offset() - stream);
-  if (stream > s.next_offset()) return Stored::kBad;
-  stream += static_cast<std::int64_t>(length);
+  if (body.stream < s.next_offset())  // a whole-file answer to a piece request
+    skip = std::min<std::int64_t>(static_cast<std::int64_t>(length), s.next_offset() - body.stream);
+  if (body.stream > s.next_offset()) return Stored::kBad;
+  body.stream += static_cast<std::int64_t>(length);
   const std::size_t rest = length - static_cast<std::size_t>(skip);
   if (rest > 0) {
     const std::int64_t n = task.store(*link.piece, s.next_offset(), data + skip, rest);
@@ -108,7 +123,26 @@ Stored store_block(Link& link, std::int64_t& stream, const char* data, std::size
     if (n < 0) return Stored::kBad;
     if (n < static_cast<std::int64_t>(rest)) return Stored::kDone;  // the piece ended
   }
-  return task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
+  if (task.piece(*link.piece).remaining() == 0) return Stored::kDone;
+  return body.at_end() ? Stored::kEnded : Stored::kMore;
+}
+
+// Decodes a block of a chunked body in place and stores its body bytes.
+Stored store_chunks(Link& link, BodyAt& body, const char* data, std::size_t length) {
+  ChunkedDecoder& chunks = *body.frame.chunks;
+  Stored st = Stored::kMore;
+  std::size_t used = 0;
+  const ChunkedDecoder::Status s =
+      chunks.feed(std::string_view(data, length), used, [&](std::string_view run) {
+        if (st == Stored::kMore) st = store_block(link, body, run.data(), run.size());
+      });
+  if (st != Stored::kMore) return st;
+  return s == ChunkedDecoder::Status::kMore ? Stored::kMore : Stored::kEnded;
+}
+
+Stored store_any(Link& link, BodyAt& body, const char* data, std::size_t length) {
+  return body.frame.chunks ? store_chunks(link, body, data, length)
+                           : store_block(link, body, data, length);
 }
 
 // Receives in step with the piece go straight to their place in the file,
@@ -140,10 +174,10 @@ class SplicePipe {
   int fds_[2] = {-1, -1};
 };
 
-Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, std::int64_t& stream,
+Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, BodyAt& body,
                         std::size_t& got, IoStatus& status) {
   ExchangeTask& task = link.task;
-  const std::size_t one = receive_size(link);
+  const std::size_t one = body.within(receive_size(link));
   std::int64_t offset = 0;
   // While waiting, claim one receive only: a larger claim would keep other
   // connections from splitting those bytes off for as long as the wait lasts.
@@ -152,7 +186,8 @@ Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, std::int64
                                     task.param().receive_timeout_ms, link.marks);
   if (status == IoStatus::kOk && got == room && task.param().throughput_cap <= 0) {
     // Then what has already arrived, without waiting.
-    room = static_cast<std::size_t>(task.claim(*link.piece, one * kReceivesPerWrite, offset));
+    room = static_cast<std::size_t>(
+        task.claim(*link.piece, body.within(one * kReceivesPerWrite), offset));
     while (got < room) {
       std::size_t more = 0;
       if (socket.receive_into_pipe(pipe.write_end(), std::min(one, room - got), more, 0,
@@ -163,21 +198,22 @@ Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, std::int64
   }
   if (task.store_claimed(*link.piece, offset, pipe.read_end(), got) == ExchangeTask::kStoreFailed)
     return Stored::kFailed;
-  stream += static_cast<std::int64_t>(got);
-  return task.piece(*link.piece).remaining() == 0 ? Stored::kDone : Stored::kMore;
+  body.stream += static_cast<std::int64_t>(got);
+  if (task.piece(*link.piece).remaining() == 0) return Stored::kDone;
+  return body.at_end() ? Stored::kEnded : Stored::kMore;
 }
 
 }  // namespace
 
-TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offset,
+TransferResult receive_body(Link& link, Socket& socket, const BodyFrame& frame,
                             std::string_view early) {
   ExchangeTask& task = link.task;
-  std::int64_t stream = stream_offset;
+  BodyAt body{frame.offset, frame};
   constexpr std::int64_t kProgressStep = 1 << 20;
   std::int64_t since_progress = 0;
   Stored st = Stored::kMore;
   if (task.piece(*link.piece).remaining() == 0) return TransferResult::kPieceDone;
-  if (!early.empty()) st = store_block(link, stream, early.data(), early.size());
+  if (!early.empty()) st = store_any(link, body, early.data(), early.size());
   Pacer pacer(link);
   SplicePipe pipe;
   while (st == Stored::kMore) {
@@ -186,36 +222,41 @@ TransferResult receive_body(Link& link, Socket& socket, std::int64_t stream_offs
     const Segment piece = task.piece(*link.piece);
     // Never wait for more than the piece still needs: a server may hold the
     // stream open after the last byte.
-    const std::int64_t to_end = std::max<std::int64_t>(1, piece.end() - stream);
+    const std::int64_t last = frame.end >= 0 ? std::min(piece.end(), frame.end) : piece.end();
+    const std::int64_t to_end = std::max<std::int64_t>(1, last - body.stream);
     socket.set_receive_low_mark(static_cast<int>(
         std::min<std::int64_t>(static_cast<std::int64_t>(receive_size(link)), to_end)));
     IoStatus s;
-    if (pipe.usable() && stream == piece.next_offset()) {
-      st = receive_in_place(link, socket, pipe, stream, got, s);
+    if (!frame.chunks && pipe.usable() && body.stream == piece.next_offset()) {
+      st = receive_in_place(link, socket, pipe, body, got, s);
       if (st == Stored::kFailed) return TransferResult::kFatal;
-    } else {  // a whole-file answer being read past goes through the buffer
+    } else {  // chunks, and a whole-file answer being read past, go through the buffer
       s = socket.receive(link.buffer, receive_size(link), got, task.param().receive_timeout_ms,
                          link.marks);
-      if (s == IoStatus::kOk) st = store_block(link, stream, link.buffer, got);
+      if (s == IoStatus::kOk) st = store_any(link, body, link.buffer, got);
     }
-    if (s == IoStatus::kClosed) {
-      task.log(kLogError, gbk(kReceiveError));
-      return TransferResult::kRetry;  // the body ended short
-    }
-    if (s != IoStatus::kOk) return io_failure(link, s, false);
+    if (s == IoStatus::kClosed) st = Stored::kEnded;
+    else if (s != IoStatus::kOk) return io_failure(link, s, false);
     since_progress += static_cast<std::int64_t>(got);
     if (since_progress >= kProgressStep) {
-      task.post_event(kEventBytesStored, link.id, since_progress, stream);
+      task.post_event(kEventBytesStored, link.id, since_progress, body.stream);
       since_progress = 0;
     }
-    if (!pacer.after(got)) return TransferResult::kStopped;
+    if (st == Stored::kMore && !pacer.after(got)) return TransferResult::kStopped;
+    if (st == Stored::kMore && frame.ranged && body.stream - frame.offset >= kAnswerSpan &&
+        task.piece(*link.piece).remaining() > kAnswerSpan)
+      return TransferResult::kAskAgain;
   }
-  if (st == Stored::kFailed) return TransferResult::kFatal;
-  if (st == Stored::kBad) {
-    task.log(kLogError, gbk(kPositionError));
-    return TransferResult::kRetry;
+  switch (st) {
+    case Stored::kFailed: return TransferResult::kFatal;
+    case Stored::kBad:
+      task.log(kLogError, gbk(kPositionError));
+      return TransferResult::kRetry;
+    case Stored::kEnded:  // the body ended short, or its chunks broke
+      task.log(kLogError, gbk(kReceiveError));
+      return TransferResult::kRetry;
+    default: return TransferResult::kPieceDone;
   }
-  return TransferResult::kPieceDone;
 }
 
 }  // namespace lumora

@@ -100,6 +100,7 @@ class MemoryTask final : public ExchangeTask {
   bool resume_pending() const override { return false; }
   bool confirm_resume(const AnswerHead&, std::int64_t) override { return true; }
   void note_validators(Text, Text) override {}
+  bool same_version(const AnswerHead&) override { return true; }
   void note_ranges_ignored() override {}
   void fail() override {}
   bool logging() const override { return false; }

@@ -101,6 +101,39 @@ TEST(AnswerHead, KeptFieldsWithSecondSpellings) {
   EXPECT_EQ(r.via, "p");
 }
 
+TEST(AnswerHead, FieldNamesInAnyCaseAndValuesWithoutBlanks) {
+  struct Case {
+    const char* head;
+    std::int64_t size;
+    const char* etag;
+    bool chunked;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\ncontent-length: 300000\r\n\r\n", 300000, "", false},
+      {"HTTP/1.1 200 OK\r\nCONTENT-LENGTH:300000\r\nETAG:\t\"v1\" \r\n\r\n", 300000, "\"v1\"",
+       false},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 7\r\nEtag: \"e\"\r\n\r\n", 7, "\"e\"", false},
+      {"HTTP/1.1 200 OK\r\nContent-Length : 7\r\n\r\n", -1, "", false},  // no blank before ":"
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", -1, "", true},
+      {"HTTP/1.1 200 OK\r\ntransfer-encoding:  gzip, CHUNKED \r\n\r\n", -1, "", true},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, gzip\r\n\r\n", -1, "", false},
+      {"HTTP/1.1 200 OK\r\nX-Transfer-Encoding: chunked\r\n\r\n", -1, "", false},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 9\r\n\r\n", 5, "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.head);
+    const AnswerHead a = parse_answer_head(c.head);
+    EXPECT_EQ(a.size, c.size);
+    EXPECT_EQ(a.etag, c.etag);
+    EXPECT_EQ(a.chunked, c.chunked);
+  }
+  const AnswerHead r = parse_answer_head(
+      "HTTP/1.1 206 Partial\r\ncontent-range:bytes 5-9/10\r\nlast-modified: Mon\r\n"
+      "LOCATION: x\r\n\r\n");
+  EXPECT_EQ(r.content_range, "bytes 5-9/10");
+  EXPECT_EQ(r.last_modified, "Mon");
+  EXPECT_EQ(r.location, "");  // kept with redirects only
+}
+
 TEST(AnswerHead, HeadEndAndLimit) {
   EXPECT_EQ(answer_head_end("HTTP/1.1 200 OK\r\n\r\nbody"), 19u);
   EXPECT_EQ(answer_head_end("HTTP/1.1 200 OK\r\nX: y\r\n"), 0u);

@@ -157,6 +157,34 @@ TEST_F(ResumeTest, UntrustworthyLeftoversStartFresh) {
   }
 }
 
+TEST_F(ResumeTest, WorkingFileOfAnotherSizeThanItsRecordStartsFresh) {
+  const std::int64_t size = 300000;
+  for (const std::int64_t off_by : {std::int64_t{1}, std::int64_t{-1}}) {
+    SCOPED_TRACE(off_by);
+    const sim::AudioFile f = server_.add_file(size);
+    // A record that says the whole file is there: trusted, it would end the
+    // task at once with the working file as it lies.
+    ResumeRecord record;
+    record.address = f.url;
+    record.size = size;
+    record.etag = f.etag;
+    record.segments = {{0, size, size}};
+    std::ofstream(path("w.mp3.part"), std::ios::binary)
+        << std::string(static_cast<std::size_t>(size + off_by), 'j');
+    std::ofstream(path("w.mp3.part.rec"), std::ios::binary) << encode_record(record);
+    Recorder recorder;
+    TaskParam p = param_for(f.url, "w.mp3");
+    recorder.attach(p);
+    ASSERT_TRUE(download_.start_task(p));
+    ASSERT_TRUE(recorder.wait_ended());
+    download_.stop_task();
+    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(files(), std::vector<std::string>{"w.mp3"});
+    EXPECT_EQ(file_sha256(path("w.mp3")), server_.sha256(f.path));
+    std::filesystem::remove(path("w.mp3"));
+  }
+}
+
 TEST_F(ResumeTest, WorkingFileOfARunningTaskIsNotReused) {
   const sim::AudioFile slow = server_.add_file(3000000, paced(20000));
   ASSERT_TRUE(download_.start_task(param_for(slow.url, "a.mp3")));

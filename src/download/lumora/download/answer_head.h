@@ -23,6 +23,7 @@ struct AnswerHead {
   int status = 0;             // the three characters at offsets 9 to 11
   std::int64_t size = -1;     // Content-Length with 200, 301, 302; -1 when missing
   std::int64_t content_length = -1;  // Content-Length whatever the status
+  bool chunked = false;  // the body comes in chunks (Transfer-Encoding ends "chunked")
   Text content_range, via, location, accept_ranges, connection, content_type,
       set_cookie, last_modified, server, content_disposition, etag;
 };
@@ -31,8 +32,9 @@ struct AnswerHead {
 // when the empty line has not arrived yet.
 std::size_t answer_head_end(std::string_view bytes);
 
-// Parses a complete head. Fields are matched only at line starts; five
-// names also match with a lower-case second word.
+// Parses a complete head. Field names are matched at line starts whatever
+// their case; values lose the blanks around them; the first line of a name
+// counts.
 AnswerHead parse_answer_head(std::string_view head);
 
 // "bytes first-last/total"; empty when malformed.
