@@ -88,6 +88,9 @@ class ExchangeTask {
   // connections are asked for. False: the table is dropped and the task
   // starts over as a fresh download; the caller's piece no longer exists.
   virtual bool confirm_resume(const AnswerHead& answer, std::int64_t asked) = 0;
+  // The same check for a server that tells only the size and whether it
+  // can start a transfer at an offset (FTP's SIZE and REST).
+  virtual bool confirm_resume_by_size(std::int64_t size, bool resumable) = 0;
   // The validators of the answer that gave the size, for the record.
   virtual void note_validators(Text etag, Text last_modified) = 0;
   // Compares a piece answer's validators with those of the answer that gave

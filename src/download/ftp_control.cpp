@@ -1,5 +1,9 @@
 #include "ftp_control.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <string>
 
 #include "log_text.h"
@@ -96,6 +100,19 @@ Text port_command(Text host, int port) {
   return "PORT " + host + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
 }
 
+// The numeric address of the peer of a connected socket; empty when unknown.
+Text peer_host(const Socket& socket) {
+  sockaddr_storage peer{};
+  socklen_t len = sizeof peer;
+  if (::getpeername(socket.native(), reinterpret_cast<sockaddr*>(&peer), &len) != 0) return {};
+  char text[INET6_ADDRSTRLEN] = {};
+  const void* at = peer.ss_family == AF_INET6
+                       ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(peer).sin6_addr)
+                       : static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(peer).sin_addr);
+  if (::inet_ntop(peer.ss_family, at, text, sizeof text) == nullptr) return {};
+  return text;
+}
+
 TransferResult open_active(Link& link, FtpControl& control, FtpData& data) {
   ExchangeTask& task = link.task;
   task.log(kLogProgress, gbk(kFtpTryActive));
@@ -125,8 +142,19 @@ TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data) {
     task.log(kLogError, gbk(kFtpDataSetupFailed));
     return open_active(link, control, data);
   }
-  if (data.socket.connect(passive->host, passive->port, task.param().connect_timeout_ms,
-                          link.marks) != IoStatus::kOk) {
+  // The data channel goes where the control connection goes: a reply naming
+  // another host would have us fetch from, or knock on, a machine the user
+  // never asked for. Only the port is the server's to choose.
+  const Text host = peer_host(control.socket());
+  if (host.empty()) {
+    task.log(kLogError, gbk(kFtpDataSetupFailed));
+    return TransferResult::kRetry;
+  }
+  if (host != passive->host)
+    task.log(kLogProgress, format_log(gbk(kFtpPassiveElsewhere),
+                                      {passive->host, host, host, std::to_string(passive->port)}));
+  if (data.socket.connect(host, passive->port, task.param().connect_timeout_ms, link.marks) !=
+      IoStatus::kOk) {
     if (link.marks.raised()) return TransferResult::kStopped;
     task.log(kLogError, gbk(kFtpDataConnectFailed));
     return TransferResult::kRetry;

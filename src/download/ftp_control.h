@@ -46,7 +46,9 @@ struct FtpData {
   bool active = false;
 };
 
-// PASV and a connect; when PASV fails, PORT with a listening socket.
+// PASV and a connect to the control connection's own peer at the port the
+// reply gives (the reply's host is only logged when it differs); when PASV
+// fails, PORT with a listening socket.
 // kGoOn when set up, else the result the connection acts on (logged).
 TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data);
 // After the transfer command's preliminary reply: accepts the server's

@@ -26,7 +26,9 @@ bool is_binary(const TaskParam& p, const Text& path) {
   return false;
 }
 
-// SIZE, then the plan cut (first connection) or a check against it.
+// SIZE, then the plan cut (first connection), or the resume confirmed
+// (first connection of a resumed task: a server that cannot REST, or a
+// size not the record's, starts the file fresh), or a check against it.
 TransferResult learn_size(Link& link, FtpControl& control, bool resumable) {
   ExchangeTask& task = link.task;
   const Address& a = task.address();
@@ -39,6 +41,8 @@ TransferResult learn_size(Link& link, FtpControl& control, bool resumable) {
     task.log(kLogError, gbk(kNoSize));
     return TransferResult::kFatal;
   }
+  if (link.piece && task.resume_pending() && !task.confirm_resume_by_size(size, resumable))
+    link.piece.reset();  // that piece is gone with the stored bytes
   if (!link.piece) {
     // Without REST the file can only come in one piece.
     std::size_t piece = 0;

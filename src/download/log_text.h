@@ -58,6 +58,8 @@ inline constexpr char8_t kFtpReplyFailed[] = u8"获得返回信息失败";
 inline constexpr char8_t kFtpDataConnectFailed[] = u8"数据通道连接失败";
 inline constexpr char8_t kFtpDataSetupFailed[] = u8"设置数据通道错误";
 inline constexpr char8_t kFtpTimeout[] = u8"超时";
+inline constexpr char8_t kFtpPassiveElsewhere[] =
+    u8"PASV返回的地址 [%s] 不是服务器的地址 [%s], 改为连接 [%s:%d]";
 inline constexpr char8_t kFtpTryActive[] = u8"尝试主动模式连接";
 inline constexpr char8_t kFtpActiveFailed[] = u8"设置主动模式失败";
 inline constexpr char8_t kFtpResumable[] = u8"站点支持断点续传";

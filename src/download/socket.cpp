@@ -15,6 +15,8 @@
 #include <string>
 #include <utility>
 
+#include "name_resolver.h"
+
 namespace lumora {
 namespace {
 
@@ -81,16 +83,15 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
                          bool* resolve_failed) {
   close();
   if (resolve_failed) *resolve_failed = false;
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* list = nullptr;
-  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0 || !list) {
+  AddressList list;
+  const ResolveStatus resolved = resolve_host(host, port, marks, list);
+  if (resolved == ResolveStatus::kStopped) return IoStatus::kStopped;
+  if (resolved != ResolveStatus::kOk) {
     if (resolve_failed) *resolve_failed = true;
     return IoStatus::kError;
   }
   IoStatus status = IoStatus::kError;
-  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+  for (addrinfo* ai = list.get(); ai; ai = ai->ai_next) {
     fd_ = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                    ai->ai_protocol);
     if (fd_ < 0) continue;
@@ -109,7 +110,6 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
     if (status == IoStatus::kOk || status == IoStatus::kStopped) break;
     close();
   }
-  ::freeaddrinfo(list);
   if (status != IoStatus::kOk) {
     close();
     return status;

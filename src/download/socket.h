@@ -40,9 +40,9 @@ class Socket {
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
 
-  // Resolves `host` (getaddrinfo) and connects to the first address that
-  // answers within `timeout_ms`. kError also covers a name that does not
-  // resolve (`resolve_failed` tells which).
+  // Resolves `host` (name_resolver.h: a stop ends the wait for a name) and
+  // connects to the first address that answers within `timeout_ms`. kError
+  // also covers a name that does not resolve (`resolve_failed` tells which).
   IoStatus connect(const Text& host, int port, int timeout_ms, const StopMarks& marks,
                    bool* resolve_failed = nullptr);
   // Sends everything; `timeout_ms` for the whole text.

@@ -82,6 +82,7 @@ class Task final : public ExchangeTask {
   std::optional<Text> resume_validator() const override;
   bool resume_pending() const override;
   bool confirm_resume(const AnswerHead& answer, std::int64_t asked) override;
+  bool confirm_resume_by_size(std::int64_t size, bool resumable) override;
   void note_validators(Text etag, Text last_modified) override;
   bool same_version(const AnswerHead& answer) override;
   void note_ranges_ignored() override;
@@ -120,6 +121,9 @@ class Task final : public ExchangeTask {
   // Resume: reopens the working file of the final name when its record is
   // trustworthy and for this address; the plan then holds what is stored.
   void prepare_resume();
+  // The final name whose working file a resume looks for before any answer
+  // has come; empty when only an answer can tell it.
+  Text resume_path() const;
   void abandon_resume();
   // The record of the plan as it stands; `connections_running` when blocks
   // may still be on their way into the file.

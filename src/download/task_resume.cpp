@@ -37,10 +37,8 @@ bool answer_matches(const AnswerHead& a, std::int64_t asked, std::int64_t size,
 }  // namespace
 
 void Task::prepare_resume() {
-  const Text& path = param_.save_path;
-  if (address_.scheme != Scheme::kHttp || path.empty() || path.back() == '/' ||
-      path_exists(path))
-    return;
+  const Text path = resume_path();
+  if (path.empty() || path_exists(path)) return;
   const Text working = path + Text(kWorkingSuffix);
   const WorkingFile::Take taken = working_.take(path, false);
   if (taken == WorkingFile::Take::kFailed)
@@ -150,11 +148,15 @@ void Task::save_record_if_due() {
   if (file_.flush()) working_.save_record(record);
 }
 
+// The working file syncs its data itself before the rename.
 bool Task::finish_complete() {
-  if (!file_.flush() || !file_.close()) return false;
+  if (!file_.close()) return false;
   const Text wanted = working_.final_path();
   const std::optional<Text> name = working_.complete();
-  if (!name) return false;
+  if (!name) {
+    log(kLogError, gbk(log_text::kCreateFailed));
+    return false;
+  }
   if (*name != wanted) log(kLogProgress, format_log(gbk(log_text::kRenamed), {*name}));
   return true;
 }

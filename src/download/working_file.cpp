@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "lumora/download/local_file.h"
@@ -16,6 +17,13 @@ namespace lumora {
 namespace {
 
 constexpr std::size_t kMaxRecordBytes = 64 << 20;
+
+std::atomic<DataSync> data_sync{nullptr};
+
+bool sync_data(int fd) {
+  const DataSync sync = data_sync.load();
+  return (sync ? sync : ::fdatasync)(fd) == 0;
+}
 
 bool ours(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_uid == ::geteuid(); }
 
@@ -70,6 +78,8 @@ void sync_folder_of(const std::string& path) {
 }
 
 }  // namespace
+
+void set_data_sync(DataSync sync) { data_sync.store(sync); }
 
 bool rename_no_replace(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
@@ -153,7 +163,7 @@ bool WorkingFile::reserve_again(std::int64_t size) {
 int WorkingFile::duplicate() const { return held() ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1; }
 
 std::optional<Text> WorkingFile::complete() {
-  if (!held()) return std::nullopt;
+  if (!held() || !sync_data(fd_)) return std::nullopt;
   Text target = final_path_;
   for (int tries = 0;; ++tries) {
     if (rename_no_replace(working_name(), gbk_to_utf8(target))) break;

@@ -99,6 +99,7 @@ class MemoryTask final : public ExchangeTask {
   std::optional<Text> resume_validator() const override { return std::nullopt; }
   bool resume_pending() const override { return false; }
   bool confirm_resume(const AnswerHead&, std::int64_t) override { return true; }
+  bool confirm_resume_by_size(std::int64_t, bool) override { return true; }
   void note_validators(Text, Text) override {}
   bool same_version(const AnswerHead&) override { return true; }
   void note_ranges_ignored() override {}

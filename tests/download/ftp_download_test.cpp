@@ -1,12 +1,5 @@
 // FTP downloads and uploads against a real server on loopback (Debian's
 // pyftpdlib), in passive mode and, with passive mode refused, active mode.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,48 +7,10 @@
 #include <random>
 
 #include "engine_fixture.h"
-
-extern char** environ;
+#include "ftp_server_process.h"
 
 namespace lumora::test {
 namespace {
-
-// Runs the server script; the port comes on its first output line.
-class FtpServer {
- public:
-  explicit FtpServer(const std::string& root, const char* option = nullptr) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const std::string script = std::string(LUMORA_TEST_DIR) + "/ftp_server.py";
-    const char* argv[] = {"/usr/bin/python3", script.c_str(), root.c_str(), option, nullptr};
-    if (::posix_spawn(&pid_, argv[0], &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-      pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    std::string line;
-    char c;
-    pollfd p{out[0], POLLIN, 0};
-    while (pid_ > 0 && ::poll(&p, 1, 10000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n')
-      line += c;
-    ::close(out[0]);
-    port_ = line.empty() ? 0 : std::stoi(line);
-  }
-  ~FtpServer() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  int port() const { return port_; }
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
 
 class FtpDownloadTest : public EngineTest {
  protected:
@@ -70,12 +25,13 @@ class FtpDownloadTest : public EngineTest {
     server_ = std::make_unique<FtpServer>(root_);
     ASSERT_GT(server_->port(), 0);
   }
-  // Serves the same folder again, refusing passive mode.
-  void refuse_passive() {
+  // Serves the same folder again, with the server script's `options`.
+  void serve_with(const std::vector<std::string>& options) {
     server_.reset();
-    server_ = std::make_unique<FtpServer>(root_, "no-pasv");
+    server_ = std::make_unique<FtpServer>(root_, options);
     ASSERT_GT(server_->port(), 0);
   }
+  void refuse_passive() { serve_with({"no-pasv"}); }
   void TearDown() override {
     EngineTest::TearDown();
     server_.reset();
@@ -114,6 +70,17 @@ TEST_F(FtpDownloadTest, ActiveModeWhenPassiveIsRefused) {
   EXPECT_TRUE(recorder_.logged("尝试主动模式连接"));
   EXPECT_TRUE(recorder_.logged("PORT 127,0,0,1,"));
   EXPECT_FALSE(recorder_.logged("设置主动模式失败"));
+}
+
+// The PASV replies name 127.0.0.2, where a decoy hands out junk on the
+// same port: the data must still come from the server we logged in to.
+TEST_F(FtpDownloadTest, PassiveDataComesFromTheControlPeerNotTheNamedHost) {
+  serve_with({"pasv-elsewhere"});
+  ASSERT_TRUE(download_.start_task(param_for(url("", "track.mp3"), "t.mp3")));
+  ASSERT_TRUE(recorder_.wait_ended(std::chrono::seconds(30)));
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
+  EXPECT_TRUE(recorder_.logged("PASV返回的地址 [127.0.0.2] 不是服务器的地址 [127.0.0.1]"));
 }
 
 TEST_F(FtpDownloadTest, UploadsByteExactInBothModes) {

@@ -57,9 +57,11 @@ class WorkingFile {
   // caller closes it. -1 on failure.
   int duplicate() const;
 
-  // Moves the working file to its final name without ever replacing a file
-  // (the next numbered name when the final one appeared meanwhile), removes
-  // the record and lets go. The name used, or nullopt (nothing moved).
+  // Puts the file's data on disk (the data sync below), then moves it to its
+  // final name without ever replacing a file (the next numbered name when
+  // the final one appeared meanwhile), removes the record and lets go. The
+  // name used, or nullopt (nothing moved: also when the sync failed, since
+  // after a power cut the name would otherwise hold a file of zeros).
   std::optional<Text> complete();
   // Removes both files and lets go.
   void discard();
@@ -73,6 +75,12 @@ class WorkingFile {
   int fd_ = -1;
   Text final_path_;
 };
+
+// What complete() calls to put a working file's data on disk: fdatasync's
+// shape and results. Tests put another in its place to see a failed sync
+// fail the task; nullptr restores fdatasync. Any thread, any time.
+using DataSync = int (*)(int fd);
+void set_data_sync(DataSync sync);
 
 // Renames `from` to `to` unless something exists at `to` (UTF-8 paths).
 // False with errno EEXIST when it does.

@@ -1,0 +1,103 @@
+// The time-outs fire: a server that accepts and says nothing, one that
+// sends a head and then nothing, and one whose connects hang each end the
+// attempt within the configured time (with a generous margin), and the
+// connection's retry follows on the server's side.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include "engine_fixture.h"
+#include "lumora/text/code_page.h"
+#include "mute_server.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Mode = MuteServer::Mode;
+
+constexpr int kTimeoutMs = 300;
+// Three times the time-out and a second.
+constexpr auto kBound = std::chrono::milliseconds(3 * kTimeoutMs + 1000);
+// A retry comes 5 s after the failed attempt.
+constexpr auto kRetryBound = 8s;
+
+class TimeoutTest : public EngineTest {
+ protected:
+  std::string url(const char* scheme, const MuteServer& server) const {
+    return std::string(scheme) + "://127.0.0.1:" + std::to_string(server.port()) + "/a.mp3";
+  }
+};
+
+TEST_F(TimeoutTest, ReceiveTimeOutEndsTheAttemptAndTheRetryFollows) {
+  struct Case {
+    const char* what;
+    Mode mode;
+    const char* scheme;
+    const char* retried;  // what the retry sends first
+  };
+  const Case cases[] = {
+      {"HTTP, nothing said", Mode::kSilent, "http", "GET /a.mp3 HTTP/1.1\r\n"},
+      // One piece (under 20480 bytes): its 1000 bytes are kept.
+      {"HTTP, a head then nothing", Mode::kHeadThenNothing, "http", "Range: bytes=1000-\r\n"},
+      {"FTP, no greeting", Mode::kSilent, "ftp", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MuteServer server(c.mode);
+    Recorder recorder;
+    TaskParam p = param_for(url(c.scheme, server), "a.mp3");
+    p.receive_timeout_ms = kTimeoutMs;
+    recorder.attach(p);
+    ASSERT_TRUE(download_.start_task(p));
+    ASSERT_TRUE(server.wait_accepted(1, 10s));
+    ASSERT_TRUE(server.wait_closed(1, kBound + 2s));
+    const MuteServer::Visit first = server.visits()[0];
+    EXPECT_GE(first.closed - first.accepted, std::chrono::milliseconds(kTimeoutMs - 100));
+    EXPECT_LE(first.closed - first.accepted, kBound);
+    ASSERT_TRUE(server.wait_accepted(2, kRetryBound));
+    EXPECT_TRUE(server.wait_received(1, c.retried, 5s));
+    download_.stop_task();
+    EXPECT_EQ(recorder.outcome(), TaskOutcome::kStopped);
+  }
+}
+
+// The server's accept queue is full, so the kernel drops the SYNs: only the
+// connect time-out ends the attempt. Then the queue is freed and the retry
+// gets through.
+TEST_F(TimeoutTest, ConnectTimeOutEndsTheAttemptAndTheRetryFollows) {
+  MuteServer server(Mode::kQueueFull);
+  TaskParam p = param_for(url("http", server), "a.mp3");
+  p.connect_timeout_ms = kTimeoutMs;
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::optional<Clock::time_point> timed_out;
+  const std::string line = "连接 [127.0.0.1:" + std::to_string(server.port()) + "]超时";
+  p.log_routine = [&](const Text&, const Text& message, int) {
+    std::lock_guard lock(mutex);
+    if (!timed_out && gbk_to_utf8(message) == line) {
+      timed_out = Clock::now();
+      cv.notify_all();
+    }
+  };
+  const auto start = Clock::now();
+  ASSERT_TRUE(download_.start_task(p));
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(cv.wait_for(lock, kBound + 2s, [&] { return timed_out.has_value(); }));
+    EXPECT_GE(*timed_out - start, std::chrono::milliseconds(kTimeoutMs));
+    EXPECT_LE(*timed_out - start, kBound);
+  }
+  server.release_queue();
+  ASSERT_TRUE(server.wait_accepted(1, kRetryBound));
+  EXPECT_TRUE(server.wait_received(0, "GET /a.mp3 HTTP/1.1\r\n", 5s));
+  download_.stop_task();
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kStopped);
+}
+
+}  // namespace
+}  // namespace lumora::test
