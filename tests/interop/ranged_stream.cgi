@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-# Streams a file of the document root the way a script does: no
-# Content-Length, so the web server sends the body chunked. Ranges
-# ("bytes=N-") and If-Range are answered here, with an ETag from the file's
-# time and size, so a ranged download can be split and resumed over it.
+# Streams a file of the document root the way a script does. The whole file
+# comes with its Content-Length (the size a download learns first); a range
+# ("bytes=N-", under a matching If-Range) comes as a 206 without one, so the
+# web server sends that body chunked. The ETag is made from the file's time
+# and size.
 import os
 import sys
 
@@ -19,7 +20,9 @@ if start >= size > 0:
     out.write(b"Status: 416 Range Not Satisfiable\r\nContent-Range: bytes */%d\r\n\r\n" % size)
     sys.exit(0)
 head = "Content-Type: application/octet-stream\r\nETag: %s\r\n" % etag
-if ranged:
+if not ranged:
+    head += "Content-Length: %d\r\n" % size
+else:
     head = "Status: 206 Partial Content\r\nContent-Range: bytes %d-%d/%d\r\n" % (
         start, size - 1, size) + head
 out.write(head.encode() + b"\r\n")
