@@ -61,7 +61,7 @@ std::vector<std::string> apache(const InteropTest& t, int port, const std::strin
   std::filesystem::copy_file(std::string(LUMORA_INTEROP_DIR) + "/ranged_stream.cgi",
                              d + "/cgi/ranged", std::filesystem::copy_options::skip_existing);
   std::string modules;
-  for (const char* mod : {"mpm_event", "authz_core", "alias", "cgid", "ratelimit", "env"})
+  for (const char* mod : {"mpm_event", "authz_core", "alias", "cgid", "ratelimit", "env", "rewrite"})
     modules += "LoadModule " + std::string(mod) + "_module " + m + "mod_" + mod + ".so\n";
   const std::string pace = "  SetOutputFilter RATE_LIMIT\n  SetEnv rate-limit " +
                            std::to_string(kPaceKiB) + "\n";
@@ -81,6 +81,17 @@ std::vector<std::string> apache(const InteropTest& t, int port, const std::strin
                    "Alias /f/ " + d + "/www/\nAlias /paced/ " + d + "/www/\n"
                    "ScriptAlias /cgi/ " + d + "/cgi/\nScriptAlias /cgi-paced/ " + d + "/cgi/\n"
                    "<Location /paced/>\n" + pace + "</Location>\n"
+                   // Apache drops a script's Content-Length and streams its
+                   // answer chunked, and a download learns the size from its
+                   // first request, which asks for no range: that one gets the
+                   // static file, every ranged one the script.
+                   "RewriteEngine on\n"
+                   "RewriteCond %{HTTP:Range} !^$\n"
+                   "RewriteRule ^/stream/(.*)$ /cgi/ranged/$1 [PT,L]\n"
+                   "RewriteRule ^/stream/(.*)$ /f/$1 [PT,L]\n"
+                   "RewriteCond %{HTTP:Range} !^$\n"
+                   "RewriteRule ^/stream-paced/(.*)$ /cgi-paced/ranged/$1 [PT,L]\n"
+                   "RewriteRule ^/stream-paced/(.*)$ /paced/$1 [PT,L]\n"
                    "<Location /cgi-paced/>\n" + pace + "</Location>\n");
   return {"/usr/sbin/apache2", "-f", conf, "-DFOREGROUND"};
 }
@@ -115,7 +126,7 @@ std::vector<std::string> python(const InteropTest& t, int port, const std::strin
 const HttpServer kServers[] = {
     {"nginx", "nginx-light", nginx, "/f/", "/paced/", true, -1},
     {"apache2", "apache2", apache, "/f/", "/paced/", true, -1},
-    {"apache2_chunked", "apache2", apache, "/cgi/ranged/", "/cgi-paced/ranged/", true, -1},
+    {"apache2_chunked", "apache2", apache, "/stream/", "/stream-paced/", true, -1},
     {"lighttpd", "lighttpd", lighttpd, "/f/", "/paced/", true, -1, "lighttpd/"},
     {"python_http_server", "python3", python, "/", nullptr, false, 0},
 };
