@@ -24,9 +24,10 @@ inline constexpr int kMaxRetries = 999;
 // answer has carried its span, the piece is asked for again at once.
 enum class TransferResult { kPieceDone, kRetry, kFatal, kStopped, kGoOn, kAskAgain };
 
-// Bytes one ranged answer carries before the piece is asked for again.
-// A server that paces each answer lets a new one start with a burst (nginx
-// grants a second's worth at once), the way a peer's bounded ranges do.
+// Bytes one slow ranged answer carries before the piece is asked for
+// again. A server that paces each answer lets a new one start with a burst
+// (nginx grants a second's worth at once), which a peer's bounded ranges
+// collect too; a fast answer runs on.
 inline constexpr std::int64_t kAnswerSpan = 8 << 20;
 
 // What one transfer attempt works with.
@@ -72,8 +73,9 @@ struct BodyFrame {
   std::int64_t offset = 0;
   std::int64_t end = -1;
   ChunkedDecoder* chunks = nullptr;
-  // The body answers a Range from the piece's offset: after kAnswerSpan
-  // bytes, with more than that left, the attempt ends with kAskAgain.
+  // The body answers a Range from the piece's offset: when its first
+  // kAnswerSpan bytes took over a second and more than that is left, the
+  // attempt ends with kAskAgain.
   bool ranged = false;
 };
 // Stores the body arriving on `socket` into the link's piece until the

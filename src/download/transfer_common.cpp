@@ -145,6 +145,9 @@ Stored store_any(Link& link, BodyAt& body, const char* data, std::size_t length)
                            : store_block(link, body, data, length);
 }
 
+// An answer that took longer than this for its span is asked again.
+constexpr std::chrono::seconds kSlowSpan{1};
+
 // Receives in step with the piece go straight to their place in the file,
 // several at a time when no cap paces them: each write takes the file's
 // lock, which ten connections would otherwise spin on.
@@ -216,6 +219,8 @@ TransferResult receive_body(Link& link, Socket& socket, const BodyFrame& frame,
   if (!early.empty()) st = store_any(link, body, early.data(), early.size());
   Pacer pacer(link);
   SplicePipe pipe;
+  bool ask_again = frame.ranged;
+  const auto began = std::chrono::steady_clock::now();
   while (st == Stored::kMore) {
     if (link.marks.raised()) return TransferResult::kStopped;
     std::size_t got = 0;
@@ -243,9 +248,13 @@ TransferResult receive_body(Link& link, Socket& socket, const BodyFrame& frame,
       since_progress = 0;
     }
     if (st == Stored::kMore && !pacer.after(got)) return TransferResult::kStopped;
-    if (st == Stored::kMore && frame.ranged && body.stream - frame.offset >= kAnswerSpan &&
-        task.piece(*link.piece).remaining() > kAnswerSpan)
-      return TransferResult::kAskAgain;
+    if (ask_again && st == Stored::kMore && body.stream - frame.offset >= kAnswerSpan) {
+      // Only a slow answer: a fast one gains nothing from a new start.
+      ask_again = false;
+      if (std::chrono::steady_clock::now() - began > kSlowSpan &&
+          task.piece(*link.piece).remaining() > kAnswerSpan)
+        return TransferResult::kAskAgain;
+    }
   }
   switch (st) {
     case Stored::kFailed: return TransferResult::kFatal;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "engine_fixture.h"
 #include "lumora/sim/audio_server.h"
@@ -68,6 +69,43 @@ TEST_F(PieceAnswerTest, RetryAsksFromWhatTheDroppedPieceAlreadyHas) {
   std::vector<std::int64_t> asked;
   for (const std::string& h : raw.heads()) asked.push_back(range_from(h));
   EXPECT_EQ(asked, (std::vector<std::int64_t>{-1, 40000, 70000}));
+}
+
+TEST_F(PieceAnswerTest, SlowLongAnswerIsAskedAgainEveryEightMebibytes) {
+  constexpr std::int64_t kBig = (24 << 20) + 5;  // the last answer has more than 8 MiB left
+  const std::string file = pattern_body(0, kBig);
+  RawServer raw([&](int fd, const std::string& head) {
+    const std::int64_t from = std::max<std::int64_t>(0, range_from(head));
+    const std::string head_text =
+        range_from(head) < 0 ? "HTTP/1.1 200 OK\r\n"
+                             : "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
+                                   std::to_string(from) + "-" + std::to_string(kBig - 1) + "/" +
+                                   std::to_string(kBig) + "\r\n";
+    send_text(fd, head_text + "Content-Length: " + std::to_string(kBig - from) + "\r\n\r\n");
+    // A slow server: 1 MiB every 150 ms, so 8 MiB take over a second.
+    for (std::int64_t at = from; at < kBig; at += 1 << 20) {
+      if (!send_text(fd, std::string_view(file).substr(static_cast<std::size_t>(at), 1 << 20)))
+        return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+  });
+  TaskParam p = param_for(raw.url("/big.mp3"), "big.mp3");
+  p.connections = 1;
+  ASSERT_TRUE(download_.start_task(p));
+  ASSERT_TRUE(recorder_.wait_ended());
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_TRUE(read("big.mp3") == file);
+  std::vector<std::int64_t> asked;
+  for (const std::string& h : raw.heads()) asked.push_back(range_from(h));
+  // Each answer ends within the batch of receives after its 8 MiB.
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[0], -1);
+  EXPECT_GE(asked[1], 8 << 20);
+  EXPECT_LT(asked[1], (8 << 20) + 8 * 20480);
+  EXPECT_GE(asked[2] - asked[1], 8 << 20);
+  EXPECT_LT(asked[2] - asked[1], (8 << 20) + 8 * 20480);
+  EXPECT_FALSE(recorder_.logged("等待5秒后重试"));
+  EXPECT_EQ(recorder_.count(kEventSegmentDone), 1);
 }
 
 TEST_F(PieceAnswerTest, PieceAnswerWithAnotherTotalFailsTheTask) {
