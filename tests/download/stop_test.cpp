@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -38,6 +39,11 @@ class StopTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
+    {
+      std::lock_guard lock(gate_mutex);
+      gate_open = false;
+      resolve_calls = 0;
+    }
     set_resolve_function(hanging_resolve);
   }
   void TearDown() override {
@@ -69,15 +75,23 @@ TEST_F(StopTest, StopEndsWithinItsWaitWhileANameNeverResolves) {
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
     ASSERT_TRUE(resolving(++calls));
+    // Should the stop wait for the name after all, the gate opens after
+    // 5 s, so the test fails on the time taken rather than hanging.
+    std::promise<void> stopped;
+    std::thread watchdog([done = stopped.get_future()] {
+      if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) open_gate();
+    });
     const auto start = Clock::now();
     download_.stop_task();
     const auto took = Clock::now() - start;
+    stopped.set_value();
+    watchdog.join();
     EXPECT_LT(took, std::chrono::milliseconds(p.stop_wait_ms));
     EXPECT_FALSE(download_.busy());
     EXPECT_EQ(recorder.outcome(), TaskOutcome::kStopped);
     EXPECT_TRUE(files().empty());
   }
-  EXPECT_EQ(resolver_threads_running(), 2);
+  EXPECT_GE(resolver_threads_running(), 2);
   open_gate();
   const auto deadline = Clock::now() + std::chrono::seconds(10);
   while (resolver_threads_running() > 0 && Clock::now() < deadline)
