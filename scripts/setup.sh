@@ -11,6 +11,7 @@ LUMORA_PACKAGES=(
   fonts-wqy-microhei xvfb xauth
   openbox x11-utils at-spi2-core dbus-daemon dbus-bin python3-pyatspi
   python3 python3-pyftpdlib nginx-light aria2 curl
+  apache2 lighttpd proftpd-core libcap2 libpam0g libssl3 libwrap0
   desktop-file-utils appstream
 )
 
@@ -23,16 +24,41 @@ lumora_missing_packages() {
   echo "${missing[@]}"
 }
 
+# vsftpd's package conflicts with proftpd-core's (both are "the" FTP server),
+# so it is unpacked beside the system rather than installed: the interop
+# tests run its binary from here. Its libraries are in LUMORA_PACKAGES.
+LUMORA_VSFTPD_DIR=/var/cache/lumora/vsftpd
+
+lumora_unpack_vsftpd() {
+  [ -x "$LUMORA_VSFTPD_DIR/usr/sbin/vsftpd" ] && return 0
+  echo "Unpacking vsftpd into $LUMORA_VSFTPD_DIR"
+  local sudo="" work
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  work=$(mktemp -d) || return 1
+  chmod 755 "$work"  # apt's download user writes here
+  (cd "$work" && apt-get download vsftpd >/dev/null 2>&1 \
+     || { $sudo apt-get update -qq && apt-get download vsftpd >/dev/null; }) \
+    && $sudo mkdir -p "$LUMORA_VSFTPD_DIR" \
+    && $sudo dpkg-deb -x "$work"/vsftpd_*.deb "$LUMORA_VSFTPD_DIR" \
+    && dpkg-deb -f "$work"/vsftpd_*.deb Version | $sudo tee "$LUMORA_VSFTPD_DIR/VERSION" >/dev/null
+  local status=$?
+  rm -rf "$work"
+  return $status
+}
+
 lumora_install_packages() {
   local missing
   missing=$(lumora_missing_packages)
-  [ -z "$missing" ] && return 0
-  echo "Installing Debian packages: $missing"
-  local sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+  if [ -n "$missing" ]; then
+    echo "Installing Debian packages: $missing"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing \
+      || return 1
+  fi
+  lumora_unpack_vsftpd
 }
 
 lumora_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }

@@ -1,0 +1,219 @@
+#include "interop_fixture.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "lumora/sim/audio_bytes.h"
+#include "lumora/text/code_page.h"
+
+namespace lumora::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+// The process's published contents, one file per seed and size, removed
+// when the process ends.
+class Contents {
+ public:
+  ~Contents() {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+  std::string path(std::uint64_t seed, std::int64_t size) {
+    std::lock_guard lock(mutex_);
+    if (dir_.empty()) {
+      char pattern[] = "/tmp/lumora-interop-src-XXXXXX";
+      if (!::mkdtemp(pattern)) return "";
+      dir_ = pattern;
+      ::chmod(dir_.c_str(), 0755);
+    }
+    const std::string p = dir_ + "/" + std::to_string(seed) + "-" + std::to_string(size);
+    if (made_.emplace(p, true).second) make(p, seed, size);
+    return p;
+  }
+  std::string sha(std::uint64_t seed, std::int64_t size) {
+    std::lock_guard lock(mutex_);
+    const std::string key = std::to_string(seed) + "-" + std::to_string(size);
+    auto it = shas_.find(key);
+    if (it == shas_.end())
+      it = shas_.emplace(key, sim::audio_sha256(seed, static_cast<std::uint64_t>(size))).first;
+    return it->second;
+  }
+
+ private:
+  static void make(const std::string& p, std::uint64_t seed, std::int64_t size) {
+    std::ofstream o(p, std::ios::binary);
+    std::vector<std::uint8_t> block(1 << 20);
+    for (std::int64_t at = 0; at < size; at += static_cast<std::int64_t>(block.size())) {
+      const auto n = static_cast<std::size_t>(
+          std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), size - at));
+      sim::fill_audio_bytes(seed, static_cast<std::uint64_t>(at), {block.data(), n});
+      o.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
+    }
+    o.close();
+    ::chmod(p.c_str(), 0644);
+    // Each seed its own time, hours back: the validators differ per content.
+    const auto when = fs::file_time_type::clock::now() -
+                      std::chrono::hours(2 + static_cast<int>(seed % 16));
+    fs::last_write_time(p, when);
+  }
+  std::mutex mutex_;
+  std::string dir_;
+  std::map<std::string, bool> made_;
+  std::map<std::string, std::string> shas_;
+};
+
+Contents& contents() {
+  static Contents c;
+  return c;
+}
+
+}  // namespace
+
+LogTally tally_log(const std::string& path, int field) {
+  LogTally t;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    for (std::string s; words >> s;) w.push_back(s);
+    if (w.empty()) continue;
+    ++t.entries;
+    const int i = field < 0 ? static_cast<int>(w.size()) + field : field;
+    if (i < 0 || i >= static_cast<int>(w.size())) continue;
+    char* end = nullptr;
+    const long long v = std::strtoll(w[i].c_str(), &end, 10);
+    if (end && *end == '\0') t.bytes += v;
+  }
+  return t;
+}
+
+void InteropTest::SetUp() {
+  char pattern[] = "/tmp/lumora-interop-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  dir_ = pattern;
+  // The servers' workers run as unprivileged users: everything readable,
+  // nothing writable by them (some refuse a writable root or log folder).
+  ::chmod(dir_.c_str(), 0755);
+  for (const char* sub : {"/www", "/logs", "/out", "/run"}) {
+    fs::create_directory(dir_ + sub);
+    ::chmod((dir_ + sub).c_str(), 0755);
+  }
+  port_ = free_loopback_port();
+  ASSERT_NE(port_, 0);
+}
+
+void InteropTest::TearDown() {
+  download_.stop_task();
+  server_.stop();
+  fs::remove_all(dir_);
+}
+
+std::vector<std::string> InteropTest::out_files() const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir_ + "/out"))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void InteropTest::publish(const std::string& name, std::uint64_t seed, std::int64_t size) {
+  const std::string source = contents().path(seed, size);
+  ASSERT_FALSE(source.empty());
+  const std::string target = www() + "/" + name;
+  const std::string staged = target + ".new";
+  fs::remove(staged);
+  fs::create_hard_link(source, staged);
+  fs::rename(staged, target);
+}
+
+std::string InteropTest::sha_of(std::uint64_t seed, std::int64_t size) {
+  return contents().sha(seed, size);
+}
+
+void InteropTest::start_server(const std::vector<std::string>& argv,
+                               const std::string& extra_log) {
+  const std::string failure = server_.start(argv, port_, logs() + "/output.txt", extra_log);
+  ASSERT_EQ(failure, "") << "the server did not start";
+}
+
+namespace {
+
+TaskParam task_param(const std::string& url, const std::string& path, int cap) {
+  TaskParam p;
+  p.mode_flags = kModeDownload;
+  p.url = url;
+  p.save_path = utf8_to_gbk(path);
+  p.connections = kConnections;
+  p.throughput_cap = cap;
+  p.connect_timeout_ms = 5000;
+  p.send_timeout_ms = 5001;
+  p.receive_timeout_ms = 10000;
+  p.stop_wait_ms = 1000;
+  p.receive_block_size = static_cast<int>(kBlock);
+  return p;
+}
+
+}  // namespace
+
+TaskOutcome InteropTest::fetch(const std::string& url, const std::string& name,
+                               int throughput_cap) {
+  recorder_ = std::make_unique<Recorder>();
+  TaskParam p = task_param(url, out(name), throughput_cap);
+  recorder_->attach(p);
+  if (!download_.start_task(p)) return TaskOutcome::kNone;
+  if (!recorder_->wait_ended(std::chrono::seconds(120))) {
+    download_.stop_task();
+    ADD_FAILURE() << "the task did not end within 120 s";
+  }
+  download_.stop_task();  // joins the ended task's threads
+  return recorder_->outcome();
+}
+
+std::optional<ResumeRecord> InteropTest::interrupt_at_half(const std::string& url,
+                                                           const std::string& name,
+                                                           int throughput_cap) {
+  recorder_ = std::make_unique<Recorder>();
+  TaskParam p = task_param(url, out(name), throughput_cap);
+  recorder_->attach(p);
+  if (!download_.start_task(p)) {
+    ADD_FAILURE() << "the address was not accepted: " << url;
+    return std::nullopt;
+  }
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  while (download_.received_bytes() < kFileSize / 2 && download_.busy() &&
+         Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  const std::int64_t stored = download_.received_bytes();
+  download_.stop_task();
+  if (recorder_->outcome() != TaskOutcome::kStopped) {
+    ADD_FAILURE() << "the task was not stopped at half (stored " << stored << ", outcome "
+                  << static_cast<int>(recorder_->outcome()) << ")\n" << engine_log();
+    return std::nullopt;
+  }
+  std::ifstream in(out(name) + ".part.rec", std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  auto record = decode_record(s.str());
+  if (!record) ADD_FAILURE() << "no readable record beside the working file";
+  return record;
+}
+
+std::string InteropTest::engine_log() const {
+  if (!recorder_) return "";
+  std::string text;
+  for (const std::string& line : recorder_->logs()) text += line + "\n";
+  return text.size() > 6000 ? "...\n" + text.substr(text.size() - 6000) : text;
+}
+
+}  // namespace lumora::test

@@ -1,0 +1,78 @@
+// What every interop test does with a real server: a folder the server's
+// unprivileged user can read, the published files (made once per process),
+// the engine driven through whole, stopped and resumed tasks, and the
+// server's own log read back to count what it sent.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine_fixture.h"
+#include "live_server.h"
+#include "lumora/download/resume_record.h"
+
+namespace lumora::test {
+
+inline constexpr std::int64_t kFileSize = 40ll << 20;
+inline constexpr std::int64_t kBlock = 20480;  // the connection buffer
+inline constexpr int kConnections = 10;
+// What an answer's head may add to a logged byte count (some servers log
+// the head and body together).
+inline constexpr std::int64_t kHeadAllowance = 512;
+inline constexpr std::uint64_t kOldSeed = 1601;
+inline constexpr std::uint64_t kNewSeed = 1602;
+
+// Requests (or transfers) a server logged, and the body bytes they carried.
+struct LogTally {
+  int entries = 0;
+  std::int64_t bytes = 0;
+};
+
+// Sums the whitespace-separated field `field` (negative: from the end) of
+// every line; lines without a number there are counted with 0 bytes.
+LogTally tally_log(const std::string& path, int field);
+
+class InteropTest : public ::testing::Test {
+ public:
+  // Read by the config writers.
+  std::string dir() const { return dir_; }
+  std::string www() const { return dir_ + "/www"; }
+  std::string logs() const { return dir_ + "/logs"; }
+  std::string out(const std::string& name) const { return dir_ + "/out/" + name; }
+  std::vector<std::string> out_files() const;
+
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Puts the content of `seed` (made once per process) at www()/`name`,
+  // replacing what is there in one rename, with an mtime of its own per
+  // seed and in the past: some servers give no validators for a file
+  // modified in the current second.
+  void publish(const std::string& name, std::uint64_t seed, std::int64_t size = kFileSize);
+  static std::string sha_of(std::uint64_t seed, std::int64_t size = kFileSize);
+
+  // One task with ten connections, to its end; the outcome.
+  TaskOutcome fetch(const std::string& url, const std::string& name, int throughput_cap = 0);
+  // Starts a task and stops it once half the size is stored; the record it
+  // left (nullopt, with a failure, when the stop did not leave one).
+  std::optional<ResumeRecord> interrupt_at_half(const std::string& url, const std::string& name,
+                                                int throughput_cap = 0);
+  // The engine's log of the last task, for a failure message.
+  std::string engine_log() const;
+
+  // Starts the server (a failure ends the test with the server's words).
+  void start_server(const std::vector<std::string>& argv, const std::string& extra_log = {});
+
+  std::string dir_;
+  int port_ = 0;
+  LiveServer server_;
+  Download download_;
+  std::unique_ptr<Recorder> recorder_;
+};
+
+}  // namespace lumora::test

@@ -1,0 +1,42 @@
+// A real server program run as a child for one test: started in the
+// foreground with the config the test wrote, ready once its port accepts a
+// connection, stopped (SIGTERM, then SIGKILL after a deadline) when the
+// object goes. A server that cannot start is an error with its own words.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace lumora::test {
+
+// A port on 127.0.0.1 that was free a moment ago (bound to port 0, then
+// closed). Another process may take it meanwhile: start() says so.
+int free_loopback_port();
+
+class LiveServer {
+ public:
+  LiveServer() = default;
+  ~LiveServer();
+  LiveServer(const LiveServer&) = delete;
+  LiveServer& operator=(const LiveServer&) = delete;
+
+  // Runs `argv` (argv[0] a full path) with its standard output and error
+  // in `output_path`, and waits up to 15 s for `port` to accept. On failure
+  // returns a message naming the program, why, and the end of its output
+  // and of `extra_log` (a log file the server writes itself); "" when ready.
+  std::string start(const std::vector<std::string>& argv, int port,
+                    const std::string& output_path, const std::string& extra_log = {});
+  void stop();
+  int port() const { return port_; }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// The installed version of a Debian package ("" when not installed).
+std::string package_version(const std::string& package);
+
+}  // namespace lumora::test
