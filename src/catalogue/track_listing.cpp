@@ -17,6 +17,7 @@ TrackEntry read_track(const JsonDocument& page, int index) {
   TrackEntry track;
   track.title = page.get_text(item + ".title");
   track.address = page.get_text(item + ".playUrl64");
+  track.track_id = page.get_text(item + ".trackId");
   track.album_title = page.get_text(item + ".albumTitle");
   track.nickname = page.get_text(item + ".nickname");
   return track;

@@ -27,10 +27,10 @@ TEST_F(ArchiveTest, ListedTracksCountOnlyWhileTheirFileIsThere) {
   touch("b(1).mp3");
   {
     DownloadArchive archive(dir);
-    EXPECT_TRUE(archive.add("http://h/1.mp3", "a.mp3"));
-    EXPECT_TRUE(archive.add("http://h/2.mp3", "b.mp3"));
-    EXPECT_TRUE(archive.add("http://h/2.mp3", "b(1).mp3"));
-    EXPECT_TRUE(archive.add("http://h/3.mp3", "c.mp3"));
+    EXPECT_TRUE(archive.add("http://h/1.mp3", "a.mp3", 1));
+    EXPECT_TRUE(archive.add("http://h/2.mp3", "b.mp3", 1));
+    EXPECT_TRUE(archive.add("http://h/2.mp3", "b(1).mp3", 1));
+    EXPECT_TRUE(archive.add("http://h/3.mp3", "c.mp3", 1));
   }
   DownloadArchive reread(dir);
   std::string name;
@@ -45,10 +45,10 @@ TEST_F(ArchiveTest, ListedTracksCountOnlyWhileTheirFileIsThere) {
 TEST_F(ArchiveTest, LinesThatBreakTheFormatAreNeitherWrittenNorRead) {
   touch("a.mp3");
   DownloadArchive archive(dir);
-  EXPECT_FALSE(archive.add("http://h/x\ny", "a.mp3"));
-  EXPECT_FALSE(archive.add("http://h/1.mp3", "../a.mp3"));
-  EXPECT_FALSE(archive.add("http://h/1.mp3", "a\t.mp3"));
-  EXPECT_FALSE(archive.add("", "a.mp3"));
+  EXPECT_FALSE(archive.add("http://h/x\ny", "a.mp3", 1));
+  EXPECT_FALSE(archive.add("http://h/1.mp3", "../a.mp3", 1));
+  EXPECT_FALSE(archive.add("http://h/1.mp3", "a\t.mp3", 1));
+  EXPECT_FALSE(archive.add("", "a.mp3", 1));
   {
     std::ofstream out(dir + "/" + kArchiveName, std::ios::app);
     out << "no tab here\n" << "http://h/5.mp3\t../a.mp3\n" << "http://h/6.mp3\t\n"
@@ -64,7 +64,7 @@ TEST_F(ArchiveTest, UnwritableArchiveIsReported) {
   std::filesystem::create_directory(dir + "/" + kArchiveName);  // a folder in its place
   DownloadArchive archive(dir);
   touch("a.mp3");
-  EXPECT_FALSE(archive.add("http://h/1.mp3", "a.mp3"));
+  EXPECT_FALSE(archive.add("http://h/1.mp3", "a.mp3", 1));
   EXPECT_FALSE(archive.has("http://h/1.mp3"));
 }
 

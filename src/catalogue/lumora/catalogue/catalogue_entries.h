@@ -19,6 +19,7 @@ struct AlbumEntry {
 struct TrackEntry {
   Text title;
   Text address;  // playUrl64; empty when the listing has none
+  Text track_id;  // trackId; empty when the listing has none
   // Given only by platforms whose listing names them; empty otherwise.
   Text album_title;
   Text nickname;
