@@ -19,10 +19,10 @@ struct AlbumEntry {
 struct TrackEntry {
   Text title;
   Text address;  // playUrl64; empty when the listing has none
-  Text track_id;  // trackId; empty when the listing has none
   // Given only by platforms whose listing names them; empty otherwise.
   Text album_title;
   Text nickname;
+  Text track_id;  // trackId; empty when the listing has none
 };
 
 // How a walk over the result pages went.
