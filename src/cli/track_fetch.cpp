@@ -38,10 +38,8 @@ int TrackFetch::on_event(int kind, std::int64_t value) {
 }
 
 void TrackFetch::on_log(const Text& message, int level) {
-  static const Text kRenamedPrefix = gbk(u8"发现同名文件, 系统自动更名为");
   std::lock_guard lock(mutex_);
   if (level == kLogReceivedHead && head_status(message) != 0) last_status_ = head_status(message);
-  if (message.rfind(kRenamedPrefix, 0) == 0) renamed_to_ = message.substr(kRenamedPrefix.size());
   if (level == kLogErrorLevel) last_error_ = message;
 }
 
@@ -51,7 +49,6 @@ FetchResult TrackFetch::run(const Text& address, const Text& path) {
     ended_ = false;
     last_status_ = 0;
     last_error_.clear();
-    renamed_to_.clear();
   }
   size_ = -1;
   if (stop_) return {TaskOutcome::kStopped, path, "interrupted"};
@@ -64,9 +61,9 @@ FetchResult TrackFetch::run(const Text& address, const Text& path) {
     ended_cv_.wait(lock, [this] { return ended_; });
   }
   download_.stop_task();  // joins the ended task's threads
-  FetchResult result{download_.outcome(), path, {}};
+  FetchResult result{download_.outcome(), download_.final_path(), {}};
+  if (result.final_path.empty()) result.final_path = path;
   std::lock_guard lock(mutex_);
-  if (!renamed_to_.empty()) result.final_path = renamed_to_;
   if (result.outcome == TaskOutcome::kFailed) result.reason = failure_reason(result.final_path);
   if (result.outcome == TaskOutcome::kStopped) result.reason = "interrupted";
   return result;

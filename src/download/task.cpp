@@ -48,6 +48,11 @@ std::int64_t Task::received() const {
   return received_;
 }
 
+Text Task::written_path() const {
+  std::lock_guard lock(counter_mutex_);
+  return written_path_;
+}
+
 std::int64_t Task::take_recent() {
   if (!alive_) return 0;
   std::lock_guard lock(counter_mutex_);
@@ -291,6 +296,7 @@ void Task::drain_queue() {
 // removes both; only a whole, flushed file reaches its final name.
 TaskOutcome Task::finish() {
   std::lock_guard lock(counter_mutex_);
+  written_path_ = working_.final_path().empty() ? param_.save_path : working_.final_path();
   const bool whole = !failed_ && plan_.complete();
   // An upload has no file of its own to complete.
   const bool upload = (param_.mode_flags & kModeUpload) != 0;

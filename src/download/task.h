@@ -54,6 +54,9 @@ class Task final : public ExchangeTask {
   std::int64_t received() const;
   std::int64_t take_recent();
   bool alive() const { return alive_.load(); }
+  // Once the task has ended: the final name its file took when complete,
+  // else the name it was fetching under (the asked one before any file).
+  Text written_path() const;
   // True on this task's control and connection threads.
   bool on_engine_thread() const;
   static bool on_any_engine_thread();
@@ -150,6 +153,7 @@ class Task final : public ExchangeTask {
   // seen the plan cut under the counter lock.
   WorkingFile working_;
   Text etag_, last_modified_;    // counter lock
+  Text written_path_;            // counter lock; set as the task ends
   bool resume_pending_ = false;  // counter lock
   std::size_t saved_done_ = 0;   // control thread
   std::chrono::steady_clock::time_point last_save_{};

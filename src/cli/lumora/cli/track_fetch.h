@@ -19,7 +19,7 @@ namespace lumora::cli {
 
 struct FetchResult {
   TaskOutcome outcome = TaskOutcome::kNone;
-  Text final_path;     // GBK; the name the engine settled on (numbered when taken)
+  Text final_path;     // GBK; the engine's Download::final_path()
   std::string reason;  // UTF-8; why it did not complete
 };
 
@@ -56,7 +56,6 @@ class TrackFetch {
   bool ended_ = false;
   int last_status_ = 0;
   Text last_error_;
-  Text renamed_to_;
 };
 
 }  // namespace lumora::cli
