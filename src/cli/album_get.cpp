@@ -120,7 +120,7 @@ class AlbumGet {
     if (request_.skip_existing && skip(label, {key, track.address, path, shared_name(path)}))
       return;
     set_active(slot, file_name_of(path), true);
-    const FetchResult result = slot.fetch.run(track.address, path);
+    const FetchResult result = slot.fetch.run(track.address, path, request_.stall_seconds);
     set_active(slot, {}, false);
     const std::string name = file_name_of(result.final_path);
     if (result.outcome == TaskOutcome::kStopped) return;

@@ -87,6 +87,7 @@ int get(const CliOptions& o, const PlatformEndpoints& endpoints) {
                   .skip_existing = o.skip_existing,
                   .tag = o.tag,
                   .jobs = o.jobs,
+                  .stall_seconds = o.stall_seconds,
                   .endpoints = endpoints},
                  view);
 }

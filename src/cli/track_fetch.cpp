@@ -43,7 +43,7 @@ void TrackFetch::on_log(const Text& message, int level) {
   if (level == kLogErrorLevel) last_error_ = message;
 }
 
-FetchResult TrackFetch::run(const Text& address, const Text& path) {
+FetchResult TrackFetch::run(const Text& address, const Text& path, int stall_seconds) {
   {
     std::lock_guard lock(mutex_);
     ended_ = false;
@@ -53,6 +53,7 @@ FetchResult TrackFetch::run(const Text& address, const Text& path) {
   size_ = -1;
   if (stop_) return {TaskOutcome::kStopped, path, "interrupted"};
   set_walk_task(param_, address, path);
+  param_.stall_timeout_ms = stall_seconds * 1000;
   if (!download_.start_task(param_))
     return {TaskOutcome::kFailed, path, "address not accepted: " + gbk_to_utf8(address)};
   if (stop_) download_.stop_task();  // a stop() that came before the task existed
@@ -66,7 +67,19 @@ FetchResult TrackFetch::run(const Text& address, const Text& path) {
   std::lock_guard lock(mutex_);
   if (result.outcome == TaskOutcome::kFailed) result.reason = failure_reason(result.final_path);
   if (result.outcome == TaskOutcome::kStopped) result.reason = "interrupted";
+  if (result.outcome == TaskOutcome::kStalled) {
+    result.reason = "no answer for " + std::to_string(stall_seconds) + " s";
+    if (!last_error_.empty()) result.reason += ": " + error_text();
+  }
   return result;
+}
+
+std::string TrackFetch::error_text() const {
+  // Connecting fails at once (rather than timing out) when the port refuses.
+  if (last_error_.find(gbk(u8"]失败")) != Text::npos && last_error_.rfind(gbk(u8"连接 ["), 0) == 0)
+    return "connection refused";
+  if (last_error_.rfind(gbk(u8"连接 ["), 0) == 0) return "connection timed out";
+  return gbk_to_utf8(last_error_);
 }
 
 std::string TrackFetch::failure_reason(const Text& path) const {

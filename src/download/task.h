@@ -129,6 +129,9 @@ class Task final : public ExchangeTask {
   // Saves the record when a piece has ended or the interval has passed,
   // after flushing the data it claims. Control thread.
   void save_record_if_due();
+  // Stops the task, as stalled, once stall_timeout_ms has passed without a
+  // stored byte. Control thread.
+  void give_up_if_stalled();
 
   const std::uint64_t id_;
   const TaskParam param_;
@@ -157,6 +160,9 @@ class Task final : public ExchangeTask {
   bool resume_pending_ = false;  // counter lock
   std::size_t saved_done_ = 0;   // control thread
   std::chrono::steady_clock::time_point last_save_{};
+  std::chrono::steady_clock::time_point last_progress_{};  // control thread
+  std::int64_t progress_seen_ = -1;                         // control thread
+  std::atomic<bool> stalled_{false};
 
   std::mutex event_mutex_;  // one direct event call at a time
 
