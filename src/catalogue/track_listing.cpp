@@ -38,6 +38,7 @@ PageWalk list_album_track_pages(const Text& album_id, const PlatformEndpoints& e
   return walk_pages({
       .first_address = track_listing_address(endpoints, album_id, 1),
       .count_path = "data.maxPageId",
+      .rows_path = "data.list",
       .page_address = [&](int n) { return track_listing_address(endpoints, album_id, n); },
       .read_page =
           [&](const JsonDocument& page) {

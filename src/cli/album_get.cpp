@@ -211,9 +211,14 @@ int run_get(const GetRequest& request, ProgressView& view) {
     view.problem("album " + request.album_id + " cannot be listed or has no tracks");
     return 2;
   }
+  const bool incomplete = walk.ended_early || walk.pages_failed > 0;
   if (walk.ended_early)
     view.problem("the listing of album " + request.album_id + " ended at page " +
-                 std::to_string(walk.pages_read + 1) + " of " + std::to_string(walk.page_count));
+                 std::to_string(walk.stopped_at) + " of " + std::to_string(walk.page_count));
+  else if (walk.pages_failed > 0)
+    view.problem("the listing of album " + request.album_id + " lacks " +
+                 std::to_string(walk.pages_failed) + " of " + std::to_string(walk.page_count) +
+                 " pages, which could not be read");
   const int count = static_cast<int>(tracks.size());
   const TrackSelection chosen =
       request.tracks ? select_tracks(*request.tracks, count) : all_tracks(count);
@@ -229,7 +234,7 @@ int run_get(const GetRequest& request, ProgressView& view) {
   const bool whole = get.run();
   view.summary(get.done(), get.skipped(), get.failed());
   if (!whole) return kExitInterrupted;
-  return get.failed() > 0 || walk.ended_early ? 1 : 0;
+  return get.failed() > 0 || incomplete ? 1 : 0;
 }
 
 }  // namespace lumora::cli
