@@ -103,6 +103,14 @@ class Parser {
       if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > kMaxJobs)
         return fail("--jobs wants a number from 1 to " + std::to_string(kMaxJobs));
       o_.jobs = n;
+    } else if (name == "--stall") {
+      need_command(name, {Command::get});
+      int n = 0;
+      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+      if (ec != std::errc() || end != value.data() + value.size() || n < 1 ||
+          n > kMaxStallSeconds)
+        return fail("--stall wants seconds from 1 to " + std::to_string(kMaxStallSeconds));
+      o_.stall_seconds = n;
     } else {
       fail("unknown option " + name);
     }
@@ -165,6 +173,7 @@ std::string usage_text() {
          "                            uploader (tab-separated)\n"
          "  tracks ALBUM_ID [--json]  every track: number, title, address\n"
          "  get ALBUM_ID --dir DIR [--tracks 1-5,9] [--skip-existing] [--tag] [--jobs N]\n"
+         "      [--stall SECONDS]\n"
          "                            downloads the tracks into DIR as title + \".mp3\"\n"
          "\n"
          "Options before the command:\n"
@@ -178,6 +187,8 @@ std::string usage_text() {
          "  --skip-existing   skip tracks already downloaded into DIR\n"
          "  --tag             write ID3v2 tags: title, track number, album, uploader\n"
          "  --jobs N          up to N tracks at once (1 to 16, default 1)\n"
+         "  --stall SECONDS   give a track up when no byte has come for that long\n"
+         "                    (default 120); its work is kept for a later get\n"
          "\n"
          "Exit status: 0 every chosen track done or skipped, 1 some failed,\n"
          "2 usage error or an album that cannot be listed, 130 interrupted.\n";

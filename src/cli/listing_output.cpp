@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "lumora/text/code_page.h"
@@ -13,7 +14,13 @@ std::string field(const Text& gbk_text) {
   std::string s = shown(gbk_text);
   std::replace_if(s.begin(), s.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; },
                   ' ');
-  return s;
+  return visible(s);
+}
+
+std::string escape(unsigned char c) {
+  char text[5];
+  std::snprintf(text, sizeof text, "\\x%02x", c);
+  return text;
 }
 
 nlohmann::ordered_json id_value(const Text& id) {
@@ -31,6 +38,24 @@ std::string dumped(const nlohmann::ordered_json& array) {
 }  // namespace
 
 std::string shown(const Text& gbk_text) { return gbk_to_utf8(gbk_text); }
+
+std::string visible(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const auto next = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
+    if (c < 0x20 || c == 0x7f) {
+      out += escape(c);
+    } else if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
+      out += escape(next);
+      ++i;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out;
+}
 
 std::string album_lines(const std::vector<AlbumEntry>& albums) {
   std::string out;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "lumora/cli/listing_output.h"
+
 namespace lumora::cli {
 namespace {
 
@@ -38,7 +40,7 @@ std::string live_line(const LiveTrack& t) {
   }
   line += "  " + size_text(static_cast<std::int64_t>(speed)) + "/s  ";
   const double left = t.size > 0 && speed > 0 ? (t.size - t.received) / speed : -1;
-  return line + time_left_text(left) + " left  " + t.name;
+  return line + time_left_text(left) + " left  " + visible(t.name);
 }
 
 ProgressView::ProgressView(std::FILE* out, std::FILE* err, bool live)
@@ -60,7 +62,7 @@ void ProgressView::finished(const std::string& line) {
   // The live lines come back with the next redraw, without the finished one.
   if (live_) erase_live();
   lines_.clear();
-  std::fprintf(out_, "%s\n", line.c_str());
+  std::fprintf(out_, "%s\n", visible(line).c_str());
   std::fflush(out_);
 }
 
@@ -68,7 +70,7 @@ void ProgressView::problem(const std::string& text) {
   std::lock_guard lock(mutex_);
   if (live_) erase_live();
   std::fflush(out_);
-  std::fprintf(err_, "lumorafm-cli: %s\n", text.c_str());
+  std::fprintf(err_, "lumorafm-cli: %s\n", visible(text).c_str());
   std::fflush(err_);
   if (live_) draw_live();
   std::fflush(out_);

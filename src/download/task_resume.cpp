@@ -157,6 +157,7 @@ bool Task::finish_complete() {
     log(kLogError, gbk(log_text::kCreateFailed));
     return false;
   }
+  written_path_ = *name;
   if (*name != wanted) log(kLogProgress, format_log(gbk(log_text::kRenamed), {*name}));
   return true;
 }

@@ -61,12 +61,29 @@ TEST_F(CliTest, NothingFoundAndNothingListedAreTold) {
   EXPECT_NE(unknown.err.find("cannot be listed"), std::string::npos);
 }
 
-TEST_F(CliTest, ListingThatEndsBeforeItsCountWarnsAndExitsOne) {
-  sim.mobile_overrides().add({.needle = "pageId=3&", .status = 500, .body = "down"});
-  const RunResult r = cli({"tracks", std::to_string(kFortyFiveTracks)});
+// A page that cannot be read is passed over; the pages after it still count.
+TEST_F(CliTest, ListingWithAnUnreadablePageWarnsAndExitsOne) {
+  for (const auto& [page, lines] : {std::pair{"pageId=3&", 40u}, std::pair{"pageId=2&", 25u}}) {
+    SCOPED_TRACE(page);
+    sim.mobile_overrides().clear();
+    sim.mobile_overrides().add({.needle = page, .status = 500, .body = "down"});
+    const RunResult r = cli({"tracks", std::to_string(kFortyFiveTracks)});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lines_starting(r.out, "").size(), lines);
+    EXPECT_NE(r.err.find("1 of 3 pages could not be read"), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(CliTest, ARepeatingHugePageCountEndsWithTheTracksOnce) {
+  std::string list;
+  for (int i = 0; i < 20; ++i)
+    list += std::string(i ? "," : "") + R"({"title":"t)" + std::to_string(i) + R"(","playUrl64":"u"})";
+  sim.mobile_overrides().add(
+      {.needle = "albumId=77&", .body = R"({"data":{"maxPageId":2000000000,"list":[)" + list + "]}}"});
+  const RunResult r = cli({"tracks", "77"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(lines_starting(r.out, "").size(), 40u);
-  EXPECT_NE(r.err.find("page 3 of 3"), std::string::npos) << r.err;
+  EXPECT_EQ(lines_starting(r.out, "").size(), 20u);
+  EXPECT_NE(r.err.find("ended at page 2 of 2000000000"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, UsageErrorsExitTwoWithoutAsking) {

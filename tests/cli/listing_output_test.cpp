@@ -22,6 +22,17 @@ TEST(ListingOutput, LinesStayOneAlbumOrTrackEachInUtf8) {
   EXPECT_EQ(track_lines(tracks), "1\t第1集\thttp://h/1.mp3\n2\t\t\n");
 }
 
+TEST(ListingOutput, ControlCharactersShowAsEscapesAndJsonStaysExact) {
+  const Text title = "a\x1b]0;owned\x07" "b\x1b[2J\x7f" + utf8_to_gbk("第") + "\rc";
+  const std::vector<TrackEntry> tracks = {{title, "http://h/1.mp3", "", ""}};
+  EXPECT_EQ(track_lines(tracks),
+            "1\ta\\x1b]0;owned\\x07b\\x1b[2J\\x7f第 c\thttp://h/1.mp3\n");
+  EXPECT_EQ(visible("x\xc2\x9b[31m\xc2\xa0y"), "x\\x9b[31m\xc2\xa0y");  // C1 CSI; NBSP kept
+  const auto parsed = nlohmann::json::parse(track_json(tracks));
+  EXPECT_EQ(parsed[0]["title"], "a\x1b]0;owned\x07" "b\x1b[2J\x7f第\rc");
+  EXPECT_EQ(live_line({.name = "n\x1b[2J"}).find('\x1b'), std::string::npos);
+}
+
 TEST(ListingOutput, JsonIdsAreNumbersOnlyWhenTheyAreIntegers) {
   const std::vector<AlbumEntry> albums = {{"3700001", "a", "", ""}, {"x-1", "b", "", ""},
                                           {"", "c", "", ""}};

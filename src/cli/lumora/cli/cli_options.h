@@ -28,7 +28,10 @@ struct CliOptions {
   bool skip_existing = false;
   bool tag = false;
   int jobs = 1;
+  int stall_seconds = 120;
 };
+
+inline constexpr int kMaxStallSeconds = 86400;
 
 inline constexpr int kMaxJobs = 16;
 

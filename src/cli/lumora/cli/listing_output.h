@@ -24,4 +24,8 @@ std::string track_json(const std::vector<TrackEntry>& tracks);
 // GBK to UTF-8 for the terminal and for file names shown.
 std::string shown(const Text& gbk_text);
 
+// UTF-8 text safe on a terminal: control characters (C0, DEL, and C1 as
+// UTF-8's C2 80 to C2 9F) become visible escapes such as "\x1b".
+std::string visible(std::string_view utf8_text);
+
 }  // namespace lumora::cli
