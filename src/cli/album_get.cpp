@@ -111,9 +111,11 @@ class AlbumGet {
     const TrackEntry& track = tracks_[index];
     const std::string label = std::to_string(index + 1) + "/" + std::to_string(tracks_.size());
     const Text path = track_file_path(dir_, track.title);
-    if (track.address.empty()) return fail(label, file_name_of(path), "no address");
-    if (request_.skip_existing && already_downloaded(archive_, track.address, path)) {
+    if (track.address.empty()) return fail(label, file_name_of(path), "no address", index);
+    std::string held;
+    if (request_.skip_existing && already_downloaded(archive_, track.address, path, &held)) {
       ++skipped_;
+      note(index, TrackReport::State::skipped, held);
       view_.finished("skipped " + label + "  " + file_name_of(path));
       return;
     }
@@ -121,18 +123,27 @@ class AlbumGet {
     const FetchResult result = slot.fetch.run(track.address, path);
     set_active(slot, {}, false);
     const std::string name = file_name_of(result.final_path);
-    if (result.outcome == TaskOutcome::kStopped) return;
-    if (result.outcome != TaskOutcome::kComplete) return fail(label, name, result.reason);
+    if (result.outcome == TaskOutcome::kStopped) return note(index, TrackReport::State::stopped);
+    if (result.outcome != TaskOutcome::kComplete) return fail(label, name, result.reason, index);
     if (request_.tag && !write_id3_tags(gbk_to_utf8(result.final_path), tags_of(index)))
       return fail(label, name, "local file error: cannot write tags to " +
-                                   gbk_to_utf8(result.final_path));
+                                   gbk_to_utf8(result.final_path),
+                  index);
     if (!archive_.add(gbk_to_utf8(track.address), name))
       view_.problem("cannot note " + name + " in " + archive_.path());
     ++done_;
+    note(index, TrackReport::State::done, name);
     view_.finished("done    " + label + "  " + name);
   }
 
-  void fail(const std::string& label, const std::string& name, const std::string& reason) {
+  // Each index is handled by one job thread only, so no lock is needed.
+  void note(int index, TrackReport::State state, std::string file_name = {}) {
+    if (request_.report) request_.report->outcomes[index] = {state, std::move(file_name)};
+  }
+
+  void fail(const std::string& label, const std::string& name, const std::string& reason,
+            int index) {
+    note(index, TrackReport::State::failed);
     ++failed_;
     view_.problem("track " + label + " " + name + ": " + reason);
     view_.finished("failed  " + label + "  " + name);
@@ -203,6 +214,7 @@ int run_get(const GetRequest& request, ProgressView& view) {
     view.problem(problem);
     return 2;
   }
+  if (request.report) *request.report = {tracks, std::vector<TrackReport>(tracks.size())};
   AlbumGet get(request, view, std::move(tracks), chosen.indices);
   const bool whole = get.run();
   view.summary(get.done(), get.skipped(), get.failed());

@@ -39,15 +39,17 @@ std::int64_t server_file_size(const Text& address) {
   return status == 200 ? content_length(headers_out) : -1;
 }
 
-bool already_downloaded(DownloadArchive& archive, const Text& address, const Text& gbk_path) {
+bool already_downloaded(DownloadArchive& archive, const Text& address, const Text& gbk_path,
+                        std::string* file_name) {
   const std::string utf8_address = gbk_to_utf8(address);
-  if (archive.has(utf8_address)) return true;
+  if (archive.has(utf8_address, file_name)) return true;
   const std::filesystem::path path(gbk_to_utf8(gbk_path));
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return false;
   const auto size = std::filesystem::file_size(path, error);
   if (error || static_cast<std::int64_t>(size) != server_file_size(address)) return false;
   archive.add(utf8_address, path.filename().string());
+  if (file_name) *file_name = path.filename().string();
   return true;
 }
 
