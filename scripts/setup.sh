@@ -11,6 +11,7 @@ LUMORA_PACKAGES=(
   fonts-wqy-microhei xvfb xauth
   python3 python3-pyftpdlib nginx-light aria2 curl
   desktop-file-utils appstream
+  systemd man-db
 )
 
 lumora_missing_packages() {
