@@ -1,6 +1,7 @@
 #include "lumora/cli/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
