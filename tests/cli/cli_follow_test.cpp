@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
+#include "lumora/sim/audio_bytes.h"
 
 namespace lumora::test {
 namespace {
