@@ -69,6 +69,10 @@ std::vector<AlbumDef> album_defs() {
                                numbered(3700100 + k, 2, "精编")));
   defs.push_back(album_def(3700201, "鬼吹灯之精绝古城", numbered(3700201, 3, "精绝古城")));
   defs.push_back(album_def(3700202, "鬼吹灯之龙岭迷窟", numbered(3700202, 3, "龙岭迷窟")));
+  // Titles that make the same file name: twice the same title and size, two
+  // titles that clean to one name.
+  defs.push_back(album_def(kSameNames, "同名测试",
+                             {{"Same", 40000}, {"Same", 40000}, {"a/b", 30000}, {"a_b", 30000}}));
   defs.push_back(album_def(kTwoThousandTracks, "长篇连播 两千集", numbered(kTwoThousandTracks, 2000, "长篇")));
   return defs;
 }

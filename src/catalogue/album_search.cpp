@@ -39,6 +39,7 @@ PageWalk search_album_pages(Text& keyword, const PlatformEndpoints& endpoints,
   return walk_pages({
       .first_address = album_search_address(endpoints, encoded),
       .count_path = "data.result.response.totalPage",
+      .rows_path = "data.result.response.docs",
       .page_address = [&](int n) { return album_search_page_address(endpoints, encoded, n); },
       .read_page =
           [&](const JsonDocument& page) {

@@ -5,10 +5,10 @@
 
 namespace lumora {
 
-void load_platform_page(JsonDocument& document, const Text& address,
+bool load_platform_page(JsonDocument& document, const Text& address,
                         RequestComponent* connection) {
-  document.parse(
-      url_decode(text_of_bytes(http_request(address, {.shared_request = connection})), true));
+  return document.parse(answer_body_decode(
+      text_of_bytes(http_request(address, {.shared_request = connection})), true));
 }
 
 }  // namespace lumora

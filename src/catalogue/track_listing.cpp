@@ -17,6 +17,7 @@ TrackEntry read_track(const JsonDocument& page, int index) {
   TrackEntry track;
   track.title = page.get_text(item + ".title");
   track.address = page.get_text(item + ".playUrl64");
+  track.track_id = page.get_text(item + ".trackId");
   track.album_title = page.get_text(item + ".albumTitle");
   track.nickname = page.get_text(item + ".nickname");
   return track;
@@ -37,6 +38,7 @@ PageWalk list_album_track_pages(const Text& album_id, const PlatformEndpoints& e
   return walk_pages({
       .first_address = track_listing_address(endpoints, album_id, 1),
       .count_path = "data.maxPageId",
+      .rows_path = "data.list",
       .page_address = [&](int n) { return track_listing_address(endpoints, album_id, n); },
       .read_page =
           [&](const JsonDocument& page) {

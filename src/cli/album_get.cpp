@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -47,7 +48,9 @@ class AlbumGet {
         dir_(utf8_to_gbk(request.dir)),
         tracks_(std::move(tracks)),
         chosen_(std::move(chosen)),
-        archive_(request.dir) {}
+        archive_(request.dir) {
+    for (const TrackEntry& t : tracks_) ++name_count_[track_file_path(dir_, t.title)];
+  }
 
   // Returns true when every chosen track was handled (not interrupted).
   bool run() {
@@ -112,15 +115,12 @@ class AlbumGet {
     const std::string label = std::to_string(index + 1) + "/" + std::to_string(tracks_.size());
     const Text path = track_file_path(dir_, track.title);
     if (track.address.empty()) return fail(label, file_name_of(path), "no address", index);
-    std::string held;
-    if (request_.skip_existing && already_downloaded(archive_, track.address, path, &held)) {
-      ++skipped_;
-      note(index, TrackReport::State::skipped, held);
-      view_.finished("skipped " + label + "  " + file_name_of(path));
+    const std::string key =
+        archive_key(request_.album_id, shown(track.track_id), shown(track.address));
+    if (request_.skip_existing && skip(label, index, {key, track.address, path, shared_name(path)}))
       return;
-    }
     set_active(slot, file_name_of(path), true);
-    const FetchResult result = slot.fetch.run(track.address, path);
+    const FetchResult result = slot.fetch.run(track.address, path, request_.stall_seconds);
     set_active(slot, {}, false);
     const std::string name = file_name_of(result.final_path);
     if (result.outcome == TaskOutcome::kStopped) return note(index, TrackReport::State::stopped);
@@ -129,7 +129,7 @@ class AlbumGet {
       return fail(label, name, "local file error: cannot write tags to " +
                                    gbk_to_utf8(result.final_path),
                   index);
-    if (!archive_.add(gbk_to_utf8(track.address), name))
+    if (!archive_.add(key, name, size_in_folder(archive_, name)))
       view_.problem("cannot note " + name + " in " + archive_.path());
     ++done_;
     note(index, TrackReport::State::done, name);
@@ -139,6 +139,26 @@ class AlbumGet {
   // Each index is handled by one job thread only, so no lock is needed.
   void note(int index, TrackReport::State state, std::string file_name = {}) {
     if (request_.report) request_.report->outcomes[index] = {state, std::move(file_name)};
+  }
+
+  // True when the track is there already and was counted as skipped.
+  bool skip(const std::string& label, int index, const TrackOnDisk& track) {
+    const ExistingTrack existing = find_existing(archive_, track);
+    if (existing.presence == Presence::kChanged)
+      view_.problem("track " + label + " " + existing.file_name + " has " +
+                    std::to_string(existing.found_size) + " bytes, not the " +
+                    std::to_string(existing.archived_size) +
+                    " it had when archived: fetching it again");
+    if (existing.presence != Presence::kDone) return false;
+    ++skipped_;
+    note(index, TrackReport::State::skipped, existing.file_name);
+    view_.finished("skipped " + label + "  " + existing.file_name);
+    return true;
+  }
+
+  bool shared_name(const Text& path) const {
+    const auto it = name_count_.find(path);
+    return it != name_count_.end() && it->second > 1;
   }
 
   void fail(const std::string& label, const std::string& name, const std::string& reason,
@@ -168,6 +188,7 @@ class AlbumGet {
   const std::vector<TrackEntry> tracks_;
   const std::vector<int> chosen_;
   DownloadArchive archive_;
+  std::map<Text, int> name_count_;  // how many tracks of the album make each file name
   std::vector<std::unique_ptr<JobSlot>> slots_;
   std::atomic<std::size_t> next_{0};
   std::atomic<int> done_{0}, skipped_{0}, failed_{0};
@@ -200,9 +221,14 @@ int run_get(const GetRequest& request, ProgressView& view) {
     view.problem("album " + request.album_id + " cannot be listed or has no tracks");
     return 2;
   }
+  const bool incomplete = walk.ended_early || walk.pages_failed > 0;
   if (walk.ended_early)
     view.problem("the listing of album " + request.album_id + " ended at page " +
-                 std::to_string(walk.pages_read + 1) + " of " + std::to_string(walk.page_count));
+                 std::to_string(walk.stopped_at) + " of " + std::to_string(walk.page_count));
+  else if (walk.pages_failed > 0)
+    view.problem("the listing of album " + request.album_id + " lacks " +
+                 std::to_string(walk.pages_failed) + " of " + std::to_string(walk.page_count) +
+                 " pages, which could not be read");
   const int count = static_cast<int>(tracks.size());
   const TrackSelection chosen =
       request.tracks ? select_tracks(*request.tracks, count) : all_tracks(count);
@@ -219,7 +245,7 @@ int run_get(const GetRequest& request, ProgressView& view) {
   const bool whole = get.run();
   view.summary(get.done(), get.skipped(), get.failed());
   if (!whole) return kExitInterrupted;
-  return get.failed() > 0 || walk.ended_early ? 1 : 0;
+  return get.failed() > 0 || incomplete ? 1 : 0;
 }
 
 }  // namespace lumora::cli

@@ -39,13 +39,13 @@ namespace lumora::cli {
 namespace {
 
 // The file that holds the track, or empty when the folder has none.
-std::string held_file(const TrackEntry& track, const TrackReport& outcome,
-                      const DownloadArchive& archive) {
+std::string held_file(const std::string& album_id, const TrackEntry& track,
+                      const TrackReport& outcome, const DownloadArchive& archive) {
   using State = TrackReport::State;
   if (outcome.state == State::done || outcome.state == State::skipped) return outcome.file_name;
   std::string name;
   if (outcome.state == State::not_chosen && !track.address.empty() &&
-      archive.has(gbk_to_utf8(track.address), &name))
+      archive.has(archive_key(album_id, shown(track.track_id), shown(track.address)), &name))
     return name;
   return {};
 }
@@ -58,7 +58,7 @@ std::string keep_album_playlist(const std::string& dir, const std::string& album
   const DownloadArchive archive(dir);
   std::vector<PlaylistEntry> entries;
   for (std::size_t i = 0; i < report.tracks.size(); ++i) {
-    std::string name = held_file(report.tracks[i], report.outcomes[i], archive);
+    std::string name = held_file(album_id, report.tracks[i], report.outcomes[i], archive);
     if (!name.empty()) entries.push_back({shown(report.tracks[i].title), std::move(name)});
   }
   const std::string file = playlist_file_name(album_id, report.tracks.front().album_title);

@@ -38,9 +38,15 @@ int usage_error(const std::string& text) {
   return 2;
 }
 
-void warn_ended_early(const PageWalk& walk) {
-  complain("the platform's answers ended at page " + std::to_string(walk.pages_read + 1) +
-           " of " + std::to_string(walk.page_count));
+// True (after a warning) when the listing is not whole.
+bool warn_incomplete(const PageWalk& walk) {
+  if (walk.ended_early)
+    complain("the platform's answers ended at page " + std::to_string(walk.stopped_at) + " of " +
+             std::to_string(walk.page_count));
+  else if (walk.pages_failed > 0)
+    complain(std::to_string(walk.pages_failed) + " of " + std::to_string(walk.page_count) +
+             " pages could not be read");
+  return walk.ended_early || walk.pages_failed > 0;
 }
 
 int search(const CliOptions& o, const PlatformEndpoints& endpoints) {
@@ -59,9 +65,7 @@ int search(const CliOptions& o, const PlatformEndpoints& endpoints) {
       },
       &connection);
   if (o.json) print(album_json(albums));
-  if (!walk.ended_early) return 0;
-  warn_ended_early(walk);
-  return 1;
+  return warn_incomplete(walk) ? 1 : 0;
 }
 
 int tracks(const CliOptions& o, const PlatformEndpoints& endpoints) {
@@ -76,9 +80,7 @@ int tracks(const CliOptions& o, const PlatformEndpoints& endpoints) {
     return 2;
   }
   print(o.json ? track_json(tracks) : track_lines(tracks));
-  if (!walk.ended_early) return 0;
-  warn_ended_early(walk);
-  return 1;
+  return warn_incomplete(walk) ? 1 : 0;
 }
 
 int get(const CliOptions& o, const PlatformEndpoints& endpoints) {
@@ -91,6 +93,7 @@ int get(const CliOptions& o, const PlatformEndpoints& endpoints) {
                             .skip_existing = o.skip_existing,
                             .tag = o.tag,
                             .jobs = o.jobs,
+                            .stall_seconds = o.stall_seconds,
                             .endpoints = endpoints,
                             .report = o.playlist ? &report : nullptr},
                            view);

@@ -114,6 +114,14 @@ class Parser {
       if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > kMaxJobs)
         return fail("--jobs wants a number from 1 to " + std::to_string(kMaxJobs));
       o_.jobs = n;
+    } else if (name == "--stall") {
+      need_command(name, {Command::get});
+      int n = 0;
+      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+      if (ec != std::errc() || end != value.data() + value.size() || n < 1 ||
+          n > kMaxStallSeconds)
+        return fail("--stall wants seconds from 1 to " + std::to_string(kMaxStallSeconds));
+      o_.stall_seconds = n;
     } else {
       fail("unknown option " + name);
     }
@@ -182,7 +190,8 @@ std::string usage_text() {
          "                            uploader (tab-separated)\n"
          "  tracks ALBUM_ID [--json]  every track: number, title, address\n"
          "  get ALBUM_ID --dir DIR [--tracks 1-5,9] [--skip-existing] [--tag] [--jobs N]\n"
-         "      [--playlist]          downloads the tracks into DIR as title + \".mp3\"\n"
+         "      [--stall SECONDS] [--playlist]\n"
+         "                            downloads the tracks into DIR as title + \".mp3\"\n"
          "  follow ALBUM_ID --dir DIR [--tag] [--playlist]\n"
          "                            keeps the album in DIR: sync fetches its new tracks\n"
          "  unfollow ALBUM_ID         stops following the album (its files stay)\n"
@@ -203,6 +212,8 @@ std::string usage_text() {
          "  --skip-existing   skip tracks already downloaded into DIR\n"
          "  --tag             write ID3v2 tags: title, track number, album, uploader\n"
          "  --jobs N          up to N tracks at once (1 to 16, default 1)\n"
+         "  --stall SECONDS   give a track up when no byte has come for that long\n"
+         "                    (default 120); its work is kept for a later get\n"
          "  --playlist        keep ALBUM.m3u8 in DIR: the tracks held, in the album's order\n"
          "\n"
          "The followed albums live in $XDG_CONFIG_HOME/lumorafm/following.json\n"

@@ -39,18 +39,35 @@ std::int64_t server_file_size(const Text& address) {
   return status == 200 ? content_length(headers_out) : -1;
 }
 
-bool already_downloaded(DownloadArchive& archive, const Text& address, const Text& gbk_path,
-                        std::string* file_name) {
-  const std::string utf8_address = gbk_to_utf8(address);
-  if (archive.has(utf8_address, file_name)) return true;
-  const std::filesystem::path path(gbk_to_utf8(gbk_path));
+std::int64_t size_in_folder(const DownloadArchive& archive, const std::string& name) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
+  const std::filesystem::path path = std::filesystem::path(archive.dir()) / name;
+  if (!std::filesystem::is_regular_file(path, error)) return -1;
   const auto size = std::filesystem::file_size(path, error);
-  if (error || static_cast<std::int64_t>(size) != server_file_size(address)) return false;
-  archive.add(utf8_address, path.filename().string());
-  if (file_name) *file_name = path.filename().string();
-  return true;
+  return error ? -1 : static_cast<std::int64_t>(size);
+}
+
+ExistingTrack find_existing(DownloadArchive& archive, const TrackOnDisk& track) {
+  if (const auto entry = archive.find(track.key)) {
+    const std::int64_t size = size_in_folder(archive, entry->file_name);
+    if (size < 0) return {};
+    if (entry->size >= 0 && size != entry->size)
+      return {Presence::kChanged, entry->file_name, entry->size, size};
+    return {Presence::kDone, entry->file_name};
+  }
+  if (const auto old = archive.find(gbk_to_utf8(track.address))) {
+    const std::int64_t size = size_in_folder(archive, old->file_name);
+    if (size >= 0) {
+      archive.add(track.key, old->file_name, size);
+      return {Presence::kDone, old->file_name};
+    }
+  }
+  const std::string name = std::filesystem::path(gbk_to_utf8(track.path)).filename().string();
+  if (track.name_shared) return {};
+  const std::int64_t size = size_in_folder(archive, name);
+  if (size < 0 || size != server_file_size(track.address)) return {};
+  archive.add(track.key, name, size);
+  return {Presence::kDone, name};
 }
 
 }  // namespace lumora::cli

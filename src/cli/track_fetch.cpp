@@ -38,24 +38,22 @@ int TrackFetch::on_event(int kind, std::int64_t value) {
 }
 
 void TrackFetch::on_log(const Text& message, int level) {
-  static const Text kRenamedPrefix = gbk(u8"发现同名文件, 系统自动更名为");
   std::lock_guard lock(mutex_);
   if (level == kLogReceivedHead && head_status(message) != 0) last_status_ = head_status(message);
-  if (message.rfind(kRenamedPrefix, 0) == 0) renamed_to_ = message.substr(kRenamedPrefix.size());
   if (level == kLogErrorLevel) last_error_ = message;
 }
 
-FetchResult TrackFetch::run(const Text& address, const Text& path) {
+FetchResult TrackFetch::run(const Text& address, const Text& path, int stall_seconds) {
   {
     std::lock_guard lock(mutex_);
     ended_ = false;
     last_status_ = 0;
     last_error_.clear();
-    renamed_to_.clear();
   }
   size_ = -1;
   if (stop_) return {TaskOutcome::kStopped, path, "interrupted"};
   set_walk_task(param_, address, path);
+  param_.stall_timeout_ms = stall_seconds * 1000;
   if (!download_.start_task(param_))
     return {TaskOutcome::kFailed, path, "address not accepted: " + gbk_to_utf8(address)};
   if (stop_) download_.stop_task();  // a stop() that came before the task existed
@@ -64,12 +62,24 @@ FetchResult TrackFetch::run(const Text& address, const Text& path) {
     ended_cv_.wait(lock, [this] { return ended_; });
   }
   download_.stop_task();  // joins the ended task's threads
-  FetchResult result{download_.outcome(), path, {}};
+  FetchResult result{download_.outcome(), download_.final_path(), {}};
+  if (result.final_path.empty()) result.final_path = path;
   std::lock_guard lock(mutex_);
-  if (!renamed_to_.empty()) result.final_path = renamed_to_;
   if (result.outcome == TaskOutcome::kFailed) result.reason = failure_reason(result.final_path);
   if (result.outcome == TaskOutcome::kStopped) result.reason = "interrupted";
+  if (result.outcome == TaskOutcome::kStalled) {
+    result.reason = "no answer for " + std::to_string(stall_seconds) + " s";
+    if (!last_error_.empty()) result.reason += ": " + error_text();
+  }
   return result;
+}
+
+std::string TrackFetch::error_text() const {
+  // Connecting fails at once (rather than timing out) when the port refuses.
+  if (last_error_.find(gbk(u8"]失败")) != Text::npos && last_error_.rfind(gbk(u8"连接 ["), 0) == 0)
+    return "connection refused";
+  if (last_error_.rfind(gbk(u8"连接 ["), 0) == 0) return "connection timed out";
+  return gbk_to_utf8(last_error_);
 }
 
 std::string TrackFetch::failure_reason(const Text& path) const {

@@ -25,6 +25,7 @@ void Download::join_finished() {
 
 void Download::release_task(Task* task, TaskOutcome) {
   std::lock_guard lock(hold_mutex_);
+  last_path_ = task->written_path();
   if (task_.get() == task) task_.reset();
 }
 
@@ -57,6 +58,11 @@ bool Download::start_task(const TaskParam& param) {
     return false;
   }
   return true;
+}
+
+Text Download::final_path() const {
+  std::lock_guard lock(hold_mutex_);
+  return last_path_;
 }
 
 std::int64_t Download::received_bytes() const {

@@ -48,6 +48,11 @@ std::int64_t Task::received() const {
   return received_;
 }
 
+Text Task::written_path() const {
+  std::lock_guard lock(counter_mutex_);
+  return written_path_;
+}
+
 std::int64_t Task::take_recent() {
   if (!alive_) return 0;
   std::lock_guard lock(counter_mutex_);
@@ -257,13 +262,16 @@ void Task::run_control() {
   tl_engine_task = this;
   prepare_resume();
   open_connections(1);
+  last_progress_ = std::chrono::steady_clock::now();
   while (!connections_.empty()) {
     if (std::optional<Message> m = next_message()) handle(*m);
     save_record_if_due();
+    give_up_if_stalled();
   }
   // Connections are gone; what they posted last is still queued.
   drain_queue();
-  const TaskOutcome outcome = finish();
+  TaskOutcome outcome = finish();
+  if (stalled_ && outcome == TaskOutcome::kStopped) outcome = TaskOutcome::kStalled;
   drain_queue();
   std::int64_t value;
   {
@@ -274,6 +282,24 @@ void Task::run_control() {
   alive_ = false;
   raise_direct(kEventTaskEnded, 0, value, static_cast<std::int64_t>(outcome));
   tl_engine_task = nullptr;
+}
+
+void Task::give_up_if_stalled() {
+  if (!param_.stall_timeout_ms || stop_mark_) return;
+  const auto now = std::chrono::steady_clock::now();
+  std::int64_t stored;
+  {
+    std::lock_guard lock(counter_mutex_);
+    stored = received_;
+  }
+  if (stored != progress_seen_) {
+    progress_seen_ = stored;
+    last_progress_ = now;
+    return;
+  }
+  if (now - last_progress_ < std::chrono::milliseconds(*param_.stall_timeout_ms)) return;
+  stalled_ = true;
+  request_stop();
 }
 
 void Task::drain_queue() {
@@ -291,6 +317,7 @@ void Task::drain_queue() {
 // removes both; only a whole, flushed file reaches its final name.
 TaskOutcome Task::finish() {
   std::lock_guard lock(counter_mutex_);
+  written_path_ = working_.final_path().empty() ? param_.save_path : working_.final_path();
   const bool whole = !failed_ && plan_.complete();
   // An upload has no file of its own to complete.
   const bool upload = (param_.mode_flags & kModeUpload) != 0;

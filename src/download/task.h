@@ -54,6 +54,9 @@ class Task final : public ExchangeTask {
   std::int64_t received() const;
   std::int64_t take_recent();
   bool alive() const { return alive_.load(); }
+  // Once the task has ended: the final name its file took when complete,
+  // else the name it was fetching under (the asked one before any file).
+  Text written_path() const;
   // True on this task's control and connection threads.
   bool on_engine_thread() const;
   static bool on_any_engine_thread();
@@ -126,6 +129,9 @@ class Task final : public ExchangeTask {
   // Saves the record when a piece has ended or the interval has passed,
   // after flushing the data it claims. Control thread.
   void save_record_if_due();
+  // Stops the task, as stalled, once stall_timeout_ms has passed without a
+  // stored byte. Control thread.
+  void give_up_if_stalled();
 
   const std::uint64_t id_;
   const TaskParam param_;
@@ -150,9 +156,13 @@ class Task final : public ExchangeTask {
   // seen the plan cut under the counter lock.
   WorkingFile working_;
   Text etag_, last_modified_;    // counter lock
+  Text written_path_;            // counter lock; set as the task ends
   bool resume_pending_ = false;  // counter lock
   std::size_t saved_done_ = 0;   // control thread
   std::chrono::steady_clock::time_point last_save_{};
+  std::chrono::steady_clock::time_point last_progress_{};  // control thread
+  std::int64_t progress_seen_ = -1;                         // control thread
+  std::atomic<bool> stalled_{false};
 
   std::mutex event_mutex_;  // one direct event call at a time
 

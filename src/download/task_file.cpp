@@ -19,6 +19,7 @@ bool Task::create_file(int connection, std::int64_t size, Text path) {
   using namespace log_text;
   std::int64_t existing = 0;
   bool renumber = false;
+  const Text asked = path;
   if (path_exists(path, &existing)) {
     const int answer = raise_direct(kEventNameExists, connection, existing, size, &path);
     if (answer == kNameAnswerGiveUp) {
@@ -32,7 +33,8 @@ bool Task::create_file(int connection, std::int64_t size, Text path) {
     }
   }
   if (!take_working_file(size, path, renumber)) return false;
-  if (path != param_.save_path && renumber) log(kLogProgress, format_log(gbk(kRenamed), {path}));
+  // take_working_file may number the name itself (another task holds its working file).
+  if (path != asked) log(kLogProgress, format_log(gbk(kRenamed), {path}));
   return true;
 }
 

@@ -154,6 +154,7 @@ bool Task::finish_complete() {
   const Text wanted = working_.final_path();
   const std::optional<Text> name = working_.complete();
   if (!name) return false;
+  written_path_ = *name;
   if (*name != wanted) log(kLogProgress, format_log(gbk(log_text::kRenamed), {*name}));
   return true;
 }

@@ -42,6 +42,27 @@ Text url_decode(std::string_view text, bool to_gbk) {
   return to_gbk ? utf8_to_gbk(out) : out;
 }
 
+Text answer_body_decode(std::string_view text, bool to_gbk) {
+  Text out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t percent = text.find('%', at);
+    out.append(text.substr(at, percent == std::string_view::npos ? text.size() - at : percent - at));
+    if (percent == std::string_view::npos) break;
+    const int high = percent + 1 < text.size() ? hex_value(static_cast<unsigned char>(text[percent + 1])) : -1;
+    const int low = percent + 2 < text.size() ? hex_value(static_cast<unsigned char>(text[percent + 2])) : -1;
+    if (high < 0 || low < 0) {
+      out.push_back('%');
+      at = percent + 1;
+      continue;
+    }
+    if (const int byte = 16 * high + low; byte != 0) out.push_back(static_cast<char>(byte));
+    at = percent + 3;
+  }
+  return to_gbk ? utf8_to_gbk(out) : out;
+}
+
 Text url_encode(std::string_view text, bool keep_unreserved, bool as_utf8) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   if (text.empty()) return {};

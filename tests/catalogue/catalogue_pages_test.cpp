@@ -50,6 +50,8 @@ class CataloguePages : public ::testing::Test {
     return out;
   }
 
+  Tracks list_tracks_of(const std::string& album_id) { return list(album_id); }
+
   std::vector<std::string> search_targets() {
     std::vector<std::string> targets;
     for (const auto& r : sim.search_log().snapshot()) targets.push_back(r.target);
@@ -135,7 +137,8 @@ TEST_F(CataloguePages, HugePageCountsStopAtTheFirstPageWithoutRows) {
   EXPECT_EQ(listing_requests(), 5u);
 }
 
-TEST_F(CataloguePages, FailedRequestsEndTheWalkWithWhatCameBefore) {
+// A failed page is passed over; a failed first request leaves no count.
+TEST_F(CataloguePages, FailedPagesArePassedOverAndTheWalkGoesOn) {
   struct Case {
     const char* what;
     std::string needle;
@@ -147,8 +150,8 @@ TEST_F(CataloguePages, FailedRequestsEndTheWalkWithWhatCameBefore) {
   const std::vector<Case> cases = {
       {"failed first request", "pageId=1&", 500, "oops", 0, 1},
       {"first answer not JSON", "pageId=1&", 200, "<html>", 0, 1},
-      {"failed second page", "pageId=2&", 500, "oops", 20, 3},
-      {"second page not JSON", "pageId=2&", 200, "{\"data\":", 20, 3},
+      {"failed middle page", "pageId=2&", 500, "oops", 25, 4},
+      {"middle page not JSON", "pageId=2&", 200, "{\"data\":", 25, 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -158,7 +161,46 @@ TEST_F(CataloguePages, FailedRequestsEndTheWalkWithWhatCameBefore) {
     const Tracks found = list(std::to_string(kFortyFiveTracks));
     EXPECT_EQ(found.rows.size(), c.rows);
     EXPECT_EQ(listing_requests(), c.requests);
+    EXPECT_FALSE(found.walk.ended_early);
   }
+}
+
+TEST_F(CataloguePages, ThreeFailedPagesInARowEndTheWalk) {
+  sim.mobile_overrides().add(
+      {.needle = "pageId=1&",
+       .body = R"({"data":{"maxPageId":9,"list":[{"title":"x","playUrl64":"u"}]}})"});
+  for (const char* page : {"pageId=2&", "pageId=3&", "pageId=4&"})
+    sim.mobile_overrides().add({.needle = page, .status = 500, .body = "oops"});
+  const Tracks found = list(std::to_string(kFortyFiveTracks));
+  EXPECT_EQ(found.rows.size(), 1u);
+  EXPECT_TRUE(found.walk.ended_early);
+  EXPECT_EQ(found.walk.stopped_at, 4);
+  EXPECT_EQ(found.walk.pages_failed, 3);
+  EXPECT_EQ(listing_requests(), 5u);
+}
+
+TEST_F(CataloguePages, APageRepeatingTheOneBeforeEndsAHugeCount) {
+  std::string list;
+  for (int i = 0; i < 20; ++i)
+    list += std::string(i ? "," : "") + R"({"title":"t)" + std::to_string(i) + R"(","playUrl64":"u"})";
+  sim.mobile_overrides().add(
+      {.needle = "albumId=77&", .body = R"({"data":{"maxPageId":2000000000,"list":[)" + list + "]}}"});
+  const Tracks found = list_tracks_of("77");
+  EXPECT_EQ(found.rows.size(), 20u);
+  EXPECT_TRUE(found.walk.ended_early);
+  EXPECT_EQ(found.walk.stopped_at, 2);
+  EXPECT_EQ(listing_requests(), 3u);
+}
+
+TEST_F(CataloguePages, RawPercentSignsInTitlesStayAndEscapesAreDecoded) {
+  sim.mobile_overrides().add(
+      {.needle = "albumId=78&",
+       .body = R"({"data":{"maxPageId":1,"list":[{"title":"Rise 100%"},{"title":"Rise 100% now"},)"
+               R"({"title":"%4"},{"title":"%41%zz%"}]}})"});
+  const Tracks found = list_tracks_of("78");
+  ASSERT_EQ(found.rows.size(), 4u);
+  const char* titles[] = {"Rise 100%", "Rise 100% now", "%4", "A%zz%"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(found.rows[i].title, titles[i]);
 }
 
 TEST_F(CataloguePages, MissingOrNonNumericPageCountsAskOnce) {

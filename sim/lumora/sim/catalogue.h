@@ -51,6 +51,7 @@ inline constexpr std::int64_t kWithoutCategory = 3700005;
 inline constexpr std::int64_t kOddTitles = 3700006;
 inline constexpr std::int64_t kLargeFiles = 3700007;
 inline constexpr std::int64_t kTwoThousandTracks = 3700008;
+inline constexpr std::int64_t kSameNames = 3700009;  // found by id only
 }  // namespace albums
 
 inline constexpr std::string_view kKeyword = "心理罪";         // 45 albums

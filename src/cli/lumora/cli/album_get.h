@@ -32,6 +32,7 @@ struct GetRequest {
   bool skip_existing = false;
   bool tag = false;
   int jobs = 1;
+  int stall_seconds = 120;  // a track without a stored byte that long fails
   PlatformEndpoints endpoints;
   GetReport* report = nullptr;  // filled when given
 };

@@ -29,7 +29,10 @@ struct CliOptions {
   bool tag = false;
   bool playlist = false;
   int jobs = 1;
+  int stall_seconds = 120;
 };
+
+inline constexpr int kMaxStallSeconds = 86400;
 
 inline constexpr int kMaxJobs = 16;
 

@@ -19,7 +19,7 @@ namespace lumora::cli {
 
 struct FetchResult {
   TaskOutcome outcome = TaskOutcome::kNone;
-  Text final_path;     // GBK; the name the engine settled on (numbered when taken)
+  Text final_path;     // GBK; the engine's Download::final_path()
   std::string reason;  // UTF-8; why it did not complete
 };
 
@@ -36,7 +36,9 @@ class TrackFetch {
 
   // Downloads `address` to the GBK `path`, blocking until the task ends.
   // Returns at once with kFailed when the engine refuses the address.
-  FetchResult run(const Text& address, const Text& path);
+  // `stall_seconds`: the task gives up after that long without a stored
+  // byte (kStalled, its work kept).
+  FetchResult run(const Text& address, const Text& path, int stall_seconds);
   FetchProgress progress() const;
   // Stops the running task (its work is kept as the engine keeps it) and
   // makes the next run() return kStopped at once. Any thread.
@@ -46,6 +48,7 @@ class TrackFetch {
   int on_event(int kind, std::int64_t value);
   void on_log(const Text& message, int level);
   std::string failure_reason(const Text& path) const;
+  std::string error_text() const;
 
   Download download_;
   TaskParam param_;
@@ -56,7 +59,6 @@ class TrackFetch {
   bool ended_ = false;
   int last_status_ = 0;
   Text last_error_;
-  Text renamed_to_;
 };
 
 }  // namespace lumora::cli

@@ -46,6 +46,11 @@ class Download {
 
   // How the last ended task ended; kNone before the first one ends.
   TaskOutcome outcome() const { return outcome_.load(); }
+  // The path the last ended task wrote (GBK): where its file lies when
+  // complete, numbered when the asked name was taken, even by a working
+  // file; else the name it was fetching under. Valid once busy() is false
+  // (after stop_task returns, say); empty before the first task ends.
+  Text final_path() const;
   // True from start_task until kind 4 has been raised and the hold cleared.
   bool busy() const;
 
@@ -59,6 +64,7 @@ class Download {
   std::shared_ptr<Task> task_;  // the hold, cleared by the control thread
   std::thread control_;
   std::atomic<TaskOutcome> outcome_{TaskOutcome::kNone};
+  Text last_path_;  // hold_mutex_
   std::uint64_t next_id_ = 1;
 };
 

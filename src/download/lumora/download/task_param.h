@@ -15,8 +15,10 @@ namespace lumora {
 // How a task ended, told by event kind 4's value2 and Download::outcome().
 // kComplete means every byte of a known size was stored, flushed and moved
 // to its final name; kStopped keeps the working file and its record for a
-// resume (working_file.h); kFailed removes both.
-enum class TaskOutcome : int { kNone = 0, kComplete = 1, kFailed = 2, kStopped = 3 };
+// resume (working_file.h); kFailed removes both; kStalled (only with
+// stall_timeout_ms) gave up after that long without a stored byte and keeps
+// the work as kStopped does.
+enum class TaskOutcome : int { kNone = 0, kComplete = 1, kFailed = 2, kStopped = 3, kStalled = 4 };
 
 // Event kinds raised to the event routine; the numbers are what the routine
 // receives as `kind`.
@@ -95,6 +97,9 @@ struct TaskParam {
   Text binary_extensions = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";
   std::optional<Text> proxy;    // host[:port], port 80 when absent
   std::optional<Text> referer;  // none: the address up to its last "/"
+  // Given: the task gives up (kStalled) once no byte has been stored for
+  // this long, whatever its connections are retrying. None: it never does.
+  std::optional<int> stall_timeout_ms;
 };
 
 }  // namespace lumora
