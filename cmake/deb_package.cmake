@@ -17,7 +17,7 @@ if(TARGET lumorafm-cli)
 endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "LumoraFM downloader developers <packaging@lumorafm.invalid>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${LUMORA_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Not linked, but needed at run time: the layout's font and the certificates

@@ -13,6 +13,7 @@ LUMORA_PACKAGES=(
   python3 python3-pyftpdlib nginx-light aria2 curl
   apache2 lighttpd proftpd-core libcap2 libpam0g libssl3 libwrap0
   desktop-file-utils appstream
+  systemd man-db
 )
 
 lumora_missing_packages() {

@@ -10,27 +10,34 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json track_entry(const SimAlbum& album, std::size_t index) {
-  const SimTrack& track = album.tracks[index];
+Json track_entry(std::int64_t album_id, const std::vector<SimTrack>& tracks, std::size_t index) {
+  const SimTrack& track = tracks[index];
   Json entry;
   entry["index"] = index + 1;
-  entry["trackId"] = album.id * 1000 + static_cast<std::int64_t>(index) + 1;
+  entry["trackId"] = album_id * 1000 + static_cast<std::int64_t>(index) + 1;
   entry["title"] = track.title;
   if (!track.play_url.empty()) entry["playUrl64"] = track.play_url;
   entry["duration"] = track.size / 8000;  // seconds at 64 kbit/s
   return entry;
 }
 
-std::string listing_answer(const Catalogue& catalogue, const httplib::Request& request) {
+std::string listing_answer(const Catalogue& catalogue, const AlbumGrowth& growth,
+                           const httplib::Request& request) {
   const SimAlbum* album = catalogue.album(number_param(request, "albumId", -1));
+  std::vector<SimTrack> tracks;
+  if (album) {
+    tracks = album->tracks;
+    const std::vector<SimTrack> added = growth.added(album->id);
+    tracks.insert(tracks.end(), added.begin(), added.end());
+  }
   const long long size = std::max(1LL, number_param(request, "pageSize", kListingPageSize));
   const long long page = std::max(1LL, number_param(request, "pageId", 1));
   const bool ascending = request.get_param_value("isAsc") != "false";
-  const long long count = album ? static_cast<long long>(album->tracks.size()) : 0;
+  const long long count = static_cast<long long>(tracks.size());
   Json list = Json::array();
   for (long long i = (page - 1) * size; i < std::min(count, page * size); ++i) {
     const auto index = static_cast<std::size_t>(ascending ? i : count - 1 - i);
-    list.push_back(track_entry(*album, index));
+    list.push_back(track_entry(album->id, tracks, index));
   }
   Json answer;
   answer["ret"] = 0;
@@ -45,10 +52,10 @@ std::string listing_answer(const Catalogue& catalogue, const httplib::Request& r
 
 }  // namespace
 
-MobileServer::MobileServer(const Catalogue& catalogue)
+MobileServer::MobileServer(const Catalogue& catalogue, const AlbumGrowth& growth)
     : CatalogueServer(std::make_unique<httplib::Server>(), "http", kTrackListPath,
-                      [&catalogue](const httplib::Request& request) {
-                        return listing_answer(catalogue, request);
+                      [&catalogue, &growth](const httplib::Request& request) {
+                        return listing_answer(catalogue, growth, request);
                       }) {}
 
 }  // namespace lumora::sim

@@ -22,7 +22,7 @@ std::string percent_encoded(std::string_view text) {
 
 }  // namespace
 
-Simulator::Simulator() : catalogue_(audio_), search_(catalogue_), mobile_(catalogue_) {}
+Simulator::Simulator() : catalogue_(audio_), search_(catalogue_), mobile_(catalogue_, growth_) {}
 
 Simulator::~Simulator() { stop(); }
 
@@ -30,6 +30,20 @@ void Simulator::stop() {
   search_.stop();
   mobile_.stop();
   audio_.stop();
+}
+
+std::vector<SimTrack> Simulator::grow_album(std::int64_t album_id, int count) {
+  const SimAlbum* album = catalogue_.album(album_id);
+  if (!album) return {};
+  const std::size_t had = album->tracks.size() + growth_.added(album_id).size();
+  std::vector<SimTrack> tracks;
+  for (int k = 1; k <= count; ++k) {
+    const std::size_t number = had + static_cast<std::size_t>(k);
+    const AudioFile file = audio_.add_file(40960 + number * 1009 % 50000);
+    tracks.push_back({"第" + std::to_string(number) + "集 新篇", file.path, file.url, file.size});
+  }
+  growth_.add(album_id, tracks);
+  return tracks;
 }
 
 std::string Simulator::search_url(std::string_view keyword, int page) const {

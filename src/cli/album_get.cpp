@@ -114,28 +114,35 @@ class AlbumGet {
     const TrackEntry& track = tracks_[index];
     const std::string label = std::to_string(index + 1) + "/" + std::to_string(tracks_.size());
     const Text path = track_file_path(dir_, track.title);
-    if (track.address.empty()) return fail(label, file_name_of(path), "no address");
+    if (track.address.empty()) return fail(label, file_name_of(path), "no address", index);
     const std::string key =
         archive_key(request_.album_id, shown(track.track_id), shown(track.address));
-    if (request_.skip_existing && skip(label, {key, track.address, path, shared_name(path)}))
+    if (request_.skip_existing && skip(label, index, {key, track.address, path, shared_name(path)}))
       return;
     set_active(slot, file_name_of(path), true);
     const FetchResult result = slot.fetch.run(track.address, path, request_.stall_seconds);
     set_active(slot, {}, false);
     const std::string name = file_name_of(result.final_path);
-    if (result.outcome == TaskOutcome::kStopped) return;
-    if (result.outcome != TaskOutcome::kComplete) return fail(label, name, result.reason);
+    if (result.outcome == TaskOutcome::kStopped) return note(index, TrackReport::State::stopped);
+    if (result.outcome != TaskOutcome::kComplete) return fail(label, name, result.reason, index);
     if (request_.tag && !write_id3_tags(gbk_to_utf8(result.final_path), tags_of(index)))
       return fail(label, name, "local file error: cannot write tags to " +
-                                   gbk_to_utf8(result.final_path));
+                                   gbk_to_utf8(result.final_path),
+                  index);
     if (!archive_.add(key, name, size_in_folder(archive_, name)))
       view_.problem("cannot note " + name + " in " + archive_.path());
     ++done_;
+    note(index, TrackReport::State::done, name);
     view_.finished("done    " + label + "  " + name);
   }
 
+  // Each index is handled by one job thread only, so no lock is needed.
+  void note(int index, TrackReport::State state, std::string file_name = {}) {
+    if (request_.report) request_.report->outcomes[index] = {state, std::move(file_name)};
+  }
+
   // True when the track is there already and was counted as skipped.
-  bool skip(const std::string& label, const TrackOnDisk& track) {
+  bool skip(const std::string& label, int index, const TrackOnDisk& track) {
     const ExistingTrack existing = find_existing(archive_, track);
     if (existing.presence == Presence::kChanged)
       view_.problem("track " + label + " " + existing.file_name + " has " +
@@ -144,6 +151,7 @@ class AlbumGet {
                     " it had when archived: fetching it again");
     if (existing.presence != Presence::kDone) return false;
     ++skipped_;
+    note(index, TrackReport::State::skipped, existing.file_name);
     view_.finished("skipped " + label + "  " + existing.file_name);
     return true;
   }
@@ -153,7 +161,9 @@ class AlbumGet {
     return it != name_count_.end() && it->second > 1;
   }
 
-  void fail(const std::string& label, const std::string& name, const std::string& reason) {
+  void fail(const std::string& label, const std::string& name, const std::string& reason,
+            int index) {
+    note(index, TrackReport::State::failed);
     ++failed_;
     view_.problem("track " + label + " " + name + ": " + reason);
     view_.finished("failed  " + label + "  " + name);
@@ -230,6 +240,7 @@ int run_get(const GetRequest& request, ProgressView& view) {
     view.problem(problem);
     return 2;
   }
+  if (request.report) *request.report = {tracks, std::vector<TrackReport>(tracks.size())};
   AlbumGet get(request, view, std::move(tracks), chosen.indices);
   const bool whole = get.run();
   view.summary(get.done(), get.skipped(), get.failed());

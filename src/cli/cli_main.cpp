@@ -9,7 +9,10 @@
 #include "lumora/catalogue/album_search.h"
 #include "lumora/catalogue/track_listing.h"
 #include "lumora/cli/album_get.h"
+#include "lumora/cli/album_playlist.h"
+#include "lumora/cli/album_sync.h"
 #include "lumora/cli/cli_options.h"
+#include "lumora/cli/follow_commands.h"
 #include "lumora/cli/interrupt.h"
 #include "lumora/cli/listing_output.h"
 #include "lumora/sim/simulator.h"
@@ -83,15 +86,28 @@ int tracks(const CliOptions& o, const PlatformEndpoints& endpoints) {
 int get(const CliOptions& o, const PlatformEndpoints& endpoints) {
   install_interrupt_handler();
   ProgressView view(stdout, stderr, isatty(STDOUT_FILENO) == 1);
-  return run_get({.album_id = o.argument,
-                  .dir = o.dir,
-                  .tracks = o.tracks,
-                  .skip_existing = o.skip_existing,
-                  .tag = o.tag,
-                  .jobs = o.jobs,
-                  .stall_seconds = o.stall_seconds,
-                  .endpoints = endpoints},
-                 view);
+  GetReport report;
+  const int code = run_get({.album_id = o.argument,
+                            .dir = o.dir,
+                            .tracks = o.tracks,
+                            .skip_existing = o.skip_existing,
+                            .tag = o.tag,
+                            .jobs = o.jobs,
+                            .stall_seconds = o.stall_seconds,
+                            .endpoints = endpoints,
+                            .report = o.playlist ? &report : nullptr},
+                           view);
+  if (!o.playlist) return code;
+  if (const std::string problem = keep_album_playlist(o.dir, o.argument, report); !problem.empty()) {
+    view.problem("cannot write the playlist: " + problem);
+    return code == 0 ? 1 : code;
+  }
+  return code;
+}
+
+int sync(const CliOptions& o, const PlatformEndpoints& endpoints) {
+  install_interrupt_handler();
+  return run_sync({.jobs = o.jobs, .playlist = o.playlist, .endpoints = endpoints});
 }
 
 int run(const CliOptions& o) {
@@ -113,6 +129,14 @@ int run(const CliOptions& o) {
       return tracks(o, endpoints);
     case Command::get:
       return get(o, endpoints);
+    case Command::follow:
+      return run_follow({.album_id = o.argument, .dir = o.dir, .tag = o.tag, .playlist = o.playlist});
+    case Command::unfollow:
+      return run_unfollow(o.argument);
+    case Command::following:
+      return run_following(o.json);
+    case Command::sync:
+      return sync(o, endpoints);
     case Command::none:
       break;
   }

@@ -28,6 +28,10 @@ Command command_named(const std::string& word) {
   if (word == "search") return Command::search;
   if (word == "tracks") return Command::tracks;
   if (word == "get") return Command::get;
+  if (word == "follow") return Command::follow;
+  if (word == "unfollow") return Command::unfollow;
+  if (word == "following") return Command::following;
+  if (word == "sync") return Command::sync;
   return Command::none;
 }
 
@@ -63,7 +67,8 @@ class Parser {
       fail(name + " goes before the command");
       return;
     }
-    if (name == "--demo" || name == "--json" || name == "--skip-existing" || name == "--tag") {
+    if (name == "--demo" || name == "--json" || name == "--skip-existing" || name == "--tag" ||
+        name == "--playlist") {
       if (inline_value) return fail(name + " takes no value");
       flag(name);
       return;
@@ -77,11 +82,17 @@ class Parser {
     if (name == "--demo") {
       o_.demo = true;
     } else if (name == "--json") {
-      need_command(name, {Command::search, Command::tracks});
+      need_command(name, {Command::search, Command::tracks, Command::following});
       o_.json = true;
+    } else if (name == "--playlist") {
+      need_command(name, {Command::get, Command::follow, Command::sync});
+      o_.playlist = true;
+    } else if (name == "--tag") {
+      need_command(name, {Command::get, Command::follow});
+      o_.tag = true;
     } else {
       need_command(name, {Command::get});
-      (name == "--tag" ? o_.tag : o_.skip_existing) = true;
+      o_.skip_existing = true;
     }
   }
 
@@ -90,14 +101,14 @@ class Parser {
       if (!good_base(value)) return fail(name + " wants http://host[:port] or https://host[:port]");
       (name == "--search-base" ? o_.search_base : o_.mobile_base) = value;
     } else if (name == "--dir") {
-      need_command(name, {Command::get});
+      need_command(name, {Command::get, Command::follow});
       if (value.empty()) return fail("--dir wants a folder");
       o_.dir = value;
     } else if (name == "--tracks") {
       need_command(name, {Command::get});
       o_.tracks = value;
     } else if (name == "--jobs") {
-      need_command(name, {Command::get});
+      need_command(name, {Command::get, Command::sync});
       int n = 0;
       const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
       if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > kMaxJobs)
@@ -143,11 +154,17 @@ class Parser {
 
   void check_complete() {
     if (o_.command == Command::none) return fail("no command given");
+    const bool no_argument = o_.command == Command::following || o_.command == Command::sync;
+    if (no_argument) {
+      if (have_argument_) fail("unexpected argument " + o_.argument);
+      return;
+    }
     if (!have_argument_)
       return fail(o_.command == Command::search ? "search wants a KEYWORD" : "wants an ALBUM_ID");
     if (o_.command != Command::search && !all_digits(o_.argument))
       return fail("ALBUM_ID is a number: " + o_.argument);
     if (o_.command == Command::get && o_.dir.empty()) fail("get wants --dir DIR");
+    if (o_.command == Command::follow && o_.dir.empty()) fail("follow wants --dir DIR");
   }
 
   void fail(const std::string& message) {
@@ -173,8 +190,16 @@ std::string usage_text() {
          "                            uploader (tab-separated)\n"
          "  tracks ALBUM_ID [--json]  every track: number, title, address\n"
          "  get ALBUM_ID --dir DIR [--tracks 1-5,9] [--skip-existing] [--tag] [--jobs N]\n"
-         "      [--stall SECONDS]\n"
+         "      [--stall SECONDS] [--playlist]\n"
          "                            downloads the tracks into DIR as title + \".mp3\"\n"
+         "  follow ALBUM_ID --dir DIR [--tag] [--playlist]\n"
+         "                            keeps the album in DIR: sync fetches its new tracks\n"
+         "  unfollow ALBUM_ID         stops following the album (its files stay)\n"
+         "  following [--json]        the followed albums: id, folder, options, last sync,\n"
+         "                            its result, tracks held (tab-separated)\n"
+         "  sync [--jobs N] [--playlist]\n"
+         "                            fetches what is missing of every followed album,\n"
+         "                            as get --skip-existing does; one line per album\n"
          "\n"
          "Options before the command:\n"
          "  --search-base URL   album search host (default https://www.lumorafm.com)\n"
@@ -189,9 +214,14 @@ std::string usage_text() {
          "  --jobs N          up to N tracks at once (1 to 16, default 1)\n"
          "  --stall SECONDS   give a track up when no byte has come for that long\n"
          "                    (default 120); its work is kept for a later get\n"
+         "  --playlist        keep ALBUM.m3u8 in DIR: the tracks held, in the album's order\n"
          "\n"
-         "Exit status: 0 every chosen track done or skipped, 1 some failed,\n"
-         "2 usage error or an album that cannot be listed, 130 interrupted.\n";
+         "The followed albums live in $XDG_CONFIG_HOME/lumorafm/following.json\n"
+         "(default ~/.config). A sync while another runs says so and exits 0.\n"
+         "\n"
+         "Exit status: 0 every chosen track done or skipped, 1 some failed (for sync:\n"
+         "some track or album), 2 usage error or an album that cannot be listed,\n"
+         "130 interrupted.\n";
 }
 
 }  // namespace lumora::cli

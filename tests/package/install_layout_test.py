@@ -8,6 +8,7 @@ LUMORA_PROGRAMS (comma-separated programs the build installs).
 import configparser
 import hashlib
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -20,6 +21,9 @@ PNG_SIZES = (16, 24, 32, 48, 64, 128, 256)
 BUILD_DIR = os.environ["LUMORA_BUILD_DIR"]
 SOURCE_DIR = os.environ["LUMORA_SOURCE_DIR"]
 PROGRAMS = sorted(p for p in os.environ["LUMORA_PROGRAMS"].split(",") if p)
+COMPLETION = "usr/share/bash-completion/completions/lumorafm-cli"
+USER_UNITS = "usr/lib/systemd/user"
+SYNC_UNITS = ("lumorafm-sync.service", "lumorafm-sync.timer")
 
 
 def run(*args, **kwargs):
@@ -32,6 +36,11 @@ def expected_files():
     files.add(f"usr/share/metainfo/{APP_ID}.metainfo.xml")
     files.add(f"usr/share/icons/hicolor/scalable/apps/{APP_ID}.svg")
     files.update(f"usr/share/icons/hicolor/{s}x{s}/apps/{APP_ID}.png" for s in PNG_SIZES)
+    files.update(f"usr/share/man/man1/{p}.1.gz" for p in PROGRAMS)
+    files.update({"usr/share/doc/lumorafm/copyright", "usr/share/doc/lumorafm/changelog.gz"})
+    if "lumorafm-cli" in PROGRAMS:
+        files.add(COMPLETION)
+        files.update(f"{USER_UNITS}/{u}" for u in SYNC_UNITS)
     return files
 
 
@@ -139,6 +148,102 @@ class InstallLayout(unittest.TestCase):
                 libraries = run("ldd", binary)
                 self.assertEqual(libraries.returncode, 0, libraries.stderr)
                 self.assertNotIn("not found", libraries.stdout)
+
+    # lumorafm-cli's man page, completion and timer units, as installed.
+
+    def needs_cli(self):
+        if "lumorafm-cli" not in PROGRAMS:
+            self.skipTest("lumorafm-cli is not built")
+
+    def test_man_pages_render_without_warnings(self):
+        for program in PROGRAMS:
+            with self.subTest(program):
+                page = self.path(f"usr/share/man/man1/{program}.1.gz")
+                env = dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8")
+                done = run("man", "--warnings", "-E", "UTF-8", "-l", page, env=env)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                self.assertEqual(done.stderr, "")
+                self.assertIn(program.upper() + "(1)", done.stdout)
+                self.assertIn("NAME", done.stdout)
+                with open(page, "rb") as f:  # gzip -n: no time stamp, the same bytes each build
+                    self.assertEqual(f.read(8)[4:8], b"\0\0\0\0")
+        if "lumorafm-cli" not in PROGRAMS:
+            return
+        text = run("man", "-l", self.path("usr/share/man/man1/lumorafm-cli.1.gz"),
+                   env=dict(os.environ, MANWIDTH="200")).stdout
+        for command in ("follow", "unfollow", "following", "sync", "--playlist",
+                        "systemctl --user enable --now lumorafm-sync.timer"):
+            self.assertIn(command, text)
+
+    def complete(self, words, followed=""):
+        """The completions bash offers for the command line `words` (the last
+        one being completed), with `followed` as `lumorafm-cli following`."""
+        with tempfile.TemporaryDirectory(prefix="lumora-complete-") as bindir:
+            fake = os.path.join(bindir, "lumorafm-cli")
+            with open(fake, "w") as f:
+                f.write("#!/bin/sh\n[ \"$1\" = following ] && printf '%s' '" + followed + "'\n")
+            os.chmod(fake, 0o755)
+            script = (f". '{self.path(COMPLETION)}'\n"
+                      f"COMP_WORDS=({' '.join(repr(w) for w in words)})\n"
+                      f"COMP_CWORD={len(words) - 1}\n"
+                      "_lumorafm_cli\n"
+                      "printf '%s\\n' \"${COMPREPLY[@]}\"\n")
+            done = run("bash", "--norc", "-c", script,
+                       env=dict(os.environ, PATH=bindir + ":" + os.environ["PATH"]))
+            self.assertEqual(done.returncode, 0, done.stderr)
+            return [w for w in done.stdout.split("\n") if w]
+
+    def test_completion_script_loads_and_completes_commands_options_and_albums(self):
+        self.needs_cli()
+        done = run("bash", "-n", self.path(COMPLETION))
+        self.assertEqual(done.returncode, 0, done.stderr)
+        cases = [
+            (["lumorafm-cli", "sy"], "", ["sync"]),
+            (["lumorafm-cli", "--demo", "fo"], "", ["follow", "following"]),
+            (["lumorafm-cli", "sync", "--"], "", ["--jobs", "--playlist"]),
+            (["lumorafm-cli", "--"], "", ["--search-base", "--mobile-base", "--demo", "--help",
+                                          "--version"]),
+            (["lumorafm-cli", "unfollow", ""], "3700002\t/a\n3700005\t/b\n",
+             ["3700002", "3700005"]),
+            (["lumorafm-cli", "unfollow", "37000"], "3700002\t/a\n", ["3700002"]),
+        ]
+        for words, followed, expected in cases:
+            with self.subTest(words=words):
+                self.assertEqual(self.complete(words, followed), expected)
+
+    def test_systemd_verifies_the_units_against_the_installed_program(self):
+        self.needs_cli()
+        if shutil.which("systemd-analyze") is None or shutil.which("unshare") is None:
+            self.fail("systemd-analyze and unshare are needed (scripts/setup.sh installs them)")
+        # The service names the program as a bare word, which systemd looks up in
+        # its fixed search path: a private mount namespace lays the installed
+        # bin/ over /usr/local/bin, so the check sees the program as installed.
+        namespace = ["unshare", "--mount"] if os.geteuid() == 0 else \
+            ["unshare", "--mount", "--map-root-user"]
+        if run(*namespace, "true").returncode != 0:
+            self.skipTest("no private mount namespace here")
+        units = [self.path(f"{USER_UNITS}/{u}") for u in SYNC_UNITS]
+        with tempfile.TemporaryDirectory(prefix="lumora-runtime-") as runtime:
+            os.chmod(runtime, 0o700)
+            env = dict(os.environ, XDG_RUNTIME_DIR=runtime,
+                       MANPATH=self.path("usr/share/man"))
+            script = ('mount --bind "$1" /usr/local/bin && shift && '
+                      'exec systemd-analyze verify --user "$@"')
+            done = run(*namespace, "sh", "-c", script, "sh", self.path("usr/bin"), *units,
+                       env=env)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertEqual(done.stderr, "")
+        timer = configparser.ConfigParser(interpolation=None, strict=True)
+        timer.optionxform = str
+        timer.read(units[1])
+        self.assertEqual(timer["Timer"]["OnCalendar"], "daily")
+        self.assertEqual(timer["Timer"]["Persistent"], "true")
+        self.assertIn("RandomizedDelaySec", timer["Timer"])
+        service = configparser.ConfigParser(interpolation=None, strict=True)
+        service.optionxform = str
+        service.read(units[0])
+        self.assertEqual(service["Service"]["Type"], "oneshot")
+        self.assertEqual(service["Service"]["ExecStart"], "lumorafm-cli sync")
 
 
 if __name__ == "__main__":

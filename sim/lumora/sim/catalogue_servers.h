@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "lumora/sim/album_growth.h"
 #include "lumora/sim/answer_overrides.h"
 #include "lumora/sim/catalogue.h"
 #include "lumora/sim/request_log.h"
@@ -64,9 +65,11 @@ class SearchServer : public CatalogueServer {
   explicit SearchServer(const Catalogue& catalogue);
 };
 
+// Lists an album's own tracks followed by those `growth` has added to it;
+// `growth` must outlive the server too.
 class MobileServer : public CatalogueServer {
  public:
-  explicit MobileServer(const Catalogue& catalogue);
+  MobileServer(const Catalogue& catalogue, const AlbumGrowth& growth);
 };
 
 inline constexpr const char* kSearchPath = "/revision/search";

@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "lumora/sim/audio_server.h"
 #include "lumora/sim/catalogue.h"
@@ -54,12 +55,17 @@ class Simulator {
   // sim.mobile_overrides().add({.needle = "pageId=2&", .status = 500, .body = "oops"}).
   AnswerOverrides& search_overrides() { return search_.overrides(); }
   AnswerOverrides& mobile_overrides() { return mobile_.overrides(); }
+  // Grows the album by `count` new tracks at its end, each with a new audio
+  // file, as a serial gains episodes between two runs; later listings
+  // include them. Returns the new tracks; none for an unknown album.
+  std::vector<SimTrack> grow_album(std::int64_t album_id, int count);
 
   void stop();
 
  private:
   AudioServer audio_;
   Catalogue catalogue_;
+  AlbumGrowth growth_;
   SearchServer search_;
   MobileServer mobile_;
 };

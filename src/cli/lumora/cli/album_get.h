@@ -4,11 +4,26 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "lumora/catalogue/catalogue_entries.h"
 #include "lumora/catalogue/endpoints.h"
 #include "lumora/cli/progress_view.h"
 
 namespace lumora::cli {
+
+// What became of each track of the album, for callers that keep a
+// playlist or count what the folder holds.
+struct TrackReport {
+  enum class State { not_chosen, done, skipped, failed, stopped };
+  State state = State::not_chosen;
+  std::string file_name;  // UTF-8, in the folder; set for done and skipped
+};
+
+struct GetReport {
+  std::vector<TrackEntry> tracks;     // the whole listing, in the album's order
+  std::vector<TrackReport> outcomes;  // one per track; empty when not listed
+};
 
 struct GetRequest {
   std::string album_id;
@@ -19,6 +34,7 @@ struct GetRequest {
   int jobs = 1;
   int stall_seconds = 120;  // a track without a stored byte that long fails
   PlatformEndpoints endpoints;
+  GetReport* report = nullptr;  // filled when given
 };
 
 // Lists the album, fetches the chosen tracks in the album's order and

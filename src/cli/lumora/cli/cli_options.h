@@ -8,7 +8,7 @@
 
 namespace lumora::cli {
 
-enum class Command { none, search, tracks, get };
+enum class Command { none, search, tracks, get, follow, unfollow, following, sync };
 
 struct CliOptions {
   // Every command.
@@ -20,13 +20,14 @@ struct CliOptions {
 
   Command command = Command::none;
   std::string argument;  // the keyword (UTF-8) or the album id
-  bool json = false;     // search, tracks
+  bool json = false;     // search, tracks, following
 
-  // get
+  // get, follow and sync (--jobs, --playlist)
   std::string dir;
   std::optional<std::string> tracks;  // e.g. "1-5,9"; all when absent
   bool skip_existing = false;
   bool tag = false;
+  bool playlist = false;
   int jobs = 1;
   int stall_seconds = 120;
 };

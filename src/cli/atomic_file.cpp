@@ -1,0 +1,66 @@
+#include "lumora/cli/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace lumora::cli {
+namespace {
+
+std::string error_text(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+bool write_all(int fd, const std::string& content) {
+  std::size_t at = 0;
+  while (at < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + at, content.size() - at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    at += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void sync_folder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::string replace_file_atomically(const std::string& path, const std::string& content) {
+  const std::filesystem::path target(path);
+  const std::string folder = target.parent_path().empty() ? "." : target.parent_path().string();
+  std::string temporary = folder + "/." + target.filename().string() + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return error_text("cannot create a file in " + folder);
+  const bool written = write_all(fd, content) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+  const std::string problem = written ? std::string() : error_text("cannot write " + temporary);
+  ::close(fd);
+  if (written && ::rename(temporary.c_str(), path.c_str()) == 0) {
+    sync_folder(folder);
+    return {};
+  }
+  const std::string reason = written ? error_text("cannot rename " + temporary + " to " + path) : problem;
+  ::unlink(temporary.c_str());
+  return reason;
+}
+
+bool read_whole_file(const std::string& path, std::string& content) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream all;
+  all << in.rdbuf();
+  if (in.bad()) return false;
+  content = all.str();
+  return true;
+}
+
+}  // namespace lumora::cli

@@ -1,0 +1,23 @@
+// `sync`: every followed album listed and what is missing fetched, through
+// run_get with skip_existing, one album after the other; one summary line
+// per album on standard output, reasons on standard error. Holds the sync
+// lock for the whole run; the results go back into following.json at the
+// end (also after Ctrl+C). The SIGINT handler must be installed.
+#pragma once
+
+#include "lumora/catalogue/endpoints.h"
+
+namespace lumora::cli {
+
+struct SyncRequest {
+  int jobs = 1;           // tracks at once within an album
+  bool playlist = false;  // a playlist for every album, whatever it was followed with
+  PlatformEndpoints endpoints;
+};
+
+// Exit code: 0 every album whole (or another sync holds the lock, or none
+// is followed), 1 some track or album failed or the followed set cannot be
+// read or written, 130 interrupted.
+int run_sync(const SyncRequest& request);
+
+}  // namespace lumora::cli

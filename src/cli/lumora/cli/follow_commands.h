@@ -1,0 +1,25 @@
+// `follow`, `unfollow` and `following`: the followed set in following.json
+// (followed_albums.h, following_file.h). Each prints what it did on
+// standard output and a problem on standard error. Exit codes: 0 done,
+// 1 the file cannot be read or written (or unfollow of an album not
+// followed), 2 a folder that cannot be used.
+#pragma once
+
+#include <string>
+
+namespace lumora::cli {
+
+struct FollowRequest {
+  std::string album_id;
+  std::string dir;  // UTF-8, as given; kept absolute
+  bool tag = false;
+  bool playlist = false;
+};
+
+// Adds the album, or changes the folder and options of one followed already.
+int run_follow(const FollowRequest& request);
+int run_unfollow(const std::string& album_id);
+// "id\tfolder\toptions\tlast sync\tresult\ttracks held" per album, or JSON.
+int run_following(bool json);
+
+}  // namespace lumora::cli

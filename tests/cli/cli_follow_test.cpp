@@ -1,0 +1,251 @@
+// follow, unfollow, following and sync as a user (or a timer) runs them:
+// the followed set on disk, albums that grow, playlists, a broken
+// following.json, two syncs at once and Ctrl+C.
+#include <signal.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli_fixture.h"
+#include "lumora/sim/audio_bytes.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::albums::kTwentyTracks;
+using sim::albums::kWithoutCategory;
+
+class FollowTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    config = folder.parent_path() / "config";
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("XDG_CONFIG_HOME");
+    CliTest::TearDown();
+  }
+
+  std::filesystem::path following_json() const { return config / "lumorafm" / "following.json"; }
+  std::filesystem::path album_dir(std::int64_t id) const { return folder / std::to_string(id); }
+  RunResult follow(std::int64_t id, std::vector<std::string> extra = {}) const {
+    std::vector<std::string> args = {"follow", std::to_string(id), "--dir", album_dir(id).string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return cli(args);
+  }
+  nlohmann::json following() const {
+    const RunResult r = cli({"following", "--json"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    return nlohmann::json::parse(r.out, nullptr, false);
+  }
+  // Audio targets requested since `from` (an index into the log).
+  std::set<std::string> audio_targets_since(std::size_t from) const {
+    std::set<std::string> targets;
+    const auto log = sim.audio_log().snapshot();
+    for (std::size_t i = from; i < log.size(); ++i) targets.insert(log[i].target);
+    return targets;
+  }
+  std::string file_in(std::int64_t id, const sim::SimTrack& track) const {
+    return sim::file_sha256((album_dir(id) / file_name(track)).string());
+  }
+
+  std::filesystem::path config;
+};
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+TEST_F(FollowTest, FollowUnfollowAndFollowingRoundTrip) {
+  EXPECT_EQ(follow(kTwentyTracks).code, 0);
+  const RunResult second = follow(kWithoutCategory, {"--tag", "--playlist"});
+  ASSERT_EQ(second.code, 0) << second.err;
+  EXPECT_NE(second.out.find("following album 3700005 into " + album_dir(kWithoutCategory).string()),
+            std::string::npos);
+
+  const RunResult listed = cli({"following"});
+  ASSERT_EQ(listed.code, 0) << listed.err;
+  EXPECT_EQ(listed.out, "3700002\t" + album_dir(kTwentyTracks).string() + "\t-\tnever\tnever\t0\n" +
+                            "3700005\t" + album_dir(kWithoutCategory).string() +
+                            "\ttag,playlist\tnever\tnever\t0\n");
+
+  // Following again changes the options in place; a relative folder is kept absolute.
+  std::filesystem::create_directories(folder);
+  std::filesystem::current_path(folder);
+  ASSERT_EQ(cli({"follow", "3700002", "--dir", "./here/", "--playlist"}).code, 0);
+  nlohmann::json albums = following();
+  ASSERT_EQ(albums.size(), 2u);
+  EXPECT_EQ(albums[0]["id"], "3700002");
+  EXPECT_EQ(albums[0]["dir"], (folder / "here").string());
+  EXPECT_EQ(albums[0]["playlist"], true);
+  EXPECT_EQ(albums[0]["tag"], false);
+  EXPECT_TRUE(albums[0]["last_sync"].is_null());
+
+  EXPECT_EQ(cli({"unfollow", "3700002"}).code, 0);
+  const RunResult again = cli({"unfollow", "3700002"});
+  EXPECT_EQ(again.code, 1);
+  EXPECT_NE(again.err.find("album 3700002 is not followed"), std::string::npos);
+  albums = following();
+  ASSERT_EQ(albums.size(), 1u);
+  EXPECT_EQ(albums[0]["id"], "3700005");
+  EXPECT_EQ(albums[0]["tag"], true);
+  std::filesystem::current_path("/");
+}
+
+TEST_F(FollowTest, SyncFetchesEveryFollowedAlbumWholeAndNotesTheResult) {
+  ASSERT_EQ(follow(kTwentyTracks).code, 0);
+  ASSERT_EQ(follow(kWithoutCategory).code, 0);
+  const RunResult r = cli({"sync", "--jobs", "2"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(lines_starting(r.out, "album ").size(), 2u) << r.out;
+  EXPECT_NE(r.out.find("album 3700002  done 20, skipped 0, failed 0, held 20/20\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("album 3700005  done 3, skipped 0, failed 0, held 3/3\n"), std::string::npos);
+  for (std::int64_t id : {kTwentyTracks, kWithoutCategory})
+    for (const sim::SimTrack& t : album(id).tracks)
+      EXPECT_EQ(file_in(id, t), sim.expected_sha256(t)) << t.title;
+
+  const nlohmann::json albums = following();
+  ASSERT_EQ(albums.size(), 2u);
+  EXPECT_EQ(albums[0]["result"], "ok");
+  EXPECT_EQ(albums[0]["tracks_held"], 20);
+  EXPECT_EQ(albums[1]["tracks_held"], 3);
+  EXPECT_TRUE(albums[1]["last_sync"].is_string());
+}
+
+TEST_F(FollowTest, AGrownAlbumSyncsExactlyItsNewTracksAndThePlaylistListsAllInOrder) {
+  const sim::SimAlbum& a = album(kWithoutCategory);
+  ASSERT_EQ(follow(a.id, {"--playlist"}).code, 0);
+  ASSERT_EQ(cli({"sync"}).code, 0);
+  const std::vector<sim::SimTrack> added = sim.grow_album(a.id, 3);
+  ASSERT_EQ(added.size(), 3u);
+
+  const std::size_t from = sim.audio_log().snapshot().size();
+  const RunResult r = cli({"sync"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("album 3700005  done 3, skipped 3, failed 0, held 6/6\n"), std::string::npos)
+      << r.out;
+  std::set<std::string> expected;
+  for (const sim::SimTrack& t : added) expected.insert(t.audio_path);
+  EXPECT_EQ(audio_targets_since(from), expected);
+  for (const sim::SimTrack& t : added) EXPECT_EQ(file_in(a.id, t), sim.expected_sha256(t));
+
+  std::vector<sim::SimTrack> all = a.tracks;
+  all.insert(all.end(), added.begin(), added.end());
+  std::string playlist = "#EXTM3U\n";
+  for (const sim::SimTrack& t : all)
+    playlist += "#EXTINF:-1," + t.title + "\n" + file_name(t) + "\n";
+  EXPECT_EQ(read_file(album_dir(a.id) / "3700005.m3u8"), playlist);
+  EXPECT_EQ(following()[0]["tracks_held"], 6);
+}
+
+TEST_F(FollowTest, GetPlaylistLeavesFailedTracksOut) {
+  const sim::SimAlbum& a = album(kWithoutCategory);
+  ASSERT_TRUE(sim.audio().set_faults(a.tracks[1].audio_path, {.not_found = true}));
+  const RunResult r = cli({"get", "3700005", "--dir", folder.string(), "--playlist"});
+  EXPECT_EQ(r.code, 1);
+  const std::string playlist = read_file(folder / "3700005.m3u8");
+  EXPECT_EQ(playlist, "#EXTM3U\n#EXTINF:-1," + a.tracks[0].title + "\n" + file_name(a.tracks[0]) +
+                          "\n#EXTINF:-1," + a.tracks[2].title + "\n" + file_name(a.tracks[2]) + "\n");
+  // A later get of the missing track alone keeps the others in the playlist.
+  sim.audio().set_faults(a.tracks[1].audio_path, {});
+  ASSERT_EQ(cli({"get", "3700005", "--dir", folder.string(), "--tracks", "2", "--playlist"}).code, 0);
+  EXPECT_NE(read_file(folder / "3700005.m3u8").find(file_name(a.tracks[1])), std::string::npos);
+  EXPECT_EQ(lines_starting(read_file(folder / "3700005.m3u8"), "#EXTINF:").size(), 3u);
+}
+
+TEST_F(FollowTest, AFollowingFileThatCannotBeReadIsReportedAndLeftByteIdentical) {
+  const std::string broken_files[] = {
+      "{\"albums\": [",  // cut short
+      "{\"albums\": {}}",
+      "{\"albums\": [{\"id\": \"37x\", \"dir\": \"/tmp\"}]}",
+      "{\"albums\": [{\"id\": \"1\", \"dir\": \"relative\"}]}",
+      "{\"albums\": [{\"id\": 1, \"dir\": \"/tmp\"}]}",
+      std::string("\xff\xfe\0garbage", 10),
+  };
+  std::filesystem::create_directories(following_json().parent_path());
+  for (const std::string& content : broken_files) {
+    SCOPED_TRACE(content);
+    std::ofstream(following_json(), std::ios::binary | std::ios::trunc) << content;
+    const std::vector<std::vector<std::string>> commands = {
+        {"follow", "3700002", "--dir", folder.string()}, {"unfollow", "3700002"}, {"following"},
+        {"sync"}};
+    for (const auto& command : commands) {
+      SCOPED_TRACE(command[0]);
+      const RunResult r = cli(command);
+      EXPECT_EQ(r.code, 1);
+      EXPECT_NE(r.err.find("cannot read " + following_json().string()), std::string::npos) << r.err;
+      EXPECT_EQ(read_file(following_json()), content);
+    }
+  }
+  EXPECT_EQ(audio_gets(), 0u);
+}
+
+TEST_F(FollowTest, ASecondSyncWhileOneRunsSaysSoAndExitsAtOnce) {
+  const sim::SimAlbum& a = album(kWithoutCategory);
+  sim.audio().set_faults(a.tracks[0].audio_path, {.rate_cap = 4000});
+  ASSERT_EQ(follow(a.id).code, 0);
+  ChildProcess first(LUMORAFM_CLI_PATH, with_platform({"sync"}));
+  ASSERT_TRUE(first.started());
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (sim.audio().bytes_sent(a.tracks[0].audio_path) == 0 &&
+         std::chrono::steady_clock::now() < deadline)
+    first.pump(10ms);
+  ASSERT_GT(sim.audio().bytes_sent(a.tracks[0].audio_path), 0u);
+
+  const std::size_t listings = sim.mobile_log().snapshot().size();
+  const RunResult second = cli({"sync"});
+  EXPECT_EQ(second.code, 0) << second.err;
+  EXPECT_NE(second.out.find("another sync is running"), std::string::npos) << second.out;
+  EXPECT_EQ(sim.mobile_log().snapshot().size(), listings);
+  EXPECT_EQ(first.exit_code(), -1);  // still at work
+  first.signal(SIGINT);
+  ASSERT_TRUE(first.finish(10s));
+  EXPECT_EQ(first.exit_code(), 130);
+}
+
+TEST_F(FollowTest, AnInterruptedSyncExits130AndTheNextFetchesNothingTwice) {
+  const sim::SimAlbum& a = album(kTwentyTracks);
+  const sim::SimTrack& slow = a.tracks[1];
+  sim.audio().set_faults(slow.audio_path, {.rate_cap = 8000});
+  ASSERT_EQ(follow(a.id, {"--playlist"}).code, 0);
+  ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"sync"}));
+  ASSERT_TRUE(child.started());
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  auto half_sent = [&] { return sim.audio().bytes_sent(slow.audio_path) >= slow.size / 2; };
+  while (!half_sent() && std::chrono::steady_clock::now() < deadline) child.pump(10ms);
+  ASSERT_TRUE(half_sent());
+  child.signal(SIGINT);
+  ASSERT_TRUE(child.finish(10s));
+  EXPECT_EQ(child.exit_code(), 130) << child.err();
+  EXPECT_EQ(following()[0]["result"], "interrupted");
+  EXPECT_EQ(following()[0]["tracks_held"], 1);
+  EXPECT_EQ(lines_starting(read_file(album_dir(a.id) / "3700002.m3u8"), "#EXTINF:").size(), 1u);
+
+  sim.audio().set_faults(slow.audio_path, {});
+  sim.audio().clear_sent();
+  const RunResult again = cli({"sync"});
+  ASSERT_EQ(again.code, 0) << again.err;
+  EXPECT_NE(again.out.find("done 19, skipped 1, failed 0, held 20/20"), std::string::npos)
+      << again.out;
+  EXPECT_EQ(sim.audio().bytes_sent(a.tracks[0].audio_path), 0u);
+  const auto spans = sim.audio().sent(slow.audio_path);
+  ASSERT_FALSE(spans.empty());
+  for (const sim::SentSpan& span : spans) EXPECT_GT(span.start, 0u);
+  for (const sim::SimTrack& t : a.tracks) EXPECT_EQ(file_in(a.id, t), sim.expected_sha256(t));
+  EXPECT_EQ(lines_starting(read_file(album_dir(a.id) / "3700002.m3u8"), "#EXTINF:").size(), 20u);
+}
+
+}  // namespace
+}  // namespace lumora::test
