@@ -51,6 +51,7 @@ class Sync {
     QuietView quiet;
     const int code = run_get({.album_id = album.id,
                               .dir = album.dir,
+                              .tracks = std::nullopt,
                               .skip_existing = true,
                               .tag = album.tag,
                               .jobs = request_.jobs,

@@ -17,14 +17,14 @@ TEST(ListingOutput, LinesStayOneAlbumOrTrackEachInUtf8) {
   const std::vector<AlbumEntry> albums = {
       {"12", utf8_to_gbk("标题\twith tab"), utf8_to_gbk("分类"), "two\nlines"}};
   EXPECT_EQ(album_lines(albums), "12\t标题 with tab\t分类\ttwo lines\n");
-  const std::vector<TrackEntry> tracks = {{utf8_to_gbk("第1集"), "http://h/1.mp3", "", ""},
-                                          {"", "", "", ""}};
+  const std::vector<TrackEntry> tracks = {{utf8_to_gbk("第1集"), "http://h/1.mp3", "", "", ""},
+                                          {"", "", "", "", ""}};
   EXPECT_EQ(track_lines(tracks), "1\t第1集\thttp://h/1.mp3\n2\t\t\n");
 }
 
 TEST(ListingOutput, ControlCharactersShowAsEscapesAndJsonStaysExact) {
   const Text title = "a\x1b]0;owned\x07" "b\x1b[2J\x7f" + utf8_to_gbk("第") + "\rc";
-  const std::vector<TrackEntry> tracks = {{title, "http://h/1.mp3", "", ""}};
+  const std::vector<TrackEntry> tracks = {{title, "http://h/1.mp3", "", "", ""}};
   EXPECT_EQ(track_lines(tracks),
             "1\ta\\x1b]0;owned\\x07b\\x1b[2J\\x7f第 c\thttp://h/1.mp3\n");
   EXPECT_EQ(visible("x\xc2\x9b[31m\xc2\xa0y"), "x\\x9b[31m\xc2\xa0y");  // C1 CSI; NBSP kept
@@ -41,7 +41,7 @@ TEST(ListingOutput, JsonIdsAreNumbersOnlyWhenTheyAreIntegers) {
   EXPECT_EQ(parsed[1]["id"], "x-1");
   EXPECT_EQ(parsed[2]["id"], "");
   // A byte GBK cannot decode still leaves valid JSON.
-  const auto odd = nlohmann::json::parse(track_json({{"\xFF", "u", "", ""}}));
+  const auto odd = nlohmann::json::parse(track_json({{"\xFF", "u", "", "", ""}}));
   EXPECT_EQ(odd[0]["number"], 1);
 }
 

@@ -146,7 +146,9 @@ TEST_F(ChunkedAnswerTest, FileIsTheServersBytesWhateverTheFraming) {
     const std::string got = read(name);
     EXPECT_EQ(got.size(), static_cast<std::size_t>(kSize));
     EXPECT_TRUE(got == pattern_body(0, kSize)) << got.substr(0, 16);
-    if (b.logged) EXPECT_TRUE(recorder.logged(b.logged));
+    if (b.logged) {
+      EXPECT_TRUE(recorder.logged(b.logged));
+    }
   }
 }
 

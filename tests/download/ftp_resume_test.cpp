@@ -175,7 +175,9 @@ TEST_F(FtpResumeTest, StoppedTaskGoesOnFromTheRecord) {
         spans.push_back({static_cast<std::uint64_t>(r.rest), static_cast<std::uint64_t>(r.sent)});
       }
       for (const RecordedSegment& s : record.segments)
-        if (s.received < s.length) EXPECT_EQ(rests.count(s.start + s.received), 1u) << s.start;
+        if (s.received < s.length) {
+          EXPECT_EQ(rests.count(s.start + s.received), 1u) << s.start;
+        }
       // Sent again: only what a server pushes past a piece's end before the
       // engine closes the channel (a block and one paced burst at most).
       EXPECT_LE(refetched(spans, record),
