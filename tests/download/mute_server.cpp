@@ -13,19 +13,6 @@ namespace {
 
 constexpr char kHead[] = "HTTP/1.1 200 OK\r\nContent-Length: 10000\r\n\r\n";
 
-int connect_to(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 }  // namespace
 
 MuteServer::MuteServer(Mode mode) : mode_(mode) {
@@ -41,7 +28,7 @@ MuteServer::MuteServer(Mode mode) : mode_(mode) {
   ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len);
   port_ = ntohs(a.sin_port);
   if (mode == Mode::kQueueFull) {
-    filler_fd_ = connect_to(port_);
+    filler_fd_ = connect_loopback(port_);
     accepting_ = false;
   }
   acceptor_ = std::thread([this] { accept_loop(); });

@@ -16,6 +16,9 @@
 
 namespace lumora::test {
 
+// A connected socket to 127.0.0.1:`port`, or -1.
+int connect_loopback(int port);
+
 // Bytes [from, to) of a file that raw-server tests serve: each depends on its
 // position, so a block stored at the wrong offset shows in the comparison.
 inline std::string pattern_body(std::int64_t from, std::int64_t to) {
