@@ -1,19 +1,32 @@
 #include "lumora/cli/track_fetch.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "lumora/queue/download_queue.h"
 #include "lumora/text/code_page.h"
-#include "lumora/text/number.h"
 
 namespace lumora::cli {
 namespace {
 
-constexpr int kLogReceivedHead = 2;
-constexpr int kLogErrorLevel = 3;
-
-// The status code of an answer head: the three characters after "HTTP/1.x ".
-int head_status(const Text& head) {
-  if (head.size() < 12 || head.compare(0, 5, "HTTP/") != 0) return 0;
-  return text_to_int(head.substr(9, 3));
+// What went wrong, in the words a script's reader expects; the engine's own
+// line (GBK) for the kinds without a shorter name.
+std::string trouble_text(const TaskFailure& f, const Text& path) {
+  switch (f.kind) {
+    case FailureKind::kHttpStatus: return "HTTP " + std::to_string(f.http_status);
+    case FailureKind::kNoSize: return "no size: the server gave no length";
+    case FailureKind::kLocalFile: return "local file error: cannot create " + gbk_to_utf8(path);
+    case FailureKind::kResolveFailed: return "host name not found";
+    case FailureKind::kConnectFailed:
+      if (f.system_error == ECONNREFUSED) return "connection refused";
+      if (f.system_error != 0)
+        return std::string("cannot connect: ") + std::strerror(f.system_error);
+      return "cannot connect";
+    case FailureKind::kConnectTimeout: return "connection timed out";
+    case FailureKind::kNoAnswer: return "the server stopped answering";
+    case FailureKind::kNone: return {};
+    default: return gbk_to_utf8(f.message);
+  }
 }
 
 }  // namespace
@@ -21,9 +34,6 @@ int head_status(const Text& head) {
 TrackFetch::TrackFetch() {
   param_.event_routine = [this](int kind, int, std::int64_t value, std::int64_t, TaskContext&) {
     return on_event(kind, value);
-  };
-  param_.log_routine = [this](const Text&, const Text& message, int level) {
-    on_log(message, level);
   };
 }
 
@@ -37,18 +47,10 @@ int TrackFetch::on_event(int kind, std::int64_t value) {
   return kNameAnswerRenumber;
 }
 
-void TrackFetch::on_log(const Text& message, int level) {
-  std::lock_guard lock(mutex_);
-  if (level == kLogReceivedHead && head_status(message) != 0) last_status_ = head_status(message);
-  if (level == kLogErrorLevel) last_error_ = message;
-}
-
 FetchResult TrackFetch::run(const Text& address, const Text& path, int stall_seconds) {
   {
     std::lock_guard lock(mutex_);
     ended_ = false;
-    last_status_ = 0;
-    last_error_.clear();
   }
   size_ = -1;
   if (stop_) return {TaskOutcome::kStopped, path, "interrupted"};
@@ -64,32 +66,15 @@ FetchResult TrackFetch::run(const Text& address, const Text& path, int stall_sec
   download_.stop_task();  // joins the ended task's threads
   FetchResult result{download_.outcome(), download_.final_path(), {}};
   if (result.final_path.empty()) result.final_path = path;
-  std::lock_guard lock(mutex_);
-  if (result.outcome == TaskOutcome::kFailed) result.reason = failure_reason(result.final_path);
+  const std::string trouble = trouble_text(download_.failure(), result.final_path);
+  if (result.outcome == TaskOutcome::kFailed)
+    result.reason = trouble.empty() ? "download failed" : trouble;
   if (result.outcome == TaskOutcome::kStopped) result.reason = "interrupted";
   if (result.outcome == TaskOutcome::kStalled) {
     result.reason = "no answer for " + std::to_string(stall_seconds) + " s";
-    if (!last_error_.empty()) result.reason += ": " + error_text();
+    if (!trouble.empty()) result.reason += ": " + trouble;
   }
   return result;
-}
-
-std::string TrackFetch::error_text() const {
-  // Connecting fails at once (rather than timing out) when the port refuses.
-  if (last_error_.find(gbk(u8"]失败")) != Text::npos && last_error_.rfind(gbk(u8"连接 ["), 0) == 0)
-    return "connection refused";
-  if (last_error_.rfind(gbk(u8"连接 ["), 0) == 0) return "connection timed out";
-  return gbk_to_utf8(last_error_);
-}
-
-std::string TrackFetch::failure_reason(const Text& path) const {
-  if (last_status_ >= 400) return "HTTP " + std::to_string(last_status_);
-  if (last_error_ == gbk(u8"无法获得文件大小")) return "no size: the server gave no length";
-  if (last_error_.rfind(gbk(u8"创建文件错误"), 0) == 0 ||
-      last_error_ == gbk(u8"发现同名文件，超过系统自动更名次数"))
-    return "local file error: cannot create " + gbk_to_utf8(path);
-  if (!last_error_.empty()) return gbk_to_utf8(last_error_);
-  return "download failed";
 }
 
 FetchProgress TrackFetch::progress() const { return {download_.received_bytes(), size_.load()}; }

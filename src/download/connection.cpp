@@ -26,13 +26,14 @@ TransferResult Connection::transfer_once(Link& link) {
     case Scheme::kRtsp: break;
   }
   // Accepted addresses that this engine cannot fetch.
-  task_.log(kLogError, gbk(log_text::kUnknownError));
+  task_.report_trouble({FailureKind::kConnectionLost, gbk(log_text::kUnknownError)});
   return TransferResult::kFatal;
 }
 
 void Connection::run() {
   task_.mark_engine_thread();
-  Link link{task_, id_, StopMarks{&stop_, &task_.stop_mark(), task_.stop_wake_fd()}, piece_, buffer_.get()};
+  Link link{task_, id_, StopMarks{&stop_, &task_.stop_mark(), task_.stop_wake_fd()}, piece_,
+            buffer_.get()};
   task_.post_event(kEventConnectionStarted, id_, id_, 0);
   bool done = false;
   int failures = 0;

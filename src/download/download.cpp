@@ -23,9 +23,11 @@ void Download::join_finished() {
   if (control_.joinable()) control_.join();
 }
 
-void Download::release_task(Task* task, TaskOutcome) {
+void Download::release_task(Task* task, TaskOutcome outcome) {
+  const bool troubled = outcome == TaskOutcome::kFailed || outcome == TaskOutcome::kStalled;
   std::lock_guard lock(hold_mutex_);
   last_path_ = task->written_path();
+  last_failure_ = troubled ? task->failure() : TaskFailure{};
   if (task_.get() == task) task_.reset();
 }
 
@@ -63,6 +65,11 @@ bool Download::start_task(const TaskParam& param) {
 Text Download::final_path() const {
   std::lock_guard lock(hold_mutex_);
   return last_path_;
+}
+
+TaskFailure Download::failure() const {
+  std::lock_guard lock(hold_mutex_);
+  return last_failure_;
 }
 
 std::int64_t Download::received_bytes() const {

@@ -17,6 +17,7 @@
 #include "lumora/download/address.h"
 #include "lumora/download/answer_head.h"
 #include "lumora/download/segment_plan.h"
+#include "lumora/download/task_failure.h"
 #include "lumora/download/task_param.h"
 
 namespace lumora {
@@ -107,6 +108,10 @@ class ExchangeTask {
   // False when nobody reads the log: callers may skip building lines.
   virtual bool logging() const = 0;
   virtual void log(int level, Text message) = 0;
+  // Logs the trouble's message as an error line and keeps the trouble as
+  // the task's latest, which its caller reads when the task fails or
+  // stalls. Troubles after the task has failed are logged only.
+  virtual void report_trouble(TaskFailure trouble) = 0;
   virtual void post_event(int kind, int connection, std::int64_t value, std::int64_t value2) = 0;
   // The connection's last word; its thread ends right after.
   virtual void post_connection_ended(int connection) = 0;

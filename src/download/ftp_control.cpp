@@ -28,7 +28,7 @@ int FtpControl::reply(TransferResult& failure) {
       return r->code;
     }
     if (pending_.size() > kMaxReply) {
-      link_.task.log(kLogError, gbk(kFtpReplyFailed));
+      link_.task.report_trouble({FailureKind::kConnectionLost, gbk(kFtpReplyFailed)});
       failure = TransferResult::kRetry;
       return 0;
     }
@@ -38,8 +38,10 @@ int FtpControl::reply(TransferResult& failure) {
                                        link_.task.param().receive_timeout_ms, link_.marks);
     if (s != IoStatus::kOk) {
       failure = s == IoStatus::kStopped ? TransferResult::kStopped : TransferResult::kRetry;
-      if (s == IoStatus::kTimeout) link_.task.log(kLogError, gbk(kFtpTimeout));
-      else if (s != IoStatus::kStopped) link_.task.log(kLogError, gbk(kFtpReplyFailed));
+      if (s == IoStatus::kTimeout)
+        link_.task.report_trouble({FailureKind::kNoAnswer, gbk(kFtpTimeout)});
+      else if (s != IoStatus::kStopped)
+        link_.task.report_trouble({FailureKind::kConnectionLost, gbk(kFtpReplyFailed)});
       return 0;
     }
     pending_.append(chunk, got);
@@ -77,14 +79,14 @@ TransferResult ftp_log_in(Link& link, FtpControl& control) {
   link.task.log(kLogProgress, gbk(kFtpWelcomeWait));
   if (control.reply(failure) != 220) {
     if (failure == TransferResult::kStopped) return failure;
-    link.task.log(kLogError, gbk(kFtpNoWelcome));
+    link.task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpNoWelcome)});
     return TransferResult::kRetry;
   }
   int code = control.command("USER " + user, failure);
   if (code == 331) code = control.command("PASS " + password, failure, "PASS ******");
   if (code == 0) return failure;
   if (code != 230) {
-    link.task.log(kLogError, gbk(kFtpLoginFailed));
+    link.task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpLoginFailed)});
     return TransferResult::kFatal;
   }
   link.task.log(kLogProgress, gbk(kFtpLoggedIn));
@@ -122,7 +124,7 @@ TransferResult open_active(Link& link, FtpControl& control, FtpData& data) {
   if (control.socket().listen_beside(data.listener, host, port) != IoStatus::kOk ||
       control.command(port_command(host, port), failure) != 200) {
     if (failure == TransferResult::kStopped) return failure;
-    task.log(kLogError, gbk(kFtpActiveFailed));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpActiveFailed)});
     return TransferResult::kRetry;
   }
   data.active = true;
@@ -139,7 +141,7 @@ TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data) {
   const std::optional<HostPort> passive =
       code == 227 ? passive_address(control.last_text()) : std::nullopt;
   if (!passive) {
-    task.log(kLogError, gbk(kFtpDataSetupFailed));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpDataSetupFailed)});
     return open_active(link, control, data);
   }
   // The data channel goes where the control connection goes: a reply naming
@@ -147,7 +149,7 @@ TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data) {
   // never asked for. Only the port is the server's to choose.
   const Text host = peer_host(control.socket());
   if (host.empty()) {
-    task.log(kLogError, gbk(kFtpDataSetupFailed));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpDataSetupFailed)});
     return TransferResult::kRetry;
   }
   if (host != passive->host)
@@ -156,7 +158,7 @@ TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data) {
   if (data.socket.connect(host, passive->port, task.param().connect_timeout_ms, link.marks) !=
       IoStatus::kOk) {
     if (link.marks.raised()) return TransferResult::kStopped;
-    task.log(kLogError, gbk(kFtpDataConnectFailed));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpDataConnectFailed)});
     return TransferResult::kRetry;
   }
   return TransferResult::kGoOn;
@@ -169,7 +171,7 @@ TransferResult ftp_ready_data(Link& link, FtpData& data) {
   data.listener.close();
   if (s == IoStatus::kOk) return TransferResult::kGoOn;
   if (s == IoStatus::kStopped) return TransferResult::kStopped;
-  link.task.log(kLogError, gbk(kFtpDataConnectFailed));
+  link.task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpDataConnectFailed)});
   return TransferResult::kRetry;
 }
 

@@ -38,7 +38,7 @@ TransferResult learn_size(Link& link, FtpControl& control, bool resumable) {
   const std::int64_t size =
       size_code == 213 ? read_size(control.last_text().substr(4)) : std::int64_t{-1};
   if (size < 0) {
-    task.log(kLogError, gbk(kNoSize));
+    task.report_trouble({FailureKind::kNoSize, gbk(kNoSize)});
     return TransferResult::kFatal;
   }
   if (link.piece && task.resume_pending() && !task.confirm_resume_by_size(size, resumable))
@@ -50,7 +50,7 @@ TransferResult learn_size(Link& link, FtpControl& control, bool resumable) {
       return TransferResult::kFatal;
     link.piece = piece;
   } else if (size != task.size()) {
-    task.log(kLogError, gbk(kPositionError));
+    task.report_trouble({FailureKind::kConnectionLost, gbk(kPositionError)});
     return TransferResult::kRetry;
   }
   return TransferResult::kGoOn;
@@ -67,13 +67,13 @@ TransferResult download(Link& link, FtpControl& control, bool resumable) {
   if ((r = ftp_open_data(link, control, data)) != TransferResult::kGoOn) return r;
   TransferResult failure = TransferResult::kRetry;
   if (offset > 0 && control.command("REST " + std::to_string(offset), failure) != 350) {
-    task.log(kLogError, gbk(kFtpUnsupportedReply));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpUnsupportedReply)});
     return failure == TransferResult::kStopped ? failure : TransferResult::kRetry;
   }
   const int retr = control.command("RETR " + task.address().path, failure);
   if (retr != 150 && retr != 125) {
     if (retr == 0) return failure;
-    task.log(kLogError, gbk(kFtpTransferFailed));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpTransferFailed)});
     return retr == 550 ? TransferResult::kFatal : TransferResult::kRetry;
   }
   if ((r = ftp_ready_data(link, data)) != TransferResult::kGoOn) return r;

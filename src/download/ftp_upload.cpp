@@ -30,7 +30,8 @@ class Source {
       ::close(fd_);
       fd_ = -1;
     }
-    if (fd_ < 0) task.log(kLogError, format_log(gbk(kOpenFailed), {path}));
+    if (fd_ < 0)
+      task.report_trouble({FailureKind::kLocalFile, format_log(gbk(kOpenFailed), {path})});
     size_ = fd_ >= 0 ? st.st_size : -1;
   }
   ~Source() {
@@ -60,7 +61,7 @@ TransferResult send_rest(Link& link, const Source& source, Socket& data) {
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(block, s.remaining()));
     const ssize_t n = source.read(link.buffer, want, s.next_offset());
     if (n <= 0) {  // the file shrank or cannot be read: no retry mends that
-      task.log(kLogError, format_log(gbk(kOpenFailed), {p.save_path}));
+      task.report_trouble({FailureKind::kLocalFile, format_log(gbk(kOpenFailed), {p.save_path})});
       return TransferResult::kFatal;
     }
     const IoStatus st = data.send_all(std::string_view(link.buffer, static_cast<std::size_t>(n)),
@@ -83,7 +84,7 @@ TransferResult ftp_upload(Link& link, FtpControl& control, bool resumable) {
   }
   const std::int64_t offset = task.piece(*link.piece).next_offset();
   if (offset > 0 && !resumable) {
-    task.log(kLogError, gbk(kFtpTransferFailed));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpTransferFailed)});
     return TransferResult::kFatal;
   }
   FtpData data;
@@ -91,13 +92,13 @@ TransferResult ftp_upload(Link& link, FtpControl& control, bool resumable) {
   if (r != TransferResult::kGoOn) return r;
   TransferResult failure = TransferResult::kRetry;
   if (offset > 0 && control.command("REST " + std::to_string(offset), failure) != 350) {
-    task.log(kLogError, gbk(kFtpUnsupportedReply));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpUnsupportedReply)});
     return failure == TransferResult::kStopped ? failure : TransferResult::kRetry;
   }
   const int stor = control.command("STOR " + task.address().path, failure);
   if (stor != 150 && stor != 125) {
     if (stor == 0) return failure;
-    task.log(kLogError, gbk(kFtpTransferFailed));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpTransferFailed)});
     return stor == 550 || stor == 553 ? TransferResult::kFatal : TransferResult::kRetry;
   }
   if ((r = ftp_ready_data(link, data)) != TransferResult::kGoOn) return r;
@@ -107,7 +108,7 @@ TransferResult ftp_upload(Link& link, FtpControl& control, bool resumable) {
   // Only the server's word that it stored everything makes the upload whole.
   const int done = control.reply(failure);
   if (done != 226 && done != 250) {
-    task.log(kLogError, gbk(kFtpTransferFailed));
+    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpTransferFailed)});
     return TransferResult::kFatal;
   }
   control.quit();

@@ -35,7 +35,7 @@ HeadRead read_head(Link& link, Socket& socket) {
     const std::size_t room = std::min(kHeadStep, kConnectionBuffer - h.have);
     const IoStatus s = socket.receive(link.buffer + h.have, room, got, timeout, link.marks);
     if (s == IoStatus::kClosed) {
-      link.task.log(kLogError, gbk(kReceiveError));
+      link.task.report_trouble({FailureKind::kConnectionLost, gbk(kReceiveError)});
       h.result = TransferResult::kRetry;
       return h;
     }
@@ -46,7 +46,7 @@ HeadRead read_head(Link& link, Socket& socket) {
     h.have += got;
     h.head_length = answer_head_end(std::string_view(link.buffer, h.have));
     if (h.head_length > kMaxAnswerHead || (h.head_length == 0 && h.have >= kMaxAnswerHead)) {
-      link.task.log(kLogError, gbk(kHeadTooLong));
+      link.task.report_trouble({FailureKind::kConnectionLost, gbk(kHeadTooLong)});
       h.result = TransferResult::kFatal;
       return h;
     }
@@ -56,10 +56,11 @@ HeadRead read_head(Link& link, Socket& socket) {
 
 TransferResult status_failure(Link& link, int status) {
   if (status == 400 || status == 403 || status == 404) {
-    link.task.log(kLogError, gbk(kHttpError));
+    link.task.report_trouble({FailureKind::kHttpStatus, gbk(kHttpError), status});
     return TransferResult::kFatal;
   }
-  link.task.log(kLogError, format_log(gbk(kUnsupportedStatus), {std::to_string(status)}));
+  link.task.report_trouble({FailureKind::kHttpStatus,
+                            format_log(gbk(kUnsupportedStatus), {std::to_string(status)}), status});
   // A server error may pass; any other answer will not change on a retry.
   return status >= 500 && status <= 599 ? TransferResult::kRetry : TransferResult::kFatal;
 }
@@ -74,7 +75,7 @@ TransferResult first_answer(Link& link, const AnswerHead& a, std::int64_t& body_
     body_end = range ? range->last + 1 : -1;
   }
   if (size < 0) {
-    link.task.log(kLogError, gbk(kNoSize));
+    link.task.report_trouble({FailureKind::kNoSize, gbk(kNoSize)});
     return TransferResult::kFatal;
   }
   link.task.note_validators(a.etag, a.last_modified);
@@ -123,7 +124,8 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   if (p.proxy) {
     proxy = parse_address("http://" + *p.proxy + "/");
     if (!proxy) {
-      task.log(kLogError, format_log(gbk(kProxyResolveFailed), {*p.proxy}));
+      task.report_trouble(
+          {FailureKind::kResolveFailed, format_log(gbk(kProxyResolveFailed), {*p.proxy})});
       return TransferResult::kFatal;
     }
   }
@@ -144,7 +146,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   const IoStatus sent = socket.send_all(head, p.send_timeout_ms, link.marks);
   if (sent != IoStatus::kOk) {
     if (sent == IoStatus::kStopped) return TransferResult::kStopped;
-    task.log(kLogError, gbk(kSendRequestFailed));
+    task.report_trouble({FailureKind::kConnectionLost, gbk(kSendRequestFailed)});
     return TransferResult::kRetry;
   }
   const HeadRead h = read_head(link, socket);
@@ -156,14 +158,14 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
 
   if (a.status == 301 || a.status == 302) {
     if (a.location.empty()) {
-      task.log(kLogError, gbk(kRedirectMissing));
+      task.report_trouble({FailureKind::kBadRedirect, gbk(kRedirectMissing)});
       return TransferResult::kFatal;
     }
     const Text value = a.set_cookie.substr(0, a.set_cookie.find(';'));
     std::optional<Address> next = resolve_location(address, a.location);
     task.log(kLogError, format_log(gbk(kRedirected), {next ? next->whole() : a.location}));
     if (value.size() > kMaxCookie || !next) {
-      task.log(kLogError, gbk(kRedirectBad));
+      task.report_trouble({FailureKind::kBadRedirect, gbk(kRedirectBad)});
       return TransferResult::kFatal;
     }
     address = *next;
@@ -192,7 +194,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
     return TransferResult::kStopped;  // the task starts over, or fails
   } else if (const Fit fit = piece_answer_fits(link, a, *asked, frame.offset, frame.end);
              fit != Fit::kFits) {
-    task.log(kLogError, gbk(kPositionError));
+    task.report_trouble({FailureKind::kConnectionLost, gbk(kPositionError)});
     return fit == Fit::kNever ? TransferResult::kFatal : TransferResult::kRetry;
   }
   // The transfer coding frames the body whatever Content-Length says; that
@@ -216,7 +218,7 @@ TransferResult http_transfer(Link& link) {
     const TransferResult r = exchange(link, address, cookie, redirected);
     if (!redirected) return r;
     if (redirects == kMaxRedirects) {
-      link.task.log(kLogError, gbk(kRedirectMissing));
+      link.task.report_trouble({FailureKind::kBadRedirect, gbk(kRedirectMissing)});
       return TransferResult::kFatal;
     }
   }

@@ -26,9 +26,12 @@ using Clock = std::chrono::steady_clock;
 // One socket is used by one thread at a time; the fault is read on the
 // thread that met it, right after the failed call.
 thread_local SocketFault tl_fault = SocketFault::kCall;
+thread_local int tl_error = 0;
 
+// Called right after the failing system call, so errno is still its.
 IoStatus failed(SocketFault fault) {
   tl_fault = fault;
+  tl_error = fault == SocketFault::kCall || fault == SocketFault::kWaitFailed ? errno : 0;
   return IoStatus::kError;
 }
 
@@ -69,6 +72,7 @@ int poll_until(int fd, short events, Clock::time_point deadline, const StopMarks
 }  // namespace
 
 SocketFault last_socket_fault() { return tl_fault; }
+int last_socket_error() { return tl_error; }
 
 bool wait_unless_stopped(int ms, const StopMarks& marks) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
@@ -110,6 +114,7 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
                          bool* resolve_failed) {
   close();
   tl_fault = SocketFault::kCall;
+  tl_error = 0;
   if (resolve_failed) *resolve_failed = false;
   AddressList list;
   const ResolveStatus resolved = resolve_host(host, port, marks, list);
@@ -127,14 +132,20 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
       status = IoStatus::kOk;
     } else if (errno == EINPROGRESS) {
       status = wait_ready(POLLOUT, timeout_ms, marks);
+      // A refused or unreachable peer shows as an error on the wait; the socket holds its errno.
+      const bool broke = status == IoStatus::kError && tl_fault == SocketFault::kConnectionError;
       int error = 0;
       socklen_t len = sizeof error;
-      if (status == IoStatus::kOk && ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
+      if ((status == IoStatus::kOk || broke) &&
+          ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0) {
         status = failed(SocketFault::kStateFailed);
-      else if (status == IoStatus::kOk && error != 0)
+      } else if ((status == IoStatus::kOk || broke) && error != 0) {
         status = IoStatus::kError;
+        tl_error = error;
+      }
     } else {
       status = IoStatus::kError;
+      tl_error = errno;
     }
     if (status == IoStatus::kOk || status == IoStatus::kStopped) break;
     close();

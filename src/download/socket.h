@@ -36,6 +36,9 @@ inline constexpr int kWaitSliceMs = 10;
 // kStateFailed is its socket-state query failing.
 enum class SocketFault { kCall, kNoSocket, kWaitFailed, kNotWaited, kConnectionError, kStateFailed };
 SocketFault last_socket_fault();
+// The errno of this thread's last failed send, receive or connect (a
+// connect's own error, ECONNREFUSED say); 0 when the failure had none.
+int last_socket_error();
 
 // Waits `ms`; false when a mark was raised first.
 bool wait_unless_stopped(int ms, const StopMarks& marks);

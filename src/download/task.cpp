@@ -87,6 +87,20 @@ void Task::log(int level, Text message) {
   post(std::move(m));
 }
 
+void Task::report_trouble(TaskFailure trouble) {
+  {
+    std::lock_guard lock(counter_mutex_);
+    // Once failed, the connections' later words are echoes of the stop.
+    if (!failed_) trouble_ = trouble;
+  }
+  log(kLogError, std::move(trouble.message));
+}
+
+TaskFailure Task::failure() const {
+  std::lock_guard lock(counter_mutex_);
+  return trouble_;
+}
+
 void Task::post_event(int kind, int connection, std::int64_t value, std::int64_t value2) {
   if (!param_.event_routine) return;
   post(Message(Message::Type::kEvent, kind, connection, value, value2));
@@ -229,7 +243,7 @@ std::int64_t Task::settle(std::size_t piece, bool written, std::int64_t n) {
     }
   }
   if (!written) {
-    log(kLogError, gbk(log_text::kCreateFailed));
+    report_trouble({FailureKind::kLocalFile, gbk(log_text::kCreateFailed)});
     fail();
     return kStoreFailed;
   }

@@ -57,6 +57,9 @@ class Task final : public ExchangeTask {
   // Once the task has ended: the final name its file took when complete,
   // else the name it was fetching under (the asked one before any file).
   Text written_path() const;
+  // The latest trouble reported before the task failed; kind kNone when
+  // there was none.
+  TaskFailure failure() const;
   // True on this task's control and connection threads.
   bool on_engine_thread() const;
   static bool on_any_engine_thread();
@@ -92,6 +95,7 @@ class Task final : public ExchangeTask {
   void fail() override;
   bool logging() const override { return static_cast<bool>(param_.log_routine); }
   void log(int level, Text message) override;
+  void report_trouble(TaskFailure trouble) override;
   void post_event(int kind, int connection, std::int64_t value, std::int64_t value2) override;
   void post_connection_ended(int connection) override;
 
@@ -170,6 +174,7 @@ class Task final : public ExchangeTask {
   WorkingFile working_;
   Text etag_, last_modified_;    // counter lock
   Text written_path_;            // counter lock; set as the task ends
+  TaskFailure trouble_;          // counter lock
   bool resume_pending_ = false;  // counter lock
   bool changed_ = false;         // counter lock: the file changed on the server
   int restarts_ = 0;             // counter lock

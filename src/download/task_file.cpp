@@ -45,7 +45,7 @@ bool Task::take_working_file(std::int64_t size, Text& path, bool renumber) {
   for (int tries = 0;; ++tries) {
     if (renumber) {
       if (tries == kMaxRenames) {
-        log(kLogError, gbk(kTooManyRenames));
+        report_trouble({FailureKind::kLocalFile, gbk(kTooManyRenames)});
         return false;
       }
       path = numbered_name(path);
@@ -54,14 +54,14 @@ bool Task::take_working_file(std::int64_t size, Text& path, bool renumber) {
     const WorkingFile::Take t = working_.take(path, true);
     if (t == WorkingFile::Take::kTaken) break;
     if (t == WorkingFile::Take::kFailed) {
-      log(kLogError, gbk(kCreateFailed));
+      report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed)});
       return false;
     }
     renumber = true;
   }
   if (!working_.reserve_fresh(size) ||
       !file_.adopt(working_.duplicate(), path + Text(kWorkingSuffix), size)) {
-    log(kLogError, gbk(kCreateFailed));
+    report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed)});
     working_.discard();
     return false;
   }

@@ -30,7 +30,7 @@ bool Task::same_version(const AnswerHead& answer) {
     if (again) ++restarts_;
   }
   if (!again) {
-    log(kLogError, gbk(log_text::kFileKeepsChanging));
+    report_trouble({FailureKind::kFileChanging, gbk(log_text::kFileKeepsChanging)});
     fail();
     return false;
   }

@@ -42,7 +42,7 @@ void Task::prepare_resume() {
   const Text working = path + Text(kWorkingSuffix);
   const WorkingFile::Take taken = working_.take(path, false);
   if (taken == WorkingFile::Take::kFailed)
-    log(kLogError, format_log(gbk(log_text::kOpenFailed), {working}));
+    report_trouble({FailureKind::kLocalFile, format_log(gbk(log_text::kOpenFailed), {working})});
   if (taken != WorkingFile::Take::kTaken) return;
   const std::optional<ResumeRecord> record = working_.load_record();
   if (!record || record->address != param_.url || !working_.reserve_again(record->size)) {
@@ -50,7 +50,7 @@ void Task::prepare_resume() {
     return;
   }
   if (!file_.adopt(working_.duplicate(), working, record->size)) {
-    log(kLogError, format_log(gbk(log_text::kOpenFailed), {working}));
+    report_trouble({FailureKind::kLocalFile, format_log(gbk(log_text::kOpenFailed), {working})});
     working_.release();
     return;
   }
@@ -154,7 +154,9 @@ bool Task::finish_complete() {
   const Text wanted = working_.final_path();
   const std::optional<Text> name = working_.complete();
   if (!name) {
-    log(kLogError, gbk(log_text::kCreateFailed));
+    // The counter lock is held here, so the trouble is kept directly.
+    trouble_ = {FailureKind::kLocalFile, gbk(log_text::kCreateFailed)};
+    log(kLogError, trouble_.message);
     return false;
   }
   written_path_ = *name;

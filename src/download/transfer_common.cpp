@@ -32,14 +32,19 @@ TransferResult dial(Link& link, Socket& socket, const Text& host, int port, bool
     return TransferResult::kGoOn;
   }
   if (s == IoStatus::kStopped) return TransferResult::kStopped;
-  if (s == IoStatus::kError && !resolve_failed && last_socket_fault() == SocketFault::kStateFailed)
-    task.log(kLogError, gbk(kSocketStateFailed));
-  if (resolve_failed)
-    task.log(kLogError, format_log(gbk(proxy ? kProxyResolveFailed : kResolveFailed), {host}));
-  else
-    task.log(kLogError,
-             format_log(gbk(s == IoStatus::kTimeout ? kConnectTimeout : kConnectFailed),
-                        {host, port_text}));
+  if (resolve_failed) {
+    task.report_trouble({FailureKind::kResolveFailed,
+                         format_log(gbk(proxy ? kProxyResolveFailed : kResolveFailed), {host})});
+  } else if (s == IoStatus::kTimeout) {
+    task.report_trouble(
+        {FailureKind::kConnectTimeout, format_log(gbk(kConnectTimeout), {host, port_text})});
+  } else {
+    if (last_socket_fault() == SocketFault::kStateFailed)
+      task.log(kLogError, gbk(kSocketStateFailed));
+    task.report_trouble({FailureKind::kConnectFailed,
+                         format_log(gbk(kConnectFailed), {host, port_text}), 0,
+                         last_socket_error()});
+  }
   return TransferResult::kRetry;
 }
 
@@ -63,10 +68,13 @@ TransferResult io_failure(Link& link, IoStatus status, bool sending) {
   switch (status) {
     case IoStatus::kStopped: return TransferResult::kStopped;
     case IoStatus::kTimeout:
-      link.task.log(kLogError, gbk(sending ? kWaitTimeout : kReceiveTimeout));
+      link.task.report_trouble(
+          {FailureKind::kNoAnswer, gbk(sending ? kWaitTimeout : kReceiveTimeout)});
       break;
     default:
-      link.task.log(kLogError, gbk(fault_text(last_socket_fault(), sending)));
+      link.task.report_trouble({FailureKind::kConnectionLost,
+                                gbk(fault_text(last_socket_fault(), sending)), 0,
+                                last_socket_error()});
       break;
   }
   return TransferResult::kRetry;
@@ -277,10 +285,10 @@ TransferResult receive_body(Link& link, Socket& socket, const BodyFrame& frame,
   switch (st) {
     case Stored::kFailed: return TransferResult::kFatal;
     case Stored::kBad:
-      task.log(kLogError, gbk(kPositionError));
+      task.report_trouble({FailureKind::kConnectionLost, gbk(kPositionError)});
       return TransferResult::kRetry;
     case Stored::kEnded:  // the body ended short, or its chunks broke
-      task.log(kLogError, gbk(kReceiveError));
+      task.report_trouble({FailureKind::kConnectionLost, gbk(kReceiveError)});
       return TransferResult::kRetry;
     default: return TransferResult::kPieceDone;
   }

@@ -96,6 +96,8 @@ TEST_F(ChangingFileTest, FileThatKeepsChangingFailsAfterTwoFreshStarts) {
     fresh_starts += line.find("服务器上的文件已改变, 重新下载") != std::string::npos;
   EXPECT_EQ(fresh_starts, 2);
   EXPECT_TRUE(recorder_.logged("服务器上的文件在下载中多次改变, 下载失败"));
+  download_.stop_task();
+  EXPECT_EQ(download_.failure().kind, FailureKind::kFileChanging);
   EXPECT_TRUE(files().empty());
 }
 

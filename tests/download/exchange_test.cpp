@@ -112,6 +112,7 @@ class MemoryTask final : public ExchangeTask {
     std::lock_guard lock(mutex_);
     logs_.push_back(std::move(message));
   }
+  void report_trouble(TaskFailure trouble) override { log(3, std::move(trouble.message)); }
   std::vector<Text> logs() const {
     std::lock_guard lock(mutex_);
     return logs_;

@@ -68,6 +68,8 @@ TEST_F(FinalSyncTest, SyncComesBeforeTheRenameAndAFailureFailsTheTask) {
     ASSERT_TRUE(recorder.wait_ended());
     download_.stop_task();
     EXPECT_EQ(recorder.outcome(), c.outcome);
+    EXPECT_EQ(download_.failure().kind, c.outcome == TaskOutcome::kFailed ? FailureKind::kLocalFile
+                                                                         : FailureKind::kNone);
     EXPECT_EQ(files(), c.files);
     EXPECT_GE(syncs.load(), 1);
     if (c.outcome == TaskOutcome::kComplete) {

@@ -1,5 +1,6 @@
 // One track through one Download object, with the window program's task
-// settings (ten connections, its time-outs), and why it failed when it did.
+// settings (ten connections, its time-outs), and why it failed when it did,
+// from the engine's failure record (never from its log).
 //
 // A TrackFetch belongs to one job thread: run() is called on it; progress()
 // and stop() may be called from any thread meanwhile.
@@ -46,9 +47,6 @@ class TrackFetch {
 
  private:
   int on_event(int kind, std::int64_t value);
-  void on_log(const Text& message, int level);
-  std::string failure_reason(const Text& path) const;
-  std::string error_text() const;
 
   Download download_;
   TaskParam param_;
@@ -57,8 +55,6 @@ class TrackFetch {
   std::mutex mutex_;  // guards the fields below and the end wait
   std::condition_variable ended_cv_;
   bool ended_ = false;
-  int last_status_ = 0;
-  Text last_error_;
 };
 
 }  // namespace lumora::cli

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "lumora/download/task_failure.h"
 #include "lumora/download/task_param.h"
 
 namespace lumora {
@@ -51,6 +52,11 @@ class Download {
   // file; else the name it was fetching under. Valid once busy() is false
   // (after stop_task returns, say); empty before the first task ends.
   Text final_path() const;
+  // Why the last ended task failed or stalled: the last trouble it met
+  // (task_failure.h). Kind kNone when it completed or was stopped, or when
+  // it failed without a trouble of its own (turned off by kind 2, say).
+  // Valid when final_path() is.
+  TaskFailure failure() const;
   // True from start_task until kind 4 has been raised and the hold cleared.
   bool busy() const;
 
@@ -64,7 +70,8 @@ class Download {
   std::shared_ptr<Task> task_;  // the hold, cleared by the control thread
   std::thread control_;
   std::atomic<TaskOutcome> outcome_{TaskOutcome::kNone};
-  Text last_path_;  // hold_mutex_
+  Text last_path_;            // hold_mutex_
+  TaskFailure last_failure_;  // hold_mutex_
   std::uint64_t next_id_ = 1;
 };
 

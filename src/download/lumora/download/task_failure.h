@@ -1,0 +1,32 @@
+// Why a task failed or stalled, as data for its caller: the last trouble it
+// met before it ended. The log tells the same to a reader; a caller that
+// reports or decides on a failure reads this instead.
+#pragma once
+
+#include "lumora/text/text.h"
+
+namespace lumora {
+
+enum class FailureKind : int {
+  kNone = 0,
+  kHttpStatus,      // the server answered with an error status (http_status)
+  kNoSize,          // no answer told the file's length
+  kLocalFile,       // the file could not be made, opened, written or synced
+  kResolveFailed,   // the host name (or the proxy's) did not resolve
+  kConnectFailed,   // connecting failed at once (system_error: ECONNREFUSED, ...)
+  kConnectTimeout,  // connecting did not finish in time
+  kNoAnswer,        // connected, then nothing came (or could be sent) in time
+  kConnectionLost,  // the connection broke, or sent what cannot be read
+  kBadRedirect,     // a redirect without a usable address
+  kFtpRefused,      // an FTP server refused the login, a command or the transfer
+  kFileChanging,    // the file changed on the server too many times
+};
+
+struct TaskFailure {
+  FailureKind kind = FailureKind::kNone;
+  Text message;          // the error line the log got (GBK)
+  int http_status = 0;   // with kHttpStatus
+  int system_error = 0;  // errno, where a system call told it; else 0
+};
+
+}  // namespace lumora
