@@ -1,4 +1,6 @@
 // search and tracks as a script sees them: lines and JSON on standard output.
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
@@ -84,6 +86,37 @@ TEST_F(CliTest, ARepeatingHugePageCountEndsWithTheTracksOnce) {
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(lines_starting(r.out, "").size(), 20u);
   EXPECT_NE(r.err.find("ended at page 2 of 2000000000"), std::string::npos) << r.err;
+}
+
+// A title that would drive the terminal (a window title, a clear screen, a
+// carriage return) reaches it as visible escapes; JSON keeps it exact.
+TEST_F(CliTest, ControlCharactersInTitlesReachTheTerminalAsEscapes) {
+  const std::string title = "a\x1b]0;owned\x07" "b\x1b[2J\rc";
+  const std::string address = album(sim::albums::kTwentyTracks).tracks[0].play_url;
+  sim.mobile_overrides().add(
+      {.needle = "albumId=78&",
+       .body = R"({"data":{"maxPageId":1,"list":[{"title":"a\u001b]0;owned\u0007b\u001b[2J\rc",)"
+               R"("playUrl64":")" + address + R"("}]}})"});
+  const auto raw_control = [](const std::string& text) {
+    return std::find_if(text.begin(), text.end(), [](unsigned char c) {
+             return (c < 0x20 && c != '\n' && c != '\t') || c == 0x7f;
+           }) != text.end();
+  };
+
+  const RunResult plain = cli({"tracks", "78"});
+  ASSERT_EQ(plain.code, 0) << plain.err;
+  EXPECT_FALSE(raw_control(plain.out)) << plain.out;
+  EXPECT_NE(plain.out.find("a\\x1b]0;owned\\x07b\\x1b[2J"), std::string::npos) << plain.out;
+
+  const RunResult json = cli({"tracks", "78", "--json"});
+  ASSERT_EQ(json.code, 0) << json.err;
+  EXPECT_EQ(nlohmann::json::parse(json.out)[0]["title"], title);
+
+  const RunResult got = cli({"get", "78", "--dir", folder.string()});
+  EXPECT_EQ(got.code, 0) << got.err;
+  EXPECT_FALSE(raw_control(got.out)) << got.out;
+  EXPECT_FALSE(raw_control(got.err)) << got.err;
+  EXPECT_EQ(mp3_files().size(), 1u);
 }
 
 TEST_F(CliTest, UsageErrorsExitTwoWithoutAsking) {
