@@ -307,7 +307,10 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
     response.set_header("Content-Range", "bytes */" + std::to_string(file.size));
     return answer_text(response, 416, "range not satisfiable\n");
   }
-  Transfer transfer = plan_body(file, span, faults, response);
+  AudioFaults answer_faults = faults;
+  if (faults.unsized_whole_to_stale_range && request.has_header("Range") && !span)
+    answer_faults.no_content_length = true;
+  Transfer transfer = plan_body(file, span, answer_faults, response);
   if (faults.drop != AudioFaults::Drop::never && transfer.length > faults.drop_after_bytes &&
       request.method != "HEAD") {
     std::lock_guard lock(mutex_);

@@ -177,9 +177,11 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   const bool answers_resume = a.status == 200 || a.status == 206 || a.status == 416;
   if (link.piece && answers_resume && task.resume_pending() && !task.confirm_resume(a, *asked)) {
     // The stored bytes do not fit this file any more: start over, with this
-    // answer when it is the whole file, else with a new request.
+    // answer when it is the whole file with its length, else with a new
+    // request (a plain one tells the length when a stale range's answer
+    // does not).
     link.piece.reset();
-    if (a.status != 200) {
+    if (a.status != 200 || a.size < 0) {
       redirected = true;
       return TransferResult::kRetry;
     }

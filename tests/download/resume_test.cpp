@@ -94,22 +94,27 @@ TEST_F(ResumeTest, ChangedFileStartsFreshAndEndsExact) {
     const char* what;
     std::uint64_t new_size;
     bool validators;
+    bool unsized_whole = false;
   };
   const Case cases[] = {
       {"size", 1500000, true},
       {"content and ETag", 2000000, true},
       // Without validators a smaller file answers 416 to the stored offset.
       {"shrunk below the stored bytes", 30000, false},
+      // Only a plain request learns the new size.
+      {"content, whole answer without a length", 2000000, true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sim::AudioFaults faults = paced(100000);
     faults.no_validators = !c.validators;
     const sim::AudioFile f = server_.add_file(2000000, faults);
-    const std::string name = std::string("c") + std::to_string(c.new_size) + ".mp3";
+    const std::string name =
+        std::string("c") + std::to_string(c.new_size) + (c.unsized_whole ? "u" : "") + ".mp3";
     interrupt(f, name, 800000);
     ASSERT_TRUE(server_.replace_content(f.path, c.new_size));
-    server_.set_faults(f.path, {.no_validators = !c.validators});
+    server_.set_faults(f.path, {.no_validators = !c.validators,
+                                .unsized_whole_to_stale_range = c.unsized_whole});
     Recorder recorder;
     TaskParam p = param_for(f.url, name);
     recorder.attach(p);

@@ -60,6 +60,9 @@ struct AudioFaults {
   std::uint64_t rate_cap = 0;                // bytes per second per answer; 0: no cap
   std::chrono::milliseconds first_byte_delay{0};  // before the status line goes out
   bool no_validators = false;  // neither ETag nor Last-Modified, If-Range ignored
+  // A Range request whose If-Range no longer holds gets the whole file
+  // without its length, as from a script a server streams chunked.
+  bool unsized_whole_to_stale_range = false;
 };
 
 // Body bytes the server handed to the socket for one piece of an answer.
