@@ -9,8 +9,10 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "lumora/sim/audio_bytes.h"
 #include "lumora/text/code_page.h"
@@ -96,6 +98,63 @@ LogTally tally_log(const std::string& path, int field) {
     if (end && *end == '\0') t.bytes += v;
   }
   return t;
+}
+
+namespace {
+
+// The decimal number right after `marker` in `line`, if there is one.
+std::optional<std::int64_t> number_after(const std::string& line, std::string_view marker) {
+  const std::size_t at = line.find(marker);
+  if (at == std::string::npos) return std::nullopt;
+  const char* begin = line.c_str() + at + marker.size();
+  char* end = nullptr;
+  const long long v = std::strtoll(begin, &end, 10);
+  if (end == begin) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+std::vector<std::int64_t> asked_starts(const std::string& path, LogKind kind) {
+  std::vector<std::int64_t> starts;
+  std::ifstream in(path);
+  // By session, since the lines of parallel ones interleave.
+  struct Session {
+    bool sized = false;    // the SIZE reply came: the RESTs before it are the probe
+    bool started = false;  // a REST has given the coming transfer its start
+  };
+  std::map<std::string, Session> sessions;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    if (kind == LogKind::kHttpRequests) {
+      starts.push_back(number_after(line, "bytes=").value_or(0));
+      continue;
+    }
+    // vsftpd names the session's process as "[pid N]"; proftpd's line starts with it.
+    const auto pid = number_after(line, "[pid ");
+    Session& s = sessions[pid ? std::to_string(*pid) : line.substr(0, line.find(' '))];
+    if (line.find("SIZE ") != std::string::npos) {
+      s.sized = true;
+    } else if (const auto offset = number_after(line, "REST "); offset && s.sized) {
+      starts.push_back(*offset);
+      s.started = true;
+    } else if (line.find("RETR ") != std::string::npos) {
+      if (!std::exchange(s.started, false)) starts.push_back(0);
+    }
+  }
+  return starts;
+}
+
+std::vector<std::int64_t> starts_in_kept(const ResumeRecord& record,
+                                         const std::vector<std::int64_t>& starts) {
+  std::vector<std::int64_t> inside;
+  for (const std::int64_t s : starts)
+    for (const RecordedSegment& seg : record.segments)
+      if (seg.received > 0 && s >= seg.start && s < seg.start + seg.received) {
+        inside.push_back(s);
+        break;
+      }
+  return inside;
 }
 
 void InteropTest::SetUp() {

@@ -36,6 +36,19 @@ struct LogTally {
 // every line; lines without a number there are counted with 0 bytes.
 LogTally tally_log(const std::string& path, int field);
 
+// Where each request or transfer of a server's log asked its data to
+// start. HTTP: one request a line, "bytes=N-" in it (none: 0). FTP: each
+// "REST N" a session sends after its SIZE (the RESTs before it probe
+// whether the server can resume), and 0 for a RETR without one; proftpd
+// does not log a RETR the client cut short, so the RESTs count. A session
+// is told by "[pid N]" in the line, or else by its first word.
+enum class LogKind { kHttpRequests, kFtpCommands };
+std::vector<std::int64_t> asked_starts(const std::string& path, LogKind kind);
+// The starts that fall inside bytes `record` keeps: a resume that asks for
+// any of them fetches kept bytes again.
+std::vector<std::int64_t> starts_in_kept(const ResumeRecord& record,
+                                         const std::vector<std::int64_t>& starts);
+
 class InteropTest : public ::testing::Test {
  public:
   // Read by the config writers.
