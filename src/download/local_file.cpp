@@ -80,6 +80,7 @@ bool LocalFile::write(std::int64_t offset, const char* data, std::size_t length)
     data += n;
     length -= static_cast<std::size_t>(n);
     offset += n;
+    written(static_cast<std::size_t>(n));
   }
   return true;
 }
@@ -92,8 +93,17 @@ bool LocalFile::write_from_pipe(int pipe_fd, std::int64_t offset, std::size_t le
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     length -= static_cast<std::size_t>(n);
+    written(static_cast<std::size_t>(n));
   }
   return true;
+}
+
+void LocalFile::written(std::size_t n) {
+  const auto add = static_cast<std::int64_t>(n);
+  const std::int64_t before = written_total_.fetch_add(add, std::memory_order_relaxed);
+  // Only a hint: a failure leaves the pages to the next flush.
+  if (before / kWriteOutStep != (before + add) / kWriteOutStep)
+    ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 bool LocalFile::close() {

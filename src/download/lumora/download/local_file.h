@@ -1,6 +1,7 @@
 // The task's local file: created new, sized in full, written at offsets. Paths are GBK and converted to UTF-8 only here.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -56,8 +57,17 @@ class LocalFile {
   bool is_open() const { return fd_ >= 0; }
   const Text& gbk_path() const { return gbk_path_; }
 
+  // Written bytes between two starts of the disk write-out (see written()).
+  static constexpr std::int64_t kWriteOutStep = 8 << 20;
+
  private:
+  // Counts `n` written bytes; each kWriteOutStep starts writing the file's
+  // dirty pages out without waiting, so a flush (a record's, the final one)
+  // finds little left to do instead of the whole download at once.
+  void written(std::size_t n);
+
   int fd_ = -1;
+  std::atomic<std::int64_t> written_total_{0};
   std::int64_t size_ = 0;
   Text gbk_path_;
   bool created_ = false;
