@@ -1,31 +1,15 @@
 // A track whose source never answers is given up after --stall seconds,
 // and the album goes on.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "cli_fixture.h"
+#include "raw_server.h"
 
 namespace lumora::test {
 namespace {
 
-// A loopback port nothing listens on: bound, read back, closed.
-int refused_port() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
 TEST_F(CliTest, ARefusedSourceFailsAfterTheStallAndTheAlbumGoesOn) {
   const sim::SimTrack& good = album(sim::albums::kTwentyTracks).tracks[0];
-  const std::string dead = "http://127.0.0.1:" + std::to_string(refused_port()) + "/dead.mp3";
+  const std::string dead =
+      "http://127.0.0.1:" + std::to_string(refused_loopback_port()) + "/dead.mp3";
   sim.mobile_overrides().add(
       {.needle = "albumId=4444&",
        .body = R"({"data":{"maxPageId":1,"list":[{"title":"Dead","playUrl64":")" + dead +

@@ -18,6 +18,9 @@ namespace lumora::test {
 
 // A connected socket to 127.0.0.1:`port`, or -1.
 int connect_loopback(int port);
+// A loopback port nothing listens on (bound, read back and closed), so a
+// connect to it is refused.
+int refused_loopback_port();
 
 // Bytes [from, to) of a file that raw-server tests serve: each depends on its
 // position, so a block stored at the wrong offset shows in the comparison.

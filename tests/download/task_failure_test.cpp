@@ -1,11 +1,6 @@
 // What an ended task hands its caller about why it failed or stalled: the
 // kind of its last trouble, the HTTP status and the system's error, as data
 // beside its outcome, so no caller reads them out of the log.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -15,24 +10,12 @@
 #include "engine_fixture.h"
 #include "lumora/sim/audio_server.h"
 #include "mute_server.h"
+#include "raw_server.h"
 
 namespace lumora::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A loopback port nothing listens on: bound, read back, closed.
-int refused_port() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 class TaskFailureTest : public EngineTest {
  protected:
@@ -79,7 +62,7 @@ TEST_F(TaskFailureTest, AFailedTaskTellsItsTroubleAndACompleteOneNone) {
 // The retries of a dead source end with the stall, which keeps what the
 // last attempt met: the refused connect's errno, or the silence.
 TEST_F(TaskFailureTest, AStalledTaskTellsWhatItsRetriesMet) {
-  TaskParam refused = param_for("http://127.0.0.1:" + std::to_string(refused_port()) + "/a.mp3",
+  TaskParam refused = param_for("http://127.0.0.1:" + std::to_string(refused_loopback_port()) + "/a.mp3",
                                 "a.mp3");
   refused.stall_timeout_ms = 1000;
   const auto [refused_outcome, refused_failure] = run(refused);
