@@ -95,7 +95,9 @@ bool Task::confirm_resume(const AnswerHead& answer, std::int64_t asked) {
 }
 
 // Counter lock held. Only the first connection exists and the control
-// thread leaves the working file alone while the plan is not cut.
+// thread leaves the working file alone while the plan is not cut. The
+// stored bytes are of another file now: removed, so that a fresh start
+// which then fails leaves nothing behind either.
 void Task::abandon_resume() {
   plan_ = SegmentPlan();
   received_ = 0;
@@ -103,7 +105,7 @@ void Task::abandon_resume() {
   etag_.clear();
   last_modified_.clear();
   file_.close();
-  working_.release();
+  working_.discard();
 }
 
 void Task::note_validators(Text etag, Text last_modified) {

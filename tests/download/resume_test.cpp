@@ -128,6 +128,19 @@ TEST_F(ResumeTest, ChangedFileStartsFreshAndEndsExact) {
   }
 }
 
+TEST_F(ResumeTest, ChangedFileThatThenFailsLeavesNothing) {
+  const sim::AudioFile f = server_.add_file(2000000, paced(100000));
+  interrupt(f, "d.mp3", 800000);
+  ASSERT_TRUE(server_.replace_content(f.path, 2000000));
+  server_.set_faults(f.path, {.no_content_length = true});  // no size: the fresh start fails
+  ASSERT_TRUE(download_.start_task(param_for(f.url, "d.mp3")));
+  ASSERT_TRUE(recorder_.wait_ended());
+  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  download_.stop_task();
+  EXPECT_EQ(download_.failure().kind, FailureKind::kNoSize);
+  EXPECT_TRUE(files().empty());
+}
+
 TEST_F(ResumeTest, UntrustworthyLeftoversStartFresh) {
   struct Case {
     const char* what;
