@@ -132,7 +132,6 @@ TEST_P(FtpInterop, StopAtHalfThenResumeFetchesOnlyTheRest) {
   ASSERT_NO_FATAL_FAILURE(start("first"));
   const auto record = interrupt_at_half(url("f.bin"), "f.bin");
   ASSERT_TRUE(record);
-  const std::int64_t missing = record->size - record->received_total();
   ASSERT_NO_FATAL_FAILURE(restart("resume"));  // its own transfer log: only the resume's transfers
   EXPECT_EQ(fetch(url("f.bin"), "f.bin"), TaskOutcome::kComplete) << engine_log();
   EXPECT_EQ(out_files(), std::vector<std::string>{"f.bin"});
@@ -140,19 +139,9 @@ TEST_P(FtpInterop, StopAtHalfThenResumeFetchesOnlyTheRest) {
   server_.stop();
   const LogTally sent = tally("resume");
   ASSERT_GE(sent.entries, 1);
-  // No transfer starts inside bytes the stop kept. What the server counts
-  // as sent is printed only: it includes what it had handed its socket when
-  // a piece's data connection closed.
-  const std::vector<std::int64_t> starts =
-      asked_starts(logs() + "/resume.commands.log", LogKind::kFtpCommands);
-  EXPECT_EQ(static_cast<int>(starts.size()), sent.entries);
-  EXPECT_EQ(starts_in_kept(*record, starts), std::vector<std::int64_t>{})
-      << "transfers that start in kept bytes, of " << starts.size();
-  const std::int64_t tight = missing + sent.entries * kBlock;
-  std::printf("[ resumed  ] %s: %d transfers, none from kept bytes; %lld bytes sent for %lld "
-              "missing, tight bound %lld\n",
-              GetParam().name, sent.entries, static_cast<long long>(sent.bytes),
-              static_cast<long long>(missing), static_cast<long long>(tight));
+  expect_no_kept_bytes_asked(
+      GetParam().name, *record,
+      asked_starts(logs() + "/resume.commands.log", LogKind::kFtpCommands), sent, kBlock);
 }
 
 TEST_P(FtpInterop, FileReplacedBetweenStopAndResumeEndsAsTheNewFile) {

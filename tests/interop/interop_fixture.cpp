@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -145,8 +146,9 @@ std::vector<std::int64_t> asked_starts(const std::string& path, LogKind kind) {
   return starts;
 }
 
-std::vector<std::int64_t> starts_in_kept(const ResumeRecord& record,
-                                         const std::vector<std::int64_t>& starts) {
+void expect_no_kept_bytes_asked(const char* server, const ResumeRecord& record,
+                                const std::vector<std::int64_t>& starts, const LogTally& sent,
+                                std::int64_t per_entry) {
   std::vector<std::int64_t> inside;
   for (const std::int64_t s : starts)
     for (const RecordedSegment& seg : record.segments)
@@ -154,7 +156,14 @@ std::vector<std::int64_t> starts_in_kept(const ResumeRecord& record,
         inside.push_back(s);
         break;
       }
-  return inside;
+  EXPECT_EQ(static_cast<int>(starts.size()), sent.entries);
+  EXPECT_EQ(inside, std::vector<std::int64_t>{}) << "starts in kept bytes, of " << starts.size();
+  const std::int64_t missing = record.size - record.received_total();
+  std::printf("[ resumed  ] %s: %d asked, none for kept bytes; %lld bytes sent for %lld "
+              "missing, tight bound %lld\n",
+              server, sent.entries, static_cast<long long>(sent.bytes),
+              static_cast<long long>(missing),
+              static_cast<long long>(missing + sent.entries * per_entry));
 }
 
 void InteropTest::SetUp() {

@@ -44,10 +44,15 @@ LogTally tally_log(const std::string& path, int field);
 // is told by "[pid N]" in the line, or else by its first word.
 enum class LogKind { kHttpRequests, kFtpCommands };
 std::vector<std::int64_t> asked_starts(const std::string& path, LogKind kind);
-// The starts that fall inside bytes `record` keeps: a resume that asks for
-// any of them fetches kept bytes again.
-std::vector<std::int64_t> starts_in_kept(const ResumeRecord& record,
-                                         const std::vector<std::int64_t>& starts);
+// Checks a resume against its server's log: as many starts as the log has
+// entries, none inside bytes `record` keeps (a resume that asks for one
+// fetches kept bytes again). Prints the server's count of bytes sent
+// against the tight bound, the missing part plus `per_entry` each entry:
+// only printed, since a server counts what it pushed towards the socket
+// past a piece's end whether the engine read it or not.
+void expect_no_kept_bytes_asked(const char* server, const ResumeRecord& record,
+                                const std::vector<std::int64_t>& starts, const LogTally& sent,
+                                std::int64_t per_entry);
 
 class InteropTest : public ::testing::Test {
  public:
