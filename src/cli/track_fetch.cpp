@@ -1,7 +1,7 @@
 #include "lumora/cli/track_fetch.h"
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 #include "lumora/queue/download_queue.h"
 #include "lumora/text/code_page.h"
@@ -20,7 +20,7 @@ std::string trouble_text(const TaskFailure& f, const Text& path) {
     case FailureKind::kConnectFailed:
       if (f.system_error == ECONNREFUSED) return "connection refused";
       if (f.system_error != 0)
-        return std::string("cannot connect: ") + std::strerror(f.system_error);
+        return "cannot connect: " + std::generic_category().message(f.system_error);
       return "cannot connect";
     case FailureKind::kConnectTimeout: return "connection timed out";
     case FailureKind::kNoAnswer: return "the server stopped answering";
