@@ -75,11 +75,7 @@ TEST_F(ChangingFileTest, ChangeMidDownloadStartsOverAndEndsWithTheNewVersion) {
     ChangingServer server(sends, 3, false);
     const std::string name = "v" + std::to_string(static_cast<int>(sends)) + ".mp3";
     Recorder recorder;
-    TaskParam p = param_for(server.url(), name);
-    recorder.attach(p);
-    ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    download_.stop_task();
+    run_to_end(recorder, param_for(server.url(), name));
     EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
     EXPECT_TRUE(read(name) == version_body(1, 0));
     EXPECT_TRUE(recorder.logged("服务器上的文件已改变, 重新下载"));

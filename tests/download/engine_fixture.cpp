@@ -88,6 +88,13 @@ TaskParam EngineTest::param_for(const std::string& url, const std::string& name)
   return p;
 }
 
+void EngineTest::run_to_end(Recorder& recorder, TaskParam p, std::chrono::milliseconds limit) {
+  recorder.attach(p);
+  EXPECT_TRUE(download_.start_task(p));
+  EXPECT_TRUE(recorder.wait_ended(limit));
+  download_.stop_task();
+}
+
 std::vector<std::string> EngineTest::files() const {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir_))

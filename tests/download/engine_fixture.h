@@ -53,6 +53,10 @@ class EngineTest : public ::testing::Test {
   TaskParam param_for(const std::string& url, const std::string& name);
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
   std::vector<std::string> files() const;  // names in the folder
+  // Runs `p` with `recorder` attached to its end and joins the task, so
+  // that download_'s outcome(), final_path() and failure() tell of it.
+  void run_to_end(Recorder& recorder, TaskParam p,
+                  std::chrono::milliseconds limit = std::chrono::seconds(60));
 
   std::string dir_;
   Recorder recorder_;

@@ -62,11 +62,7 @@ TEST_F(FinalSyncTest, SyncComesBeforeTheRenameAndAFailureFailsTheTask) {
     syncs_before_rename = 0;
     set_data_sync(c.sync);
     Recorder recorder;
-    TaskParam p = param_for(f.url, "a.mp3");
-    recorder.attach(p);
-    ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    download_.stop_task();
+    run_to_end(recorder, param_for(f.url, "a.mp3"));
     EXPECT_EQ(recorder.outcome(), c.outcome);
     EXPECT_EQ(download_.failure().kind, c.outcome == TaskOutcome::kFailed ? FailureKind::kLocalFile
                                                                          : FailureKind::kNone);

@@ -140,11 +140,7 @@ TEST_F(FtpResumeTest, StoppedTaskGoesOnFromTheRecord) {
 
     const std::int64_t since = monotonic_ns();
     Recorder recorder;
-    TaskParam p = param_for(url(), c.save_name);
-    recorder.attach(p);
-    ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    download_.stop_task();
+    run_to_end(recorder, param_for(url(), c.save_name));
     EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
     EXPECT_EQ(files(), std::vector<std::string>{name});
     EXPECT_EQ(file_sha256(path(name)), file_sha256(root_ + "/track.mp3"));

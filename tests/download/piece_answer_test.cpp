@@ -149,11 +149,7 @@ TEST_F(PieceAnswerTest, NinetyNineNumberedNamesAreTriedAndNoMore) {
     for (int n = 1; n <= c.taken; ++n)
       std::ofstream(path("a(" + std::to_string(n) + ").mp3")) << "old";
     Recorder recorder;
-    TaskParam p = param_for(f.url, "a.mp3");
-    recorder.attach(p);
-    ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    download_.stop_task();
+    run_to_end(recorder, param_for(f.url, "a.mp3"));
     EXPECT_EQ(files().size(), static_cast<std::size_t>(c.taken + 1 + (c.ends_as ? 1 : 0)));
     if (c.ends_as) {
       EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "engine_fixture.h"
 #include "lumora/sim/audio_server.h"
@@ -22,10 +23,7 @@ class TaskFailureTest : public EngineTest {
   // Runs `p` to its end; the outcome and the failure it left.
   std::pair<TaskOutcome, TaskFailure> run(TaskParam p) {
     Recorder recorder;
-    recorder.attach(p);
-    EXPECT_TRUE(download_.start_task(p));
-    EXPECT_TRUE(recorder.wait_ended(30s));
-    download_.stop_task();
+    run_to_end(recorder, std::move(p), 30s);
     return {download_.outcome(), download_.failure()};
   }
   sim::AudioServer server_;
