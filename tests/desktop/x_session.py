@@ -1,7 +1,11 @@
 """A private desktop for one test: a virtual X server on a free display,
 optionally a window manager (openbox) and the accessibility buses (a D-Bus
 session bus with the AT-SPI bus launcher). Everything started here is
-stopped again when the session ends."""
+stopped again when the session ends, and it shares no folder with tests
+running beside it: HOME and the XDG folders are the session's own.
+
+Deadlines are generous on purpose: they cost nothing while things go well
+and must hold on a machine busy with other tests and builds."""
 
 import os
 import select
@@ -9,6 +13,10 @@ import shutil
 import subprocess
 import tempfile
 import time
+
+# For what the desktop's own parts need to start (a server, a bus, a window
+# manager) and for the program to answer.
+START_SECONDS = 60
 
 
 class Deadline:
@@ -57,8 +65,11 @@ class XSession:
     def __enter__(self):
         try:
             self.home = tempfile.mkdtemp(prefix="lumora-desktop-")
-            self.env = dict(os.environ)
+            self.env = dict(os.environ, HOME=self.home)
             self.env.pop("QT_QPA_PLATFORM", None)
+            for name in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                         "AT_SPI_BUS_ADDRESS"):
+                self.env.pop(name, None)
             for name in ("XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"):
                 path = os.path.join(self.home, name.lower())
                 os.mkdir(path, 0o700)
@@ -96,7 +107,11 @@ class XSession:
 
     def run(self, args):
         return subprocess.run(args, env=self.env, capture_output=True, text=True,
-                              timeout=20).stdout
+                              timeout=START_SECONDS).stdout
+
+    def log(self, name):
+        """A file in the session's home for a child's output."""
+        return open(os.path.join(self.home, name), "w+")
 
     def _start_x(self):
         # -displayfd: the server picks a free display and tells its number.
@@ -107,15 +122,28 @@ class XSession:
                    pass_fds=(writer,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(writer)
         with os.fdopen(reader) as numbers:
-            display = read_line(numbers, 20, "the X server's display number")
+            display = read_line(numbers, START_SECONDS, "the X server's display number")
         self.env["DISPLAY"] = ":" + display
 
     def _start_openbox(self):
-        self.start(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-        wait_for(lambda: "window id" in self.run(["xprop", "-root",
-                                                  "_NET_SUPPORTING_WM_CHECK"]),
-                 20, "openbox to manage the screen")
+        log = self.log("openbox.log")
+        openbox = self.start(["openbox", "--sm-disable"], stdout=log, stderr=subprocess.STDOUT)
+        try:
+            wait_for(lambda: openbox.poll() is not None or
+                     "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
+                     START_SECONDS, "openbox to manage the screen")
+        except AssertionError as e:
+            raise AssertionError("%s (openbox still running; it said: %r)"
+                                 % (e, self._said(log))) from None
+        if openbox.poll() is not None:
+            raise AssertionError("openbox ended with %d before managing the screen: %r"
+                                 % (openbox.returncode, self._said(log)))
+
+    @staticmethod
+    def _said(log):
+        log.flush()
+        log.seek(0)
+        return log.read()[-2000:]
 
     def _start_buses(self):
         reader, writer = os.pipe()
@@ -124,14 +152,14 @@ class XSession:
                    stdout=subprocess.DEVNULL)
         os.close(writer)
         with os.fdopen(reader) as address:
-            self.env["DBUS_SESSION_BUS_ADDRESS"] = read_line(address, 20,
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = read_line(address, START_SECONDS,
                                                              "the session bus address")
         self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         has_owner = ["dbus-send", "--session", "--print-reply",
                      "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
                      "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus"]
-        wait_for(lambda: "boolean true" in self.run(has_owner), 20,
+        wait_for(lambda: "boolean true" in self.run(has_owner), START_SECONDS,
                  "the accessibility bus")
         # Qt's bridge speaks to the bus whatever the desktop's settings say.
         self.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
