@@ -1,5 +1,6 @@
 #include "lumora/app/shell.h"
 
+#include <QScreen>
 #include <QWindow>
 #include <system_error>
 #include <thread>
@@ -9,10 +10,25 @@
 #include "lumora/app/open_beside.h"
 #include "lumora/app/program_paths.h"
 #include "lumora/app/track_window.h"
+#include "lumora/app/window_placement.h"
 #include "lumora/ui/accessible.h"
 #include "lumora/ui/list_view.h"
 
 namespace lumora {
+namespace {
+
+// Leaves room beside the Main window for the Track window, where a window
+// manager would centre it alone. The Track window's frame is not known yet:
+// its client size stands in.
+void move_to_first_place(QWidget* main) {
+  const QScreen* screen = main->screen();
+  if (!screen) return;
+  main->move(place_first_of_pair(main->frameGeometry().size(),
+                                 {kTrackClientWidth, kTrackClientHeight},
+                                 screen->availableGeometry()));
+}
+
+}  // namespace
 
 Shell::Shell(ExitRoutines& exits) : exits_(exits) {
   install_accessibility();
@@ -50,6 +66,7 @@ void Shell::show_main_window() {
   main_ = build_main_window(router_);
   controls_.attach(WindowId::main, main_);
   router_.raise(WindowId::main, u8"", EventKind::created);
+  move_to_first_place(main_);
   main_->show();
 }
 

@@ -43,4 +43,11 @@ QPoint place_beside(const QRect& owner, QSize size, const QRect& screen) {
   return best;
 }
 
+QPoint place_first_of_pair(QSize first, QSize second, const QRect& screen) {
+  const int spare_width = screen.width() - first.width() - second.width();
+  const int spare_height = screen.height() - std::max(first.height(), second.height());
+  return {screen.left() + std::max(0, spare_width / 2),
+          screen.top() + std::max(0, spare_height / 2)};
+}
+
 }  // namespace lumora

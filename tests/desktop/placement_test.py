@@ -1,7 +1,8 @@
-"""Where the Track window opens, under a real window manager: beside the
-Main window (right, else left, else covering the least of it), wholly on
-the screen. Both windows' frames are read back from the X server as the
-window manager placed them.
+"""Where the windows open, under a real window manager: the Main window
+where the Track window has room beside it, the Track window beside the Main
+window (right, else left, else covering the least of it), wholly on the
+screen. Both windows' frames are read back from the X server as the window
+manager placed them.
 Usage: placement_test.py PROBE"""
 
 import re
@@ -9,7 +10,7 @@ import subprocess
 import sys
 import unittest
 
-from x_session import XSession, read_line, wait_for
+from x_session import START_SECONDS, XSession, read_line, wait_for
 
 PROBE = None
 
@@ -50,7 +51,7 @@ class Desktop:
         self.main = self.expect("main")
 
     def expect(self, word):
-        line = read_line(self.probe.stdout, 30, "the probe's " + word)
+        line = read_line(self.probe.stdout, START_SECONDS, "the probe's " + word)
         assert line.startswith(word), line
         return line.split()[-1]
 
@@ -83,9 +84,9 @@ class PlacementTest(unittest.TestCase):
             if main_at:
                 desk.command("move %d %d" % main_at)
                 wait_for(lambda: (f := desk.frame(desk.main)) and (f.left, f.top) == main_at,
-                         20, "the Main window at %s, it is at %s" % (main_at,
+                         START_SECONDS, "the Main window at %s, it is at %s" % (main_at,
                                                                      desk.frame(desk.main)))
-            main = wait_for(lambda: desk.frame(desk.main), 20, "the Main window")
+            main = wait_for(lambda: desk.frame(desk.main), START_SECONDS, "the Main window")
             track_id = desk.command("open", "track")
             seen = []
 
@@ -96,7 +97,7 @@ class PlacementTest(unittest.TestCase):
                 return track and now and rule(now, track, width, height)
 
             try:
-                wait_for(placed, 20, "the Track window's place")
+                wait_for(placed, START_SECONDS, "the Track window's place")
             except AssertionError:
                 self.fail("%s on %dx%d: Main %s, Track %s" % (rule.__name__, width, height,
                                                               *seen))
@@ -109,12 +110,18 @@ class PlacementTest(unittest.TestCase):
         self.check((1280, 1024), (1280 - 604, 100), left_of_main)
 
     def test_covering_the_least_when_neither_side_has_room(self):
-        # Where the window manager puts the Main window: the screen's middle.
-        self.check((1280, 1024), None, covering_least)
-        self.check((1024, 768), None, covering_least)
+        # The Main window in the screen's middle, where a window manager
+        # would put it alone.
+        self.check((1280, 1024), ((1280 - 604) // 2, (1024 - 653) // 2), covering_least)
+        self.check((1024, 768), ((1024 - 604) // 2, (768 - 653) // 2), covering_least)
 
     def test_small_screen_with_the_main_window_at_its_corner(self):
         self.check((1024, 768), (10, 40), covering_least)
+
+    def test_first_place_leaves_room_for_the_track_window(self):
+        # Where the program itself puts the Main window.
+        self.check((1280, 1024), None, right_of_main)
+        self.check((1024, 768), None, overlapping_what_the_width_forces)
 
 
 def on_screen(t, width, height):
@@ -127,6 +134,12 @@ def right_of_main(m, t, width, height):
 
 def left_of_main(m, t, width, height):
     return on_screen(t, width, height) and t.right == m.left - 1 and t.top == m.top
+
+
+def overlapping_what_the_width_forces(m, t, width, height):
+    forced = max(0, m.width + t.width - width)
+    return (on_screen(m, width, height) and on_screen(t, width, height) and
+            overlap(m.left, m.width, t.left, t.width) == forced)
 
 
 def covering_least(m, t, width, height):
