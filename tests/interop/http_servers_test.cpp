@@ -176,8 +176,9 @@ TEST_P(HttpInterop, WholeFileOverTenConnectionsIsExact) {
   EXPECT_EQ(file_sha256(out("f.bin")), sha_of(kOldSeed));
   // The server's own count: ten requests at least where ranges are served.
   server_.stop();  // every answer logged
-  if (GetParam().bytes_field != 0 && GetParam().ranges)
+  if (GetParam().bytes_field != 0 && GetParam().ranges) {
     EXPECT_GE(tally("whole").entries, kConnections);
+  }
 }
 
 TEST_P(HttpInterop, StopAtHalfThenResumeFetchesOnlyTheRest) {
