@@ -61,6 +61,7 @@ class XSession:
         self.children = []
         self.home = None
         self.env = None
+        self.x_server = None
 
     def __enter__(self):
         try:
@@ -93,6 +94,9 @@ class XSession:
                 except subprocess.TimeoutExpired:
                     child.kill()
                     child.wait()
+            for stream in (child.stdin, child.stdout, child.stderr):
+                if stream:
+                    stream.close()
         self.children = []
         if self.home:
             shutil.rmtree(self.home, ignore_errors=True)
@@ -109,41 +113,54 @@ class XSession:
         return subprocess.run(args, env=self.env, capture_output=True, text=True,
                               timeout=START_SECONDS).stdout
 
-    def log(self, name):
-        """A file in the session's home for a child's output."""
-        return open(os.path.join(self.home, name), "w+")
+    def start_logged(self, args, log, **kwargs):
+        """A child of the session whose output goes to the file `log` in the
+        session's home (see said())."""
+        with open(os.path.join(self.home, log), "w") as out:
+            return self.start(args, stdout=out, stderr=subprocess.STDOUT, **kwargs)
+
+    def said(self, log):
+        with open(os.path.join(self.home, log), errors="replace") as f:
+            return f.read()[-2000:]
 
     def _start_x(self):
         # -displayfd: the server picks a free display and tells its number.
+        # -noreset: else the server resets whenever its last client leaves (a
+        # probe like xprop polling before the window manager is up), and a
+        # client connecting during the reset is turned away.
         reader, writer = os.pipe()
         width, height = self.size
-        self.start(["Xvfb", "-displayfd", str(writer), "-screen", "0",
-                    "%dx%dx24" % (width, height), "-nolisten", "tcp"],
-                   pass_fds=(writer,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.x_server = self.start_logged(
+            ["Xvfb", "-displayfd", str(writer), "-screen", "0", "%dx%dx24" % (width, height),
+             "-nolisten", "tcp", "-noreset"], "xvfb.log", pass_fds=(writer,))
         os.close(writer)
         with os.fdopen(reader) as numbers:
             display = read_line(numbers, START_SECONDS, "the X server's display number")
         self.env["DISPLAY"] = ":" + display
+        wait_for(lambda: self.x_server.poll() is not None or
+                 subprocess.run(["xprop", "-root", "_XKB_RULES_NAMES"], env=self.env,
+                                capture_output=True, timeout=START_SECONDS).returncode == 0,
+                 START_SECONDS, "the X server to answer on " + self.env["DISPLAY"])
+        if self.x_server.poll() is not None:
+            raise AssertionError("the X server ended with %d: %r"
+                                 % (self.x_server.returncode, self.said("xvfb.log")))
 
     def _start_openbox(self):
-        log = self.log("openbox.log")
-        openbox = self.start(["openbox", "--sm-disable"], stdout=log, stderr=subprocess.STDOUT)
+        openbox = self.start_logged(["openbox", "--sm-disable"], "openbox.log")
         try:
             wait_for(lambda: openbox.poll() is not None or
                      "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
                      START_SECONDS, "openbox to manage the screen")
         except AssertionError as e:
             raise AssertionError("%s (openbox still running; it said: %r)"
-                                 % (e, self._said(log))) from None
+                                 % (e, self.said("openbox.log"))) from None
         if openbox.poll() is not None:
-            raise AssertionError("openbox ended with %d before managing the screen: %r"
-                                 % (openbox.returncode, self._said(log)))
-
-    @staticmethod
-    def _said(log):
-        log.flush()
-        log.seek(0)
-        return log.read()[-2000:]
+            x_state = ("running" if self.x_server.poll() is None
+                       else "ended with %d" % self.x_server.returncode)
+            raise AssertionError(
+                "openbox ended with %d before managing the screen %s: %r; the X server %s: %r"
+                % (openbox.returncode, self.env["DISPLAY"], self.said("openbox.log"), x_state,
+                   self.said("xvfb.log")))
 
     def _start_buses(self):
         reader, writer = os.pipe()
