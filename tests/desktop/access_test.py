@@ -10,7 +10,7 @@ import sys
 import tempfile
 import unittest
 
-from x_session import XSession, read_line, wait_for
+from x_session import START_SECONDS, XSession, read_line, wait_for
 
 DEMO = None
 KEYWORD = "鬼吹灯"  # two albums in the simulator's catalogue
@@ -43,7 +43,7 @@ def find(root, role, name):
     return None
 
 
-def window(app, name, seconds=60):
+def window(app, name, seconds=START_SECONDS):
     """The program's top-level window named `name` (a plain widget window
     shows as a filler, a framed one as a frame)."""
     import pyatspi
@@ -53,7 +53,7 @@ def window(app, name, seconds=60):
                     seconds, "the window %r" % name)
 
 
-def wait_find(root, role, name, seconds=30):
+def wait_find(root, role, name, seconds=START_SECONDS):
     return wait_for(lambda: find(root, role, name), seconds, "%s %r" % (role, name))
 
 
@@ -94,21 +94,21 @@ class AccessRoadTest(unittest.TestCase):
             os.environ["DBUS_SESSION_BUS_ADDRESS"] = session.env["DBUS_SESSION_BUS_ADDRESS"]
             import pyatspi
             demo = session.start([DEMO], stdout=subprocess.PIPE, text=True)
-            read_line(demo.stdout, 60, "the simulator's addresses")
+            read_line(demo.stdout, START_SECONDS, "the simulator's addresses")
             self.road(pyatspi, demo, folder + "/")
-            self.assertEqual(demo.wait(30), 0)
+            self.assertEqual(demo.wait(START_SECONDS), 0)
 
     def road(self, pyatspi, demo, folder):
         desktop = pyatspi.Registry.getDesktop(0)
         app = wait_for(lambda: next((a for a in children(desktop)
                                      if a and fresh(a).name == "lumorafm-demo"), None),
-                       60, "lumorafm-demo on the accessibility bus")
+                       START_SECONDS, "lumorafm-demo on the accessibility bus")
         main = window(app, "LumoraFM 电脑端音频下载器")
 
         type_text(wait_find(main, pyatspi.ROLE_TEXT, "关键词"), KEYWORD)
         do_action(find(main, pyatspi.ROLE_PUSH_BUTTON, "搜索"), "Press")
         albums = find(main, pyatspi.ROLE_LIST, "专辑列表")
-        rows = wait_for(lambda: children(albums), 60, "albums in the Album list")
+        rows = wait_for(lambda: children(albums), START_SECONDS, "albums in the Album list")
         first = rows[0]
         self.assertEqual(first.getRole(), pyatspi.ROLE_LIST_ITEM)
         self.assertIn(KEYWORD, fresh(first).name)
@@ -118,15 +118,15 @@ class AccessRoadTest(unittest.TestCase):
         tracks = find(track, pyatspi.ROLE_LIST, "音频列表")
         bar = find(track, pyatspi.ROLE_STATUS_BAR, "状态栏")
         # The listing tells its end in status-bar part 1.
-        wait_for(lambda: parts(bar)[1].startswith("已搜索"), 60, "the listing's end")
+        wait_for(lambda: parts(bar)[1].startswith("已搜索"), START_SECONDS, "the listing's end")
         rows = children(tracks)
         self.assertGreater(len(rows), 0)
         for row in rows:
             box = next(c for c in children(row) if c.getRole() == pyatspi.ROLE_CHECK_BOX)
             self.assertEqual(fresh(box).name, fresh(row).name)
             do_action(box, "Toggle")
-        wait_for(lambda: all(checked(r) for r in rows), 30, "every track ticked")
-        wait_for(lambda: parts(bar)[1] == "选中%d个音频" % len(rows), 30,
+        wait_for(lambda: all(checked(r) for r in rows), START_SECONDS, "every track ticked")
+        wait_for(lambda: parts(bar)[1] == "选中%d个音频" % len(rows), START_SECONDS,
                  "the checked count, got %r" % parts(bar)[1])
 
         type_text(find(track, pyatspi.ROLE_TEXT, "下载目录"), folder)
