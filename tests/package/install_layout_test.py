@@ -30,18 +30,41 @@ def run(*args, **kwargs):
     return subprocess.run(args, capture_output=True, text=True, **kwargs)
 
 
-def expected_files():
-    files = {f"usr/bin/{p}" for p in PROGRAMS}
-    files.add(f"usr/share/applications/{APP_ID}.desktop")
-    files.add(f"usr/share/metainfo/{APP_ID}.metainfo.xml")
-    files.add(f"usr/share/icons/hicolor/scalable/apps/{APP_ID}.svg")
-    files.update(f"usr/share/icons/hicolor/{s}x{s}/apps/{APP_ID}.png" for s in PNG_SIZES)
-    files.update(f"usr/share/man/man1/{p}.1.gz" for p in PROGRAMS)
-    files.update({"usr/share/doc/lumorafm/copyright", "usr/share/doc/lumorafm/changelog.gz"})
-    if "lumorafm-cli" in PROGRAMS:
+# The install component each program's package is made from.
+COMPONENTS = {"lumorafm": "app", "lumorafm-cli": "cli"}
+
+
+def files_of(program):
+    """What the package of `program` holds, under the prefix /usr."""
+    files = {f"usr/bin/{program}", f"usr/share/man/man1/{program}.1.gz",
+             f"usr/share/doc/{program}/copyright", f"usr/share/doc/{program}/changelog.gz"}
+    if program == "lumorafm":
+        files.add(f"usr/share/applications/{APP_ID}.desktop")
+        files.add(f"usr/share/metainfo/{APP_ID}.metainfo.xml")
+        files.add(f"usr/share/icons/hicolor/scalable/apps/{APP_ID}.svg")
+        files.update(f"usr/share/icons/hicolor/{s}x{s}/apps/{APP_ID}.png" for s in PNG_SIZES)
+    else:
         files.add(COMPLETION)
         files.update(f"{USER_UNITS}/{u}" for u in SYNC_UNITS)
     return files
+
+
+def expected_files():
+    return set().union(*(files_of(p) for p in PROGRAMS))
+
+
+def cmake_install(destdir, *options):
+    done = run(os.environ["CMAKE_COMMAND"], "--install", BUILD_DIR, "--prefix", "/usr",
+               *options, env=dict(os.environ, DESTDIR=destdir))
+    if done.returncode != 0:
+        raise RuntimeError("cmake --install failed:\n" + done.stdout + done.stderr)
+
+
+def files_under(root):
+    found = set()
+    for top, _, names in os.walk(root):
+        found.update(os.path.relpath(os.path.join(top, n), root) for n in names)
+    return found
 
 
 def digest(path):
@@ -61,12 +84,11 @@ class InstallLayout(unittest.TestCase):
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory(prefix="lumora-install-")
         cls.root = cls.tmp.name
-        env = dict(os.environ, DESTDIR=cls.root)
-        done = run(os.environ["CMAKE_COMMAND"], "--install", BUILD_DIR, "--prefix", "/usr",
-                   env=env)
-        if done.returncode != 0:
+        try:
+            cmake_install(cls.root)
+        except RuntimeError:
             cls.tmp.cleanup()
-            raise RuntimeError("cmake --install failed:\n" + done.stdout + done.stderr)
+            raise
 
     @classmethod
     def tearDownClass(cls):
@@ -74,12 +96,6 @@ class InstallLayout(unittest.TestCase):
 
     def path(self, relative):
         return os.path.join(self.root, relative)
-
-    def installed_files(self):
-        found = set()
-        for top, _, names in os.walk(self.root):
-            found.update(os.path.relpath(os.path.join(top, n), self.root) for n in names)
-        return found
 
     def desktop_entry(self):
         entry = configparser.ConfigParser(interpolation=None, strict=True)
@@ -92,9 +108,20 @@ class InstallLayout(unittest.TestCase):
 
     def test_exactly_the_programs_and_desktop_files_in_standard_places(self):
         self.assertIn("lumorafm", PROGRAMS)
-        self.assertEqual(self.installed_files(), expected_files())
+        self.assertEqual(files_under(self.root), expected_files())
         for program in PROGRAMS:
             self.assertTrue(os.access(self.path(f"usr/bin/{program}"), os.X_OK), program)
+
+    def test_each_package_holds_its_own_program_and_only_the_window_program_needs_qt(self):
+        for program in PROGRAMS:
+            with self.subTest(program), \
+                    tempfile.TemporaryDirectory(prefix="lumora-component-") as root:
+                cmake_install(root, "--component", COMPONENTS[program])
+                self.assertEqual(files_under(root), files_of(program))
+                libraries = run("ldd", os.path.join(root, "usr/bin", program))
+                self.assertEqual(libraries.returncode, 0, libraries.stderr)
+                self.assertEqual("libQt6" in libraries.stdout, program == "lumorafm",
+                                 libraries.stdout)
 
     def test_validators_accept_the_entry_and_the_metadata(self):
         checks = [
@@ -113,8 +140,10 @@ class InstallLayout(unittest.TestCase):
         root = self.metainfo()
         self.assertEqual(root.findtext("id"), APP_ID)
         self.assertEqual(root.findtext("launchable[@type='desktop-id']"), f"{APP_ID}.desktop")
-        provided = sorted(b.text for b in root.findall("provides/binary"))
-        self.assertEqual(provided, PROGRAMS)
+        # Only what the metadata's own package holds.
+        self.assertEqual([b.text for b in root.findall("provides/binary")], ["lumorafm"])
+        self.assertEqual(root.findtext("project_license"), "LicenseRef-proprietary")
+        self.assertIn("LumoraFM", root.findtext("developer_name"))
 
     def test_icons_are_the_size_their_folder_names(self):
         for size in PNG_SIZES:
