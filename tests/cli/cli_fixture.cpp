@@ -57,7 +57,7 @@ std::string CliTest::file_sha256(const std::string& name) const {
 std::string CliTest::file_name(const sim::SimTrack& track, const std::string& number) const {
   std::string name = track.title;
   // The listing's body is percent-decoded before it is read.
-  for (std::size_t at; (at = name.find("%41")) != std::string::npos;) name.replace(at, 3, "A");
+  for (std::size_t at; (at = name.find("%41")) != std::string::npos;) name.replace(at, 3, 1, 'A');
   std::replace(name.begin(), name.end(), '/', '_');
   std::replace(name.begin(), name.end(), '\\', '_');
   return name + number + ".mp3";

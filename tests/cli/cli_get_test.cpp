@@ -120,7 +120,7 @@ TEST_F(CliTest, ANameWithEveryNumberTakenIsALocalFileErrorWithItsPath) {
   std::filesystem::create_directories(folder);
   std::ofstream(folder / file_name(track)) << "mine";
   for (int n = 1; n <= 99; ++n)
-    std::ofstream(folder / file_name(track, "(" + std::to_string(n) + ")")) << "mine";
+    std::ofstream(folder / file_name(track, '(' + std::to_string(n) + ')')) << "mine";
   const RunResult r = get(kTwentyTracks, {"--tracks", "1"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("local file error: cannot create " + (folder / file_name(track)).string()),

@@ -73,7 +73,7 @@ TEST_F(ChangingFileTest, ChangeMidDownloadStartsOverAndEndsWithTheNewVersion) {
   for (const Sends sends : kinds) {
     SCOPED_TRACE(static_cast<int>(sends));
     ChangingServer server(sends, 3, false);
-    const std::string name = "v" + std::to_string(static_cast<int>(sends)) + ".mp3";
+    const std::string name = 'v' + std::to_string(static_cast<int>(sends)) + ".mp3";
     Recorder recorder;
     run_to_end(recorder, param_for(server.url(), name));
     EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);

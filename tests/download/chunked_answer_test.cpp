@@ -134,7 +134,7 @@ TEST_F(ChunkedAnswerTest, FileIsTheServersBytesWhateverTheFraming) {
       const std::int64_t from = range_from(head);
       send_text(fd, b.answer(from, from < 0 ? -1 : piece_requests++));
     });
-    const std::string name = "c" + std::to_string(n++) + ".mp3";
+    const std::string name = 'c' + std::to_string(n++) + ".mp3";
     Recorder recorder;
     TaskParam p = param_for(raw.url("/a.mp3"), name);
     p.connections = 4;
