@@ -140,9 +140,7 @@ TEST_F(ChunkedAnswerTest, FileIsTheServersBytesWhateverTheFraming) {
     p.connections = 4;
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    download_.stop_task();
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
     const std::string got = read(name);
     EXPECT_EQ(got.size(), static_cast<std::size_t>(kSize));
     EXPECT_TRUE(got == pattern_body(0, kSize)) << got.substr(0, 16);

@@ -61,8 +61,7 @@ TEST_F(TimeoutTest, ReceiveTimeOutEndsTheAttemptAndTheRetryFollows) {
     EXPECT_LE(first.closed - first.accepted, kBound);
     ASSERT_TRUE(server.wait_accepted(2, kRetryBound));
     EXPECT_TRUE(server.wait_received(1, c.retried, 5s));
-    download_.stop_task();
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kStopped);
+    EXPECT_EQ(stop().outcome, TaskOutcome::kStopped);
   }
 }
 
@@ -95,8 +94,7 @@ TEST_F(TimeoutTest, ConnectTimeOutEndsTheAttemptAndTheRetryFollows) {
   server.release_queue();
   ASSERT_TRUE(server.wait_accepted(1, kRetryBound));
   EXPECT_TRUE(server.wait_received(0, "GET /a.mp3 HTTP/1.1\r\n", 5s));
-  download_.stop_task();
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kStopped);
+  EXPECT_EQ(stop().outcome, TaskOutcome::kStopped);
 }
 
 }  // namespace
