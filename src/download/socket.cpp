@@ -38,9 +38,10 @@ IoStatus failed(SocketFault fault) {
 constexpr int kPollNotWaited = -2;
 constexpr int kPollConnectionError = -3;
 
+// Rounded up, so that a wait in whole milliseconds never ends before its
+// deadline.
 int ms_left(Clock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
