@@ -263,6 +263,7 @@ void Task::count_sent(std::size_t piece, std::int64_t n) {
 TaskResult Task::run_control() {
   tl_engine_task = this;
   prepare_resume();
+  stall_mark_ = received();  // a resume's kept bytes are no progress
   open_connections(1);
   last_progress_ = std::chrono::steady_clock::now();
   do {
@@ -309,8 +310,10 @@ void Task::give_up_if_stalled() {
     std::lock_guard lock(counter_mutex_);
     stored = received_;
   }
-  if (stored != progress_seen_) {
-    progress_seen_ = stored;
+  // The window restarts once kStallFloor more bytes are stored (or the
+  // count starts over with the file): a trickle never gets that far.
+  if (stored - stall_mark_ >= kStallFloor || stored < stall_mark_) {
+    stall_mark_ = stored;
     last_progress_ = now;
     return;
   }

@@ -140,8 +140,8 @@ class Task final : public ExchangeTask {
   // Saves the record when a piece has ended or the interval has passed,
   // after flushing the data it claims. Control thread.
   void save_record_if_due();
-  // Stops the task, as stalled, once stall_timeout_ms has passed without a
-  // stored byte. Control thread.
+  // Stops the task, as stalled, once stall_timeout_ms has passed with less
+  // than kStallFloor bytes stored. Control thread.
   void give_up_if_stalled();
 
   const std::uint64_t id_;
@@ -175,7 +175,7 @@ class Task final : public ExchangeTask {
   std::size_t saved_done_ = 0;   // control thread
   std::chrono::steady_clock::time_point last_save_{};
   std::chrono::steady_clock::time_point last_progress_{};  // control thread
-  std::int64_t progress_seen_ = -1;                         // control thread
+  std::int64_t stall_mark_ = 0;  // control thread: bytes stored as the window began
   std::atomic<bool> stalled_{false};
 
   std::mutex event_mutex_;  // one direct event call at a time

@@ -16,11 +16,6 @@ namespace {
 // Ten pieces of 100000 bytes.
 constexpr std::int64_t kSize = 1000000;
 
-std::int64_t range_from(const std::string& head) {
-  const auto at = head.find("\r\nRange: bytes=");
-  return at == std::string::npos ? -1 : std::stoll(head.substr(at + 15));
-}
-
 // Bytes [from, kSize) of version `v`: each version differs at every offset.
 std::string version_body(int v, std::int64_t from) {
   std::string b = pattern_body(from, kSize);

@@ -17,11 +17,6 @@ namespace {
 // Four pieces of 75000 bytes.
 constexpr std::int64_t kSize = 300000;
 
-std::int64_t range_from(const std::string& head) {
-  const auto at = head.find("\r\nRange: bytes=");
-  return at == std::string::npos ? -1 : std::stoll(head.substr(at + 15));
-}
-
 std::string hex(std::size_t n) {
   char b[20];
   std::snprintf(b, sizeof b, "%zx", n);

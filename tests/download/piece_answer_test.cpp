@@ -21,12 +21,6 @@ namespace {
 // unless it is retried.
 constexpr std::int64_t kSize = 80000;
 
-// The offset of "Range: bytes=N-", or -1 for a request without one.
-std::int64_t range_from(const std::string& head) {
-  const auto at = head.find("\r\nRange: bytes=");
-  return at == std::string::npos ? -1 : std::stoll(head.substr(at + 15));
-}
-
 void answer_whole(int fd) {
   send_text(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kSize) + "\r\n\r\n" +
                     pattern_body(0, kSize));
