@@ -114,6 +114,13 @@ TransferResult first_answer(Link& link, const AnswerHead& a, std::int64_t& body_
   return TransferResult::kGoOn;
 }
 
+// The credentials of the task's address, for a request to its own origin
+// only: a redirect elsewhere never takes them along.
+std::optional<Text> credentials_for(const Address& task, const Address& request) {
+  if (!task.has_user || !same_origin(task, request)) return std::nullopt;
+  return task.user + ":" + task.password;
+}
+
 enum class Fit { kFits, kRetry, kNever };
 
 // Checks that a piece answer fits the request; gives the file offsets of
@@ -168,6 +175,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
                                   .range_from = asked,
                                   .cookie = cookie,
                                   .if_range = asked ? task.resume_validator() : std::nullopt,
+                                  .credentials = credentials_for(task.address(), address),
                                   .via_proxy = proxy.has_value()});
   task.log(kLogSent, head);
   const IoStatus sent = socket.send_all(head, p.send_timeout_ms, link.marks);
