@@ -231,7 +231,7 @@ std::int64_t Task::settle(std::size_t piece, bool written, std::int64_t n) {
     }
   }
   if (!written) {
-    report_trouble({FailureKind::kLocalFile, gbk(log_text::kCreateFailed)});
+    report_trouble({FailureKind::kLocalFile, gbk(log_text::kCreateFailed), 0, file_.error()});
     fail();
     return kStoreFailed;
   }

@@ -54,14 +54,14 @@ bool Task::take_working_file(std::int64_t size, Text& path, bool renumber) {
     const WorkingFile::Take t = working_.take(path, true);
     if (t == WorkingFile::Take::kTaken) break;
     if (t == WorkingFile::Take::kFailed) {
-      report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed)});
+      report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed), 0, working_.error()});
       return false;
     }
     renumber = true;
   }
   if (!working_.reserve_fresh(size) ||
       !file_.adopt(working_.duplicate(), path + Text(kWorkingSuffix), size)) {
-    report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed)});
+    report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed), 0, working_.error()});
     working_.discard();
     return false;
   }

@@ -236,7 +236,9 @@ class FullDiskTest : public ResumeTest {
 TEST_F(FullDiskTest, FailsWithItsLogTextAndLeavesNothing) {
   const sim::AudioFile f = server_.add_file(4000000);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
-  EXPECT_EQ(finish().outcome, TaskOutcome::kFailed);
+  const TaskResult r = finish();
+  EXPECT_EQ(r.outcome, TaskOutcome::kFailed);
+  EXPECT_EQ(describe(r.failure), "local file error: No space left on device");
   EXPECT_TRUE(recorder_.logged(
       "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
   EXPECT_TRUE(files().empty());
