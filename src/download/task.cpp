@@ -263,7 +263,6 @@ void Task::count_sent(std::size_t piece, std::int64_t n) {
 TaskResult Task::run_control() {
   tl_engine_task = this;
   prepare_resume();
-  stall_mark_ = received();  // a resume's kept bytes are no progress
   open_connections(1);
   last_progress_ = std::chrono::steady_clock::now();
   do {

@@ -28,7 +28,10 @@ class HttpDownloadTest : public EngineTest {
 TEST_F(HttpDownloadTest, TenConnectionsCutTenSegments) {
   const sim::AudioFile f = server_.add_file(1000000);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
-  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
+  const TaskResult r = finish();
+  EXPECT_EQ(r.outcome, TaskOutcome::kComplete);
+  EXPECT_EQ(gbk_to_utf8(r.final_path), path("a.mp3"));
+  EXPECT_EQ(r.stored, 1000000);
   EXPECT_EQ(file_sha256(path("a.mp3")), server_.sha256(f.path));
 
   const auto requests = server_.log().matching(f.path);
