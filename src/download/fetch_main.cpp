@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
   }
   pthread_kill(waiter.native_handle(), SIGUSR1);
   waiter.join();
-  if (progress) std::fprintf(stderr, "progress: 90%% at %.2f s, 100%% at %.2f s\n", at90, seconds());
+  if (progress)
+    std::fprintf(stderr, "progress: 90%% at %.2f s, 100%% at %.2f s\n", at90, seconds());
   if (result->outcome == lumora::TaskOutcome::kComplete) return 0;
   std::string reason = lumora::describe(result->failure);
   if (reason.empty())

@@ -177,7 +177,8 @@ std::optional<std::size_t> Task::take_piece(int connection) {
   }
   post_event(TaskEventKind::kSegmentTaken, connection, taken.start, taken.length);
   if (h->shrunk)
-    post_event(TaskEventKind::kSegmentShrunk, h->shrunk->owner, h->shrunk->start, h->shrunk->length);
+    post_event(TaskEventKind::kSegmentShrunk, h->shrunk->owner, h->shrunk->start,
+               h->shrunk->length);
   return h->index;
 }
 
@@ -235,7 +236,8 @@ std::int64_t Task::settle(std::size_t piece, bool written, std::int64_t n) {
     fail();
     return kStoreFailed;
   }
-  if (n > 0 && !size_event_raised_.exchange(true)) raise_direct({TaskEventKind::kSizeKnown, 0, size()});
+  if (n > 0 && !size_event_raised_.exchange(true))
+    raise_direct({TaskEventKind::kSizeKnown, 0, size()});
   return n;
 }
 

@@ -21,7 +21,8 @@ bool Task::create_file(int connection, std::int64_t size, Text path) {
   bool renumber = false;
   const Text asked = path;
   if (path_exists(path, &existing)) {
-    const int answer = raise_direct({TaskEventKind::kNameExists, connection, existing, size}, &path);
+    const int answer =
+        raise_direct({TaskEventKind::kNameExists, connection, existing, size}, &path);
     if (answer == kNameAnswerGiveUp) {
       log(kLogProgress, gbk(kGaveUp));
       return false;

@@ -119,15 +119,18 @@ TEST_F(HttpDownloadTest, SecondStartWhileAliveIsRefused) {
   TaskParam second = param_for(f.url, "b.mp3");
   other.attach(second);
   EXPECT_FALSE(download_.start_task(second));
-  EXPECT_EQ(stop().outcome, TaskOutcome::kStopped);
+  download_.stop_task();  // its result is never asked for
   EXPECT_TRUE(other.events().empty());
   EXPECT_EQ(recorder_.count(TaskEventKind::kTaskEnded), 1);
   const auto left = files();
   EXPECT_EQ(std::count(left.begin(), left.end(), "a.mp3"), 0);
-  // Once the first has ended the object takes a new task.
+  // Once the first has ended the object takes a new task, and the result
+  // it hands over is the new one's.
   server_.set_faults(f.path, {});
   EXPECT_TRUE(download_.start_task(second));
-  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
+  const TaskResult r = finish();
+  EXPECT_EQ(r.outcome, TaskOutcome::kComplete);
+  EXPECT_EQ(gbk_to_utf8(r.final_path), path("b.mp3"));
 }
 
 TEST_F(HttpDownloadTest, ExistingNamesAreNumberedNeverOverwritten) {
