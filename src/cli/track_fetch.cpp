@@ -23,8 +23,10 @@ std::string reason_for(const TaskResult& r, int stall_seconds) {
     case TaskOutcome::kFailed: return trouble.empty() ? "download failed" : trouble;
     case TaskOutcome::kStopped: return "interrupted";
     case TaskOutcome::kStalled: {
-      std::string reason = "no answer for " + std::to_string(stall_seconds) + " s";
-      return trouble.empty() ? reason : reason + ": " + trouble;
+      const std::string window = std::to_string(stall_seconds) + " s";
+      // A stall without a trouble is a source that did answer, too slowly.
+      if (trouble.empty()) return "less than 1 KiB in " + window;
+      return "no answer for " + window + ": " + trouble;
     }
     default: return {};
   }
