@@ -25,7 +25,10 @@ baseline=${BASELINE:-}
 runs=${2:-3}
 size_mib=${SIZE_MIB:-256}
 [ -x "$fetch" ] || { echo "no lumorafm-fetch at $fetch (build with -DCMAKE_BUILD_TYPE=Release)"; exit 1; }
-[ -z "$baseline" ] || [ -x "$baseline" ] || { echo "no lumorafm-fetch at BASELINE=$baseline"; exit 1; }
+if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
+  echo "no lumorafm-fetch at BASELINE=$baseline"
+  exit 1
+fi
 
 work=$(mktemp -d /tmp/lumora-bench-XXXXXX)
 nginx_pid=""
@@ -137,10 +140,9 @@ fetch_run() { run "$1" "$2" env LUMORAFM_FETCH_PROGRESS=1 "$3" "$4" "$work/out/f
 turn=0
 lumora() {  # with a baseline, each goes first every other time
   turn=$((turn + 1))
-  if [ -z "$baseline" ]; then fetch_run lumora "$1" "$fetch" "$2"
-  elif [ $((turn % 2)) = 1 ]; then fetch_run lumora "$1" "$fetch" "$2"; fetch_run baseline "$1" "$baseline" "$2"
-  else fetch_run baseline "$1" "$baseline" "$2"; fetch_run lumora "$1" "$fetch" "$2"
-  fi
+  if [ -n "$baseline" ] && [ $((turn % 2)) = 0 ]; then fetch_run baseline "$1" "$baseline" "$2"; fi
+  fetch_run lumora "$1" "$fetch" "$2"
+  if [ -n "$baseline" ] && [ $((turn % 2)) = 1 ]; then fetch_run baseline "$1" "$baseline" "$2"; fi
 }
 aria() {
   run aria2c "$1" aria2c -x10 -s10 -k1M --file-allocation=falloc --allow-overwrite=true \
