@@ -15,13 +15,20 @@
 #   FETCH_BINARY defaults to build/release/src/download/lumorafm-fetch
 #   RUNS (default 3) for the timed cases; the throttled curl run is done
 #   once (about 128 s). CASES (default "resume throttled fast uneven")
-#   picks cases.
+#   picks cases. BASELINE=another lumorafm-fetch runs it too, interleaved
+#   with the first in the throttled and fast cases (as "baseline"), so that
+#   two builds meet the same machine load.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 fetch=${1:-$root/build/release/src/download/lumorafm-fetch}
+baseline=${BASELINE:-}
 runs=${2:-3}
 size_mib=${SIZE_MIB:-256}
 [ -x "$fetch" ] || { echo "no lumorafm-fetch at $fetch (build with -DCMAKE_BUILD_TYPE=Release)"; exit 1; }
+if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
+  echo "no lumorafm-fetch at BASELINE=$baseline"
+  exit 1
+fi
 
 work=$(mktemp -d /tmp/lumora-bench-XXXXXX)
 nginx_pid=""
@@ -103,9 +110,40 @@ run() {
   extra=$(grep -o 'progress:.*' "$work/tool.log" || true)
   printf '%-9s %-8s wall %7.2f s  cpu %6.2f s  rssanon %7d KiB  maxrss %7d KiB  sha %s %s\n' \
     "$case" "$name" "$wall" "$cpu" "$peak" "$maxrss" "$ok" "$extra"
+  echo "$case $name $wall $cpu $maxrss" >>"$work/results.txt"
 }
 
-lumora() { run lumora "$1" env LUMORAFM_FETCH_PROGRESS=1 "$fetch" "$2" "$work/out/file.bin" 10; }
+# Medians per case and tool, and lumora's ratios to the peers (and to the
+# baseline build when one ran).
+summary() {
+  [ -s "$work/results.txt" ] || return 0
+  /usr/bin/python3 - "$work/results.txt" <<'PY'
+import collections, statistics, sys
+rows = collections.defaultdict(list)
+for line in open(sys.argv[1]):
+    case, name, wall, cpu, rss = line.split()
+    rows[case, name].append((float(wall), float(cpu), int(rss)))
+med = {k: [statistics.median(x[i] for x in v) for i in range(3)] for k, v in rows.items()}
+print("medians: case tool runs wall cpu maxrss(MiB)")
+for (case, name), (wall, cpu, rss) in sorted(med.items()):
+    print(f"  {case:9} {name:8} {len(rows[case, name]):2} {wall:7.2f} {cpu:6.2f} {rss / 1024:6.2f}")
+for (case, name), (wall, cpu, _) in sorted(med.items()):
+    if name == "lumora": continue
+    if (case, "lumora") not in med: continue
+    lw, lc, _ = med[case, "lumora"]
+    print(f"  {case:9} lumora/{name:8} wall {lw / wall:5.3f}  cpu {lc / cpu:5.3f}")
+PY
+}
+trap 'summary; cleanup' EXIT
+
+fetch_run() { run "$1" "$2" env LUMORAFM_FETCH_PROGRESS=1 "$3" "$4" "$work/out/file.bin" 10; }
+turn=0
+lumora() {  # with a baseline, each goes first every other time
+  turn=$((turn + 1))
+  if [ -n "$baseline" ] && [ $((turn % 2)) = 0 ]; then fetch_run baseline "$1" "$baseline" "$2"; fi
+  fetch_run lumora "$1" "$fetch" "$2"
+  if [ -n "$baseline" ] && [ $((turn % 2)) = 1 ]; then fetch_run baseline "$1" "$baseline" "$2"; fi
+}
 aria() {
   run aria2c "$1" aria2c -x10 -s10 -k1M --file-allocation=falloc --allow-overwrite=true \
     --console-log-level=error --summary-interval=0 -d "$work/out" -o file.bin "$2"

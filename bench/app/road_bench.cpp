@@ -22,7 +22,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -30,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -333,26 +333,19 @@ int bench_engine() {
       fs::temp_directory_path() / ("lumora-engine-bench-" + std::to_string(::getpid()));
   fs::remove_all(folder);
   fs::create_directories(folder);
-  std::mutex mutex;
-  std::condition_variable ended_cv;
-  bool ended = false;
+  std::mutex mutex;  // guards the two below; the event routine runs on engine threads
   Clock::time_point start;
   bool trace = true;
   std::vector<std::string> timeline;
   lumora::TaskParam param;
-  param.event_routine = [&](int kind, int connection, std::int64_t value, std::int64_t value2,
-                            lumora::TaskContext&) {
+  param.event_routine = [&](const lumora::TaskEvent& e, lumora::TaskContext&) {
     std::lock_guard lock(mutex);
-    if (trace && kind != lumora::kEventBytesStored) {
+    if (trace && e.kind != lumora::TaskEventKind::kBytesStored) {
       char line[128];
       std::snprintf(line, sizeof line, "%8.1f ms: kind %2d, connection %2d, %lld, %lld",
-                    ms_since(start), kind, connection, static_cast<long long>(value),
-                    static_cast<long long>(value2));
+                    ms_since(start), static_cast<int>(e.kind), e.connection,
+                    static_cast<long long>(e.value), static_cast<long long>(e.value2));
       timeline.emplace_back(line);
-    }
-    if (kind == lumora::kEventTaskEnded) {
-      ended = true;
-      ended_cv.notify_all();
     }
     return 0;
   };
@@ -364,19 +357,18 @@ int bench_engine() {
     lumora::set_walk_task(param, w.files[i].url, (folder / (walk_title(i) + ".mp3")).string());
     {
       std::lock_guard lock(mutex);
-      ended = false;
       start = Clock::now();
     }
     if (!download.start_task(param)) return 1;
+    const std::optional<lumora::TaskResult> result = download.wait(lumora::kWaitForever);
     {
-      std::unique_lock lock(mutex);
-      ended_cv.wait(lock, [&] { return ended; });
+      std::lock_guard lock(mutex);
       trace = false;
     }
-    while (download.busy()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const double ms = ms_since(start);
     total += ms;
-    const bool ok = lumora::bench::sha256_of_file(param.save_path) == w.sha256[i];
+    const bool ok = result->outcome == lumora::TaskOutcome::kComplete &&
+                    lumora::bench::sha256_of_file(param.save_path) == w.sha256[i];
     if (!ok) status = 1;
     std::printf("file %d: %.0f ms%s\n", i + 1, ms, ok ? "" : " (content differs)");
   }

@@ -52,7 +52,6 @@ bool read_host_part(Address& a, int default_port) {
     if (colon != std::string_view::npos) a.password = Text(user.substr(colon + 1));
     a.has_user = true;
     host = part.substr(at + 1);
-    a.port = 21;  // an "@" address without its own port means FTP's
   }
   const auto colon = host.find(':');
   if (colon != std::string_view::npos) {
@@ -76,6 +75,20 @@ const char* prefix_text(Scheme s) {
 }  // namespace
 
 Text Address::whole() const { return prefix_text(scheme) + host_part + path; }
+
+Text Address::authority() const {
+  const auto at = host_part.rfind('@');
+  return at == Text::npos ? host_part : host_part.substr(at + 1);
+}
+
+bool same_origin(const Address& a, const Address& b) {
+  if (a.scheme != b.scheme || a.port != b.port || a.host.size() != b.host.size()) return false;
+  for (std::size_t i = 0; i < a.host.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a.host[i])) !=
+        std::tolower(static_cast<unsigned char>(b.host[i])))
+      return false;
+  return true;
+}
 
 std::optional<Address> parse_address(std::string_view address) {
   // A line break would let an address write its own request lines.

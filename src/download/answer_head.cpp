@@ -35,12 +35,13 @@ constexpr std::string_view kNames[kFields] = {
 struct Fields {
   std::string_view value[kFields];
   bool seen[kFields] = {};
+  bool lengths_differ = false;  // two Content-Length lines with other values
   Text text(Field f) const { return Text(value[f]); }
 };
 
 // One pass over the lines after the status line: names matched whatever
 // their case, values without the blanks around them; the first line of a
-// name counts.
+// name counts, and a later Content-Length must say the same.
 Fields read_fields(std::string_view head) {
   Fields out;
   std::size_t pos = head.find('\n');
@@ -54,9 +55,11 @@ Fields read_fields(std::string_view head) {
     if (colon == std::string_view::npos) continue;
     const std::string_view name = line.substr(0, colon);
     for (int f = 0; f < kFields; ++f) {
-      if (out.seen[f] || !same_name(name, kNames[f])) continue;
+      if (!same_name(name, kNames[f])) continue;
+      const std::string_view value = trim_blanks(line.substr(colon + 1));
+      if (!out.seen[f]) out.value[f] = value;
+      else if (f == kContentLength && value != out.value[f]) out.lengths_differ = true;
       out.seen[f] = true;
-      out.value[f] = trim_blanks(line.substr(colon + 1));
       break;
     }
   }
@@ -110,6 +113,10 @@ AnswerHead parse_answer_head(std::string_view head) {
   const Fields f = read_fields(head);
   a.chunked = ends_chunked(f.value[kTransferEncoding]);
   a.content_length = read_size(f.value[kContentLength]);
+  // Which of two lengths is the body's cannot be told, nor the size of one
+  // that is no number: neither is taken for a size.
+  a.length_bad = f.lengths_differ || (f.seen[kContentLength] && a.content_length < 0);
+  if (a.length_bad) a.content_length = -1;
   if (s == 200 || s == 301 || s == 302) a.size = a.content_length;
   if (s == 301 || s == 302) a.location = f.text(kLocation);
   if (s == 206) {

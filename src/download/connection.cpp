@@ -34,14 +34,14 @@ void Connection::run() {
   task_.mark_engine_thread();
   Link link{task_, id_, StopMarks{&stop_, &task_.stop_mark(), task_.stop_wake_fd()}, piece_,
             buffer_.get()};
-  task_.post_event(kEventConnectionStarted, id_, id_, 0);
+  task_.post_event(TaskEventKind::kConnectionStarted, id_, id_, 0);
   bool done = false;
   int failures = 0;
   while (!link.marks.raised()) {
     const TransferResult r = transfer_once(link);
     if (r == TransferResult::kPieceDone) {
       const Segment s = task_.piece(*piece_);
-      task_.post_event(kEventSegmentDone, id_, s.start, s.length);
+      task_.post_event(TaskEventKind::kSegmentDone, id_, s.start, s.length);
       piece_ = task_.take_piece(id_);
       failures = 0;
       if (!piece_) {
@@ -61,8 +61,8 @@ void Connection::run() {
     if (!wait_unless_stopped(kRetryWaitMs, link.marks)) break;
   }
   if (piece_ && !done) task_.release_piece(*piece_);
-  if (link.marks.raised()) task_.post_event(kEventConnectionStopped, id_, id_, 0);
-  task_.post_event(kEventConnectionEnded, id_, done ? 1 : 0, 0);
+  if (link.marks.raised()) task_.post_event(TaskEventKind::kConnectionStopped, id_, id_, 0);
+  task_.post_event(TaskEventKind::kConnectionEnded, id_, done ? 1 : 0, 0);
   task_.post_connection_ended(id_);
 }
 

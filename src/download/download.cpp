@@ -23,12 +23,14 @@ void Download::join_finished() {
   if (control_.joinable()) control_.join();
 }
 
-void Download::release_task(Task* task, TaskOutcome outcome) {
-  const bool troubled = outcome == TaskOutcome::kFailed || outcome == TaskOutcome::kStalled;
-  std::lock_guard lock(hold_mutex_);
-  last_path_ = task->written_path();
-  last_failure_ = troubled ? task->failure() : TaskFailure{};
-  if (task_.get() == task) task_.reset();
+void Download::release_task(Task* task, TaskResult result) {
+  {
+    std::lock_guard lock(hold_mutex_);
+    result_ = std::move(result);
+    result_thread_ = std::this_thread::get_id();
+    if (task_.get() == task) task_.reset();
+  }
+  ended_cv_.notify_all();
 }
 
 bool Download::start_task(const TaskParam& param) {
@@ -39,37 +41,28 @@ bool Download::start_task(const TaskParam& param) {
   std::lock_guard api(api_mutex_);
   if (current()) return false;
   join_finished();
+  {
+    std::lock_guard lock(hold_mutex_);
+    result_.reset();  // a result nobody asked for ends with its task
+  }
   std::optional<Address> address = parse_address(param.url);
   if (!address) return false;
   std::shared_ptr<Task> task;
   try {
     TaskParam copy = param;
     copy.mode_flags |= kModeDownload;
-    task = std::make_shared<Task>(next_id_++, std::move(copy), std::move(*address), &outcome_);
+    task = std::make_shared<Task>(next_id_++, std::move(copy), std::move(*address));
     {
       std::lock_guard lock(hold_mutex_);
       task_ = task;
     }
-    control_ = std::thread([this, task] {
-      task->run_control();
-      release_task(task.get(), outcome_.load());
-    });
+    control_ = std::thread([this, task] { release_task(task.get(), task->run_control()); });
   } catch (const std::exception&) {  // no memory or no thread: refused, no event
     std::lock_guard lock(hold_mutex_);
     task_.reset();
     return false;
   }
   return true;
-}
-
-Text Download::final_path() const {
-  std::lock_guard lock(hold_mutex_);
-  return last_path_;
-}
-
-TaskFailure Download::failure() const {
-  std::lock_guard lock(hold_mutex_);
-  return last_failure_;
 }
 
 std::int64_t Download::received_bytes() const {
@@ -90,6 +83,26 @@ void Download::stop_task() {
   std::lock_guard api(api_mutex_);
   if (const auto task = current()) task->request_stop();
   join_finished();
+}
+
+std::optional<TaskResult> Download::wait(std::chrono::milliseconds limit) {
+  if (Task::on_any_engine_thread()) return std::nullopt;
+  std::optional<TaskResult> result;
+  std::thread::id ended_on;
+  {
+    std::unique_lock lock(hold_mutex_);
+    const auto ended = [this] { return result_ || !task_; };
+    if (limit == kWaitForever) ended_cv_.wait(lock, ended);
+    else if (!ended_cv_.wait_for(lock, limit, ended)) return std::nullopt;
+    result = std::exchange(result_, std::nullopt);
+    ended_on = result_thread_;
+  }
+  if (!result) return std::nullopt;
+  // Joins the thread that ended this task only: a start_task from another
+  // thread meanwhile has joined it already and made a new one.
+  std::lock_guard api(api_mutex_);
+  if (control_.joinable() && control_.get_id() == ended_on) control_.join();
+  return result;
 }
 
 }  // namespace lumora

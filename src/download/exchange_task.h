@@ -112,7 +112,8 @@ class ExchangeTask {
   // the task's latest, which its caller reads when the task fails or
   // stalls. Troubles after the task has failed are logged only.
   virtual void report_trouble(TaskFailure trouble) = 0;
-  virtual void post_event(int kind, int connection, std::int64_t value, std::int64_t value2) = 0;
+  virtual void post_event(TaskEventKind kind, int connection, std::int64_t value,
+                          std::int64_t value2) = 0;
   // The connection's last word; its thread ends right after.
   virtual void post_connection_ended(int connection) = 0;
 };

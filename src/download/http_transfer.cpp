@@ -1,5 +1,6 @@
 // One HTTP exchange of a connection: request, answer head, redirects, body.
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "connection.h"
@@ -18,6 +19,9 @@ using namespace log_text;
 constexpr int kMaxRedirects = 16;
 constexpr std::size_t kMaxCookie = 4086;
 constexpr std::size_t kHeadStep = 4096;
+// Interim answers (100 Continue, 103 Early Hints) read past before the one
+// that counts; a server that sends more is not answering.
+constexpr int kMaxInterim = 8;
 
 struct HeadRead {
   TransferResult result = TransferResult::kGoOn;  // kGoOn: head complete
@@ -26,11 +30,20 @@ struct HeadRead {
 };
 
 // Reads into the link's buffer until the empty line, in steps of at most
-// 4096 bytes; bytes past the head stay in the buffer.
-HeadRead read_head(Link& link, Socket& socket) {
+// 4096 bytes; bytes past the head stay in the buffer. The buffer may hold
+// `have` bytes of it already.
+HeadRead read_head(Link& link, Socket& socket, std::size_t have) {
   HeadRead h;
+  h.have = have;
   const int timeout = link.task.param().receive_timeout_ms;
   for (;;) {
+    h.head_length = answer_head_end(std::string_view(link.buffer, h.have));
+    if (h.head_length > kMaxAnswerHead || (h.head_length == 0 && h.have >= kMaxAnswerHead)) {
+      link.task.report_trouble({FailureKind::kConnectionLost, gbk(kHeadTooLong)});
+      h.result = TransferResult::kFatal;
+      return h;
+    }
+    if (h.head_length > 0) return h;
     std::size_t got = 0;
     const std::size_t room = std::min(kHeadStep, kConnectionBuffer - h.have);
     const IoStatus s = socket.receive(link.buffer + h.have, room, got, timeout, link.marks);
@@ -44,14 +57,28 @@ HeadRead read_head(Link& link, Socket& socket) {
       return h;
     }
     h.have += got;
-    h.head_length = answer_head_end(std::string_view(link.buffer, h.have));
-    if (h.head_length > kMaxAnswerHead || (h.head_length == 0 && h.have >= kMaxAnswerHead)) {
-      link.task.report_trouble({FailureKind::kConnectionLost, gbk(kHeadTooLong)});
-      h.result = TransferResult::kFatal;
-      return h;
-    }
-    if (h.head_length > 0) return h;
   }
+}
+
+bool interim(int status) { return status >= 100 && status <= 199 && status != 101; }
+
+// The head of the answer that counts, interim ones logged and dropped.
+HeadRead read_final_head(Link& link, Socket& socket) {
+  HeadRead h = read_head(link, socket, 0);
+  for (int read_past = 0; h.result == TransferResult::kGoOn; ++read_past) {
+    const std::string_view head(link.buffer, h.head_length);
+    if (!interim(parse_answer_head(head).status)) break;
+    link.task.log(kLogReceived, Text(head));
+    if (read_past == kMaxInterim) {
+      link.task.report_trouble({FailureKind::kBadAnswer, gbk(kBadAnswer)});
+      h.result = TransferResult::kFatal;
+      break;
+    }
+    const std::size_t rest = h.have - h.head_length;
+    std::memmove(link.buffer, link.buffer + h.head_length, rest);
+    h = read_head(link, socket, rest);
+  }
+  return h;
 }
 
 TransferResult status_failure(Link& link, int status) {
@@ -85,6 +112,13 @@ TransferResult first_answer(Link& link, const AnswerHead& a, std::int64_t& body_
     return TransferResult::kFatal;
   link.piece = piece;
   return TransferResult::kGoOn;
+}
+
+// The credentials of the task's address, for a request to its own origin
+// only: a redirect elsewhere never takes them along.
+std::optional<Text> credentials_for(const Address& task, const Address& request) {
+  if (!task.has_user || !same_origin(task, request)) return std::nullopt;
+  return task.user + ":" + task.password;
 }
 
 enum class Fit { kFits, kRetry, kNever };
@@ -141,6 +175,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
                                   .range_from = asked,
                                   .cookie = cookie,
                                   .if_range = asked ? task.resume_validator() : std::nullopt,
+                                  .credentials = credentials_for(task.address(), address),
                                   .via_proxy = proxy.has_value()});
   task.log(kLogSent, head);
   const IoStatus sent = socket.send_all(head, p.send_timeout_ms, link.marks);
@@ -149,12 +184,17 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
     task.report_trouble({FailureKind::kConnectionLost, gbk(kSendRequestFailed)});
     return TransferResult::kRetry;
   }
-  const HeadRead h = read_head(link, socket);
+  const HeadRead h = read_final_head(link, socket);
   if (h.result != TransferResult::kGoOn) return h.result;
   const std::string_view head_text(link.buffer, h.head_length);
   task.log(kLogReceived, Text(head_text));
   const AnswerHead a = parse_answer_head(head_text);
   const std::string_view early(link.buffer + h.head_length, h.have - h.head_length);
+  if (a.length_bad && (a.status == 200 || a.status == 206)) {
+    // A retry would meet the same contradiction.
+    task.report_trouble({FailureKind::kBadAnswer, gbk(kBadLength)});
+    return TransferResult::kFatal;
+  }
 
   if (a.status == 301 || a.status == 302) {
     if (a.location.empty()) {

@@ -76,7 +76,7 @@ bool LocalFile::write(std::int64_t offset, const char* data, std::size_t length)
   while (length > 0) {
     const ssize_t n = ::pwrite(fd_, data, length, offset);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) return failed(n < 0 ? errno : ENOSPC);
     data += n;
     length -= static_cast<std::size_t>(n);
     offset += n;
@@ -91,11 +91,16 @@ bool LocalFile::write_from_pipe(int pipe_fd, std::int64_t offset, std::size_t le
   while (length > 0) {
     const ssize_t n = ::splice(pipe_fd, nullptr, fd_, &at, length, SPLICE_F_MOVE);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) return failed(n < 0 ? errno : ENOSPC);
     length -= static_cast<std::size_t>(n);
     written(static_cast<std::size_t>(n));
   }
   return true;
+}
+
+bool LocalFile::failed(int error) {
+  error_.store(error, std::memory_order_relaxed);
+  return false;
 }
 
 void LocalFile::written(std::size_t n) {

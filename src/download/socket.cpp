@@ -35,12 +35,16 @@ IoStatus failed(SocketFault fault) {
   return IoStatus::kError;
 }
 
+// How long a wait below the low mark holds on to bytes that did arrive.
+constexpr int kCollectSliceMs = 250;
+
 constexpr int kPollNotWaited = -2;
 constexpr int kPollConnectionError = -3;
 
+// Rounded up, so that a wait in whole milliseconds never ends before its
+// deadline.
 int ms_left(Clock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -188,8 +192,23 @@ IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int t
     }
     if (n == 0) return IoStatus::kClosed;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return failed(SocketFault::kCall);
-    const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
+    const IoStatus ready = wait_readable(timeout_ms, marks);
     if (ready != IoStatus::kOk) return ready;
+  }
+}
+
+IoStatus Socket::wait_readable(int timeout_ms, const StopMarks& marks) {
+  if (low_mark_ <= 1) return wait_ready(POLLIN, timeout_ms, marks);
+  // Below the low mark the wait is cut into slices, each handing over what
+  // did arrive: a slow stream is stored as it comes, and only a whole
+  // time-out without a byte is one.
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    const int left = ms_left(deadline);
+    const IoStatus s = wait_ready(POLLIN, std::min(left, kCollectSliceMs), marks);
+    if (s != IoStatus::kTimeout) return s;
+    if (bytes_waiting(fd_)) return IoStatus::kOk;
+    if (left <= kCollectSliceMs) return IoStatus::kTimeout;
   }
 }
 
@@ -207,7 +226,7 @@ IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& g
     if (n == 0) return IoStatus::kClosed;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return failed(SocketFault::kCall);
     if (timeout_ms == 0) return IoStatus::kTimeout;
-    const IoStatus ready = wait_ready(POLLIN, timeout_ms, marks);
+    const IoStatus ready = wait_readable(timeout_ms, marks);
     if (ready != IoStatus::kOk) return ready;
   }
 }

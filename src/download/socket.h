@@ -60,7 +60,8 @@ class Socket {
   // Sends everything; `timeout_ms` for the whole text.
   IoStatus send_all(std::string_view data, int timeout_ms, const StopMarks& marks);
   // Waits up to `timeout_ms` for data, then reads at most `size` bytes.
-  // kClosed when the peer ended the stream.
+  // kClosed when the peer ended the stream. kTimeout only when no byte came
+  // in that time; bytes below the low mark are read within a quarter second.
   IoStatus receive(char* buffer, std::size_t size, std::size_t& got, int timeout_ms,
                    const StopMarks& marks);
   // As receive(), but the bytes go into the pipe `pipe_fd` (splice). A
@@ -70,9 +71,10 @@ class Socket {
                              const StopMarks& marks);
   void close();
   bool is_open() const { return fd_ >= 0; }
-  // A receive's wait ends only once `bytes` have arrived (or the stream
-  // ended), so a slow stream wakes the thread once a block rather than once
-  // a packet. Only a speed-up: failures are ignored.
+  // A receive's wait ends once `bytes` have arrived (or the stream ended),
+  // so a fast stream wakes the thread once a block rather than once a
+  // packet; a slow one is read at least every quarter second. Only a
+  // speed-up: failures are ignored.
   void set_receive_low_mark(int bytes);
 
   // Listens on a free port of the IPv4 address this connected socket
@@ -85,6 +87,7 @@ class Socket {
 
  private:
   IoStatus wait_ready(short events, int timeout_ms, const StopMarks& marks);
+  IoStatus wait_readable(int timeout_ms, const StopMarks& marks);
   int fd_ = -1;
   int low_mark_ = 1;  // the system's default
 

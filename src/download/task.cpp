@@ -17,10 +17,8 @@ constexpr auto kIdleWait = std::chrono::milliseconds(100);
 
 }  // namespace
 
-Task::Task(std::uint64_t id, TaskParam param, Address address,
-           std::atomic<TaskOutcome>* outcome_sink)
-    : id_(id), param_(std::move(param)), address_(std::move(address)),
-      outcome_sink_(outcome_sink) {}
+Task::Task(std::uint64_t id, TaskParam param, Address address)
+    : id_(id), param_(std::move(param)), address_(std::move(address)) {}
 
 Task::~Task() = default;
 
@@ -46,11 +44,6 @@ std::int64_t Task::received() const {
   if (!alive_) return 0;
   std::lock_guard lock(counter_mutex_);
   return received_;
-}
-
-Text Task::written_path() const {
-  std::lock_guard lock(counter_mutex_);
-  return written_path_;
 }
 
 std::int64_t Task::take_recent() {
@@ -96,18 +89,14 @@ void Task::report_trouble(TaskFailure trouble) {
   log(kLogError, std::move(trouble.message));
 }
 
-TaskFailure Task::failure() const {
-  std::lock_guard lock(counter_mutex_);
-  return trouble_;
-}
-
-void Task::post_event(int kind, int connection, std::int64_t value, std::int64_t value2) {
+void Task::post_event(TaskEventKind kind, int connection, std::int64_t value,
+                      std::int64_t value2) {
   if (!param_.event_routine) return;
-  post(Message(Message::Type::kEvent, kind, connection, value, value2));
+  post(Message(Message::Type::kEvent, 0, {kind, connection, value, value2}));
 }
 
 void Task::post_connection_ended(int connection) {
-  post(Message(Message::Type::kEnded, 0, connection));
+  post(Message(Message::Type::kEnded, connection));
 }
 
 std::optional<Task::Message> Task::next_message() {
@@ -119,12 +108,11 @@ std::optional<Task::Message> Task::next_message() {
   return m;
 }
 
-int Task::raise_direct(int kind, int connection, std::int64_t value, std::int64_t value2,
-                       Text* save_path) {
+int Task::raise_direct(const TaskEvent& event, Text* save_path) {
   if (!param_.event_routine) return 0;
   std::lock_guard lock(event_mutex_);
   TaskContext context{id_, save_path ? *save_path : param_.save_path};
-  const int answer = param_.event_routine(kind, connection, value, value2, context);
+  const int answer = param_.event_routine(event, context);
   if (save_path) *save_path = context.save_path;
   return answer;
 }
@@ -132,16 +120,16 @@ int Task::raise_direct(int kind, int connection, std::int64_t value, std::int64_
 void Task::handle(Message& m) {
   switch (m.type) {
     case Message::Type::kOpen:
-      open_connections(m.kind);
+      open_connections(m.number);
       break;
     case Message::Type::kEvent:
-      raise_direct(m.kind, m.connection, m.value, m.value2);
+      raise_direct(m.event);
       break;
     case Message::Type::kLog:
-      param_.log_routine(m.time, m.text, m.kind);
+      param_.log_routine(m.time, m.text, m.number);
       break;
     case Message::Type::kEnded:
-      join_connection(m.connection);
+      join_connection(m.number);
       break;
   }
 }
@@ -187,9 +175,10 @@ std::optional<std::size_t> Task::take_piece(int connection) {
     if (!plan_.is_cut() || !(h = plan_.hand_out(connection))) return std::nullopt;
     taken = plan_.at(h->index);
   }
-  post_event(kEventSegmentTaken, connection, taken.start, taken.length);
+  post_event(TaskEventKind::kSegmentTaken, connection, taken.start, taken.length);
   if (h->shrunk)
-    post_event(kEventSegmentShrunk, h->shrunk->owner, h->shrunk->start, h->shrunk->length);
+    post_event(TaskEventKind::kSegmentShrunk, h->shrunk->owner, h->shrunk->start,
+               h->shrunk->length);
   return h->index;
 }
 
@@ -243,11 +232,12 @@ std::int64_t Task::settle(std::size_t piece, bool written, std::int64_t n) {
     }
   }
   if (!written) {
-    report_trouble({FailureKind::kLocalFile, gbk(log_text::kCreateFailed)});
+    report_trouble({FailureKind::kLocalFile, gbk(log_text::kCreateFailed), 0, file_.error()});
     fail();
     return kStoreFailed;
   }
-  if (n > 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
+  if (n > 0 && !size_event_raised_.exchange(true))
+    raise_direct({TaskEventKind::kSizeKnown, 0, size()});
   return n;
 }
 
@@ -257,7 +247,7 @@ void Task::on_upload_size(int connection, std::int64_t size, std::size_t& piece)
     plan_.cut(size, 1, connection);
   }
   piece = 0;
-  post_event(kEventSegmentTaken, connection, 0, size);
+  post_event(TaskEventKind::kSegmentTaken, connection, 0, size);
 }
 
 void Task::count_sent(std::size_t piece, std::int64_t n) {
@@ -267,12 +257,12 @@ void Task::count_sent(std::size_t piece, std::int64_t n) {
     received_ += n;
     recent_ += n;
   }
-  if (!size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, size(), 0);
+  if (!size_event_raised_.exchange(true)) raise_direct({TaskEventKind::kSizeKnown, 0, size()});
 }
 
 // ---- control thread ----
 
-void Task::run_control() {
+TaskResult Task::run_control() {
   tl_engine_task = this;
   prepare_resume();
   open_connections(1);
@@ -289,15 +279,28 @@ void Task::run_control() {
   TaskOutcome outcome = finish();
   if (stalled_ && outcome == TaskOutcome::kStopped) outcome = TaskOutcome::kStalled;
   drain_queue();
+  TaskResult result = result_of(outcome);
   std::int64_t value;
   {
     std::lock_guard lock(counter_mutex_);
     value = outcome == TaskOutcome::kComplete ? plan_.size() : plan_.received_total();
   }
-  outcome_sink_->store(outcome);
   alive_ = false;
-  raise_direct(kEventTaskEnded, 0, value, static_cast<std::int64_t>(outcome));
+  raise_direct({TaskEventKind::kTaskEnded, 0, value});
   tl_engine_task = nullptr;
+  return result;
+}
+
+TaskResult Task::result_of(TaskOutcome outcome) const {
+  std::lock_guard lock(counter_mutex_);
+  TaskResult r;
+  r.outcome = outcome;
+  r.final_path = written_path_;
+  if (outcome == TaskOutcome::kFailed || outcome == TaskOutcome::kStalled) r.failure = trouble_;
+  if (outcome == TaskOutcome::kComplete) r.stored = plan_.size();
+  if (outcome == TaskOutcome::kStopped || outcome == TaskOutcome::kStalled)
+    r.stored = plan_.received_total();
+  return r;
 }
 
 void Task::give_up_if_stalled() {
@@ -308,8 +311,10 @@ void Task::give_up_if_stalled() {
     std::lock_guard lock(counter_mutex_);
     stored = received_;
   }
-  if (stored != progress_seen_) {
-    progress_seen_ = stored;
+  // The window restarts once kStallFloor more bytes are stored (or the
+  // count starts over with the file): a trickle never gets that far.
+  if (stored - stall_mark_ >= kStallFloor || stored < stall_mark_) {
+    stall_mark_ = stored;
     last_progress_ = now;
     return;
   }

@@ -27,6 +27,7 @@
 #include "lumora/download/resume_record.h"
 #include "lumora/download/segment_plan.h"
 #include "lumora/download/task_param.h"
+#include "lumora/download/task_result.h"
 #include "lumora/download/working_file.h"
 #include "socket.h"
 #include "stop_signal.h"
@@ -37,29 +38,22 @@ class Connection;
 
 class Task final : public ExchangeTask {
  public:
-  Task(std::uint64_t id, TaskParam param, Address address,
-       std::atomic<TaskOutcome>* outcome_sink);
+  Task(std::uint64_t id, TaskParam param, Address address);
   ~Task();
 
   // Control thread body: reopens the working file of an interrupted task
   // when it can be resumed, opens the first connection, runs the message
   // loop (saving the record as pieces end and every second) until every
   // connection has ended, then moves the whole file to its final name, keeps
-  // the work after a stop or removes it after a failure, raises kind 4 and
-  // marks the task not alive.
-  void run_control();
+  // the work after a stop or removes it after a failure, raises kind 4,
+  // marks the task not alive and gives how it ended.
+  TaskResult run_control();
 
   // Caller's thread.
   void request_stop();
   std::int64_t received() const;
   std::int64_t take_recent();
   bool alive() const { return alive_.load(); }
-  // Once the task has ended: the final name its file took when complete,
-  // else the name it was fetching under (the asked one before any file).
-  Text written_path() const;
-  // The latest trouble reported before the task failed; kind kNone when
-  // there was none.
-  TaskFailure failure() const;
   // True on this task's control and connection threads.
   bool on_engine_thread() const;
   static bool on_any_engine_thread();
@@ -96,17 +90,17 @@ class Task final : public ExchangeTask {
   bool logging() const override { return static_cast<bool>(param_.log_routine); }
   void log(int level, Text message) override;
   void report_trouble(TaskFailure trouble) override;
-  void post_event(int kind, int connection, std::int64_t value, std::int64_t value2) override;
+  void post_event(TaskEventKind kind, int connection, std::int64_t value,
+                  std::int64_t value2) override;
   void post_connection_ended(int connection) override;
 
  private:
   struct Message {
     enum class Type { kOpen, kEvent, kLog, kEnded };
-    explicit Message(Type t, int k = 0, int c = 0, std::int64_t v = 0, std::int64_t v2 = 0)
-        : type(t), kind(k), connection(c), value(v), value2(v2) {}
+    explicit Message(Type t, int n = 0, TaskEvent e = {}) : type(t), number(n), event(e) {}
     Type type;
-    int kind = 0, connection = 0;
-    std::int64_t value = 0, value2 = 0;
+    int number;  // kOpen: connections to open; kLog: level; kEnded: connection
+    TaskEvent event;
     Text time, text;
   };
 
@@ -115,8 +109,7 @@ class Task final : public ExchangeTask {
   void handle(Message& m);
   void open_connections(int count);
   void join_connection(int id);
-  int raise_direct(int kind, int connection, std::int64_t value, std::int64_t value2,
-                   Text* save_path = nullptr);
+  int raise_direct(const TaskEvent& event, Text* save_path = nullptr);
   // Kind 2: with mode bit 0x10 the routine's answer becomes the task's mode
   // flags; false when they no longer ask for a download.
   bool decide_mode(int connection, std::int64_t size);
@@ -125,6 +118,8 @@ class Task final : public ExchangeTask {
   bool take_working_file(std::int64_t size, Text& path, bool renumber);
   void drain_queue();
   TaskOutcome finish();
+  // What the caller receives once the task has ended as `outcome`.
+  TaskResult result_of(TaskOutcome outcome) const;
   // Counts `n` reserved bytes of the piece once written, or fails the task.
   std::int64_t settle(std::size_t piece, bool written, std::int64_t n);
   bool finish_complete();
@@ -145,14 +140,13 @@ class Task final : public ExchangeTask {
   // Saves the record when a piece has ended or the interval has passed,
   // after flushing the data it claims. Control thread.
   void save_record_if_due();
-  // Stops the task, as stalled, once stall_timeout_ms has passed without a
-  // stored byte. Control thread.
+  // Stops the task, as stalled, once stall_timeout_ms has passed with less
+  // than kStallFloor bytes stored. Control thread.
   void give_up_if_stalled();
 
   const std::uint64_t id_;
   const TaskParam param_;
   const Address address_;
-  std::atomic<TaskOutcome>* const outcome_sink_;
 
   std::atomic<int> mode_flags_{param_.mode_flags};
   std::atomic<bool> alive_{true};
@@ -181,7 +175,7 @@ class Task final : public ExchangeTask {
   std::size_t saved_done_ = 0;   // control thread
   std::chrono::steady_clock::time_point last_save_{};
   std::chrono::steady_clock::time_point last_progress_{};  // control thread
-  std::int64_t progress_seen_ = -1;                         // control thread
+  std::int64_t stall_mark_ = 0;  // control thread: bytes stored as the window began
   std::atomic<bool> stalled_{false};
 
   std::mutex event_mutex_;  // one direct event call at a time

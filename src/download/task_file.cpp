@@ -21,7 +21,8 @@ bool Task::create_file(int connection, std::int64_t size, Text path) {
   bool renumber = false;
   const Text asked = path;
   if (path_exists(path, &existing)) {
-    const int answer = raise_direct(kEventNameExists, connection, existing, size, &path);
+    const int answer =
+        raise_direct({TaskEventKind::kNameExists, connection, existing, size}, &path);
     if (answer == kNameAnswerGiveUp) {
       log(kLogProgress, gbk(kGaveUp));
       return false;
@@ -54,14 +55,14 @@ bool Task::take_working_file(std::int64_t size, Text& path, bool renumber) {
     const WorkingFile::Take t = working_.take(path, true);
     if (t == WorkingFile::Take::kTaken) break;
     if (t == WorkingFile::Take::kFailed) {
-      report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed)});
+      report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed), 0, working_.error()});
       return false;
     }
     renumber = true;
   }
   if (!working_.reserve_fresh(size) ||
       !file_.adopt(working_.duplicate(), path + Text(kWorkingSuffix), size)) {
-    report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed)});
+    report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed), 0, working_.error()});
     working_.discard();
     return false;
   }
@@ -72,7 +73,7 @@ bool Task::take_working_file(std::int64_t size, Text& path, bool renumber) {
 // nothing behind.
 bool Task::decide_mode(int connection, std::int64_t size) {
   if (!(param_.mode_flags & kModeAskAfterSize) || !param_.event_routine) return true;
-  mode_flags_ = raise_direct(kEventModeDecision, connection, size, 0);
+  mode_flags_ = raise_direct({TaskEventKind::kModeDecision, connection, size});
   return (mode_flags_ & kModeDownload) != 0;
 }
 
@@ -91,8 +92,8 @@ bool Task::on_size_known(int connection, std::int64_t size, std::string_view ans
     further = static_cast<int>(plan_.count()) - 1;
   }
   piece = 0;
-  if (size == 0 && !size_event_raised_.exchange(true)) raise_direct(kEventSizeKnown, 0, 0, 0);
-  post_event(kEventSegmentTaken, connection, 0, first_length);
+  if (size == 0 && !size_event_raised_.exchange(true)) raise_direct({TaskEventKind::kSizeKnown});
+  post_event(TaskEventKind::kSegmentTaken, connection, 0, first_length);
   post(Message(Message::Type::kOpen, further));
   return true;
 }

@@ -42,7 +42,8 @@ void Task::prepare_resume() {
   const Text working = path + Text(kWorkingSuffix);
   const WorkingFile::Take taken = working_.take(path, false);
   if (taken == WorkingFile::Take::kFailed)
-    report_trouble({FailureKind::kLocalFile, format_log(gbk(log_text::kOpenFailed), {working})});
+    report_trouble({FailureKind::kLocalFile, format_log(gbk(log_text::kOpenFailed), {working}), 0,
+                    working_.error()});
   if (taken != WorkingFile::Take::kTaken) return;
   const std::optional<ResumeRecord> record = working_.load_record();
   if (!record || record->address != param_.url || !working_.reserve_again(record->size)) {
@@ -50,7 +51,8 @@ void Task::prepare_resume() {
     return;
   }
   if (!file_.adopt(working_.duplicate(), working, record->size)) {
-    report_trouble({FailureKind::kLocalFile, format_log(gbk(log_text::kOpenFailed), {working})});
+    report_trouble({FailureKind::kLocalFile, format_log(gbk(log_text::kOpenFailed), {working}), 0,
+                    working_.error()});
     working_.release();
     return;
   }
@@ -157,7 +159,7 @@ bool Task::finish_complete() {
   const std::optional<Text> name = working_.complete();
   if (!name) {
     // The counter lock is held here, so the trouble is kept directly.
-    trouble_ = {FailureKind::kLocalFile, gbk(log_text::kCreateFailed)};
+    trouble_ = {FailureKind::kLocalFile, gbk(log_text::kCreateFailed), 0, working_.error()};
     log(kLogError, trouble_.message);
     return false;
   }

@@ -270,7 +270,7 @@ TransferResult receive_body(Link& link, Socket& socket, const BodyFrame& frame,
     else if (s != IoStatus::kOk) return io_failure(link, s, false);
     since_progress += static_cast<std::int64_t>(got);
     if (since_progress >= kProgressStep) {
-      task.post_event(kEventBytesStored, link.id, since_progress, body.stream);
+      task.post_event(TaskEventKind::kBytesStored, link.id, since_progress, body.stream);
       since_progress = 0;
     }
     if (st == Stored::kMore && !pacer.after(got)) return TransferResult::kStopped;

@@ -27,11 +27,15 @@ bool sync_data(int fd) {
 
 bool ours(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_uid == ::geteuid(); }
 
-// Open errors that mean "not a file this task may use" rather than a
-// folder where nothing can be made.
-bool unusable(int error, bool create) {
-  return (error == ENOENT && !create) || error == ELOOP || error == EISDIR || error == EACCES ||
-         error == ENXIO || error == ETXTBSY;
+// Open errors that mean "something is there that this task may not use"
+// rather than a folder where nothing can be made. A refused permission is
+// one only when the name exists: in a folder that cannot be written, a new
+// name would be refused just the same.
+bool unusable(int error, bool create, const std::string& name) {
+  struct stat st {};
+  if (error == EACCES) return ::lstat(name.c_str(), &st) == 0;
+  return (error == ENOENT && !create) || error == ELOOP || error == EISDIR || error == ENXIO ||
+         error == ETXTBSY;
 }
 
 bool same_file(const struct stat& a, const struct stat& b) {
@@ -110,7 +114,10 @@ WorkingFile::Take WorkingFile::take(std::string_view final_path, bool create) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     const int flags = O_RDWR | O_NOFOLLOW | O_CLOEXEC | (create ? O_CREAT : 0);
     const int fd = ::open(name.c_str(), flags, 0644);
-    if (fd < 0) return unusable(errno, create) ? Take::kBusy : Take::kFailed;
+    if (fd < 0) {
+      error_ = errno;
+      return unusable(error_, create, name) ? Take::kBusy : Take::kFailed;
+    }
     struct stat opened {}, named {};
     if (::fstat(fd, &opened) != 0 || !ours(opened) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       ::close(fd);
@@ -151,23 +158,39 @@ bool WorkingFile::save_record(const ResumeRecord& record) {
 }
 
 bool WorkingFile::reserve_fresh(std::int64_t size) {
-  if (!held() || ::ftruncate(fd_, 0) != 0) return false;
+  if (!held()) return false;
+  if (::ftruncate(fd_, 0) != 0) {
+    error_ = errno;
+    return false;
+  }
   ::unlink(record_name().c_str());  // it described the old content
-  return size == 0 || ::posix_fallocate(fd_, 0, size) == 0;
+  return reserve_again(size);
 }
 
 bool WorkingFile::reserve_again(std::int64_t size) {
-  return held() && (size == 0 || ::posix_fallocate(fd_, 0, size) == 0);
+  if (!held()) return false;
+  // posix_fallocate returns the error instead of setting errno.
+  error_ = size == 0 ? 0 : ::posix_fallocate(fd_, 0, size);
+  return error_ == 0;
 }
 
-int WorkingFile::duplicate() const { return held() ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1; }
+int WorkingFile::duplicate() {
+  const int fd = held() ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
+  if (fd < 0 && held()) error_ = errno;
+  return fd;
+}
 
 std::optional<Text> WorkingFile::complete() {
-  if (!held() || !sync_data(fd_)) return std::nullopt;
+  if (!held()) return std::nullopt;
+  if (!sync_data(fd_)) {
+    error_ = errno;
+    return std::nullopt;
+  }
   Text target = final_path_;
   for (int tries = 0;; ++tries) {
     if (rename_no_replace(working_name(), gbk_to_utf8(target))) break;
-    if (errno != EEXIST || tries == kMaxRenames) return std::nullopt;
+    error_ = errno;
+    if (error_ != EEXIST || tries == kMaxRenames) return std::nullopt;
     target = numbered_name(target);
   }
   ::unlink(record_name().c_str());

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "lumora/net/base64.h"
+#include "lumora/text/base64.h"
 #include "lumora/net/com_apartment.h"
 #include "lumora/net/cookie_text.h"
 #include "lumora/net/header_text.h"

@@ -1,5 +1,8 @@
 #include "lumora/queue/download_queue.h"
 
+#include <chrono>
+#include <optional>
+
 #include "lumora/controls/control_names.h"
 #include "lumora/queue/file_name.h"
 #include "lumora/queue/progress_text.h"
@@ -98,9 +101,8 @@ void set_walk_task(TaskParam& param, const Text& address, const Text& path) {
 
 void DownloadQueue::fill_task_param(const Text& address, const Text& path) {
   set_walk_task(param_, address, path);
-  param_.event_routine = [this](int kind, int connection, std::int64_t value,
-                                std::int64_t value2, TaskContext& task) {
-    return on_task_event(kind, connection, value, value2, task);
+  param_.event_routine = [this](const TaskEvent& e, TaskContext& task) {
+    return on_task_event(e, task);
   };
 }
 
@@ -109,30 +111,21 @@ int DownloadQueue::download_one(const Text& address, const Text& path, int row) 
   last_complete_ = false;
   // The previous file's size must not drive this file's percentage.
   task_total_size_ = 0.0;
-  task_busy_ = 1;
-  if (!download_.start_task(param_)) {
-    task_busy_ = 0;
-    return 0;
-  }
-  while (task_busy_) {
+  if (!download_.start_task(param_)) return 0;
+  std::optional<TaskResult> result;
+  while (!(result = download_.wait(std::chrono::milliseconds(0)))) {
     const Text progress = progress_text(download_.received_bytes(), task_total_size_,
                                         download_.take_recent_bytes());
     controls_.set_cell(WindowId::track, kList, row, kStatusColumn, progress);
-    for (int waited = 0; waited < kPollMs && task_busy_; waited += kEndCheckMs) {
+    for (int waited = 0; waited < kPollMs && download_.busy(); waited += kEndCheckMs)
       controls_.wait_pumping(kEndCheckMs);
-    }
   }
-  // Kind 4 is raised just before the engine lets go of the task; the next
-  // start_task needs it released.
-  while (download_.busy()) controls_.wait_pumping(2);
-  last_complete_ = download_.outcome() == TaskOutcome::kComplete;
+  last_complete_ = result->outcome == TaskOutcome::kComplete;
   return 1;
 }
 
-int DownloadQueue::on_task_event(int kind, int, std::int64_t value, std::int64_t,
-                                 TaskContext&) {
-  if (kind == kEventSizeKnown) task_total_size_ = static_cast<double>(value);
-  if (kind == kEventTaskEnded) task_busy_ = 0;
+int DownloadQueue::on_task_event(const TaskEvent& e, TaskContext&) {
+  if (e.kind == TaskEventKind::kSizeKnown) task_total_size_ = static_cast<double>(e.value);
   return 0;
 }
 

@@ -1,6 +1,10 @@
-// A track whose source never answers is given up after --stall seconds,
-// and the album goes on.
+// A track whose source never answers, or answers too slowly, is given up
+// after --stall seconds, and the album goes on.
+#include <chrono>
+#include <filesystem>
+
 #include "cli_fixture.h"
+#include "paced_file.h"
 #include "raw_server.h"
 
 namespace lumora::test {
@@ -21,6 +25,21 @@ TEST_F(CliTest, ARefusedSourceFailsAfterTheStallAndTheAlbumGoesOn) {
       << r.err;
   EXPECT_NE(r.out.find("done 1, skipped 0, failed 1\n"), std::string::npos) << r.out;
   EXPECT_EQ(file_sha256("Good.mp3"), sim.expected_sha256(good));
+}
+
+// A source that answers a byte at a time is given up as too slow, not as
+// silent, and what it sent is kept.
+TEST_F(CliTest, ATrickleFailsAsTooSlowWithItsWorkKept) {
+  PacedFile trickle(10000, 1, std::chrono::milliseconds(200));
+  RawServer server(trickle.handler());
+  sim.mobile_overrides().add(
+      {.needle = "albumId=4445&",
+       .body = R"({"data":{"maxPageId":1,"list":[{"title":"Slow","playUrl64":")" +
+               server.url("/slow.mp3") + R"("}]}})"});
+  const RunResult r = cli({"get", "4445", "--dir", folder.string(), "--stall", "1"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_NE(r.err.find("track 1/1 Slow.mp3: less than 1 KiB in 1 s"), std::string::npos) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(folder / "Slow.mp3.part"));
 }
 
 }  // namespace

@@ -21,8 +21,10 @@ TEST(ParseAddress, SchemesPortsAndRefusals) {
       {"http://h:8080/f", true, Scheme::kHttp, "h", 8080, "/f"},
       {"ftp://files/pub/a", true, Scheme::kFtp, "files", 21, "/pub/a"},
       {"ftp://u:p@files:2121/a", true, Scheme::kFtp, "files", 2121, "/a"},
-      // An "@" without a port after it means 21, whatever the scheme.
-      {"http://u:p@web/a", true, Scheme::kHttp, "web", 21, "/a"},
+      // User information leaves the scheme's port as it is.
+      {"http://u:p@web/a", true, Scheme::kHttp, "web", 80, "/a"},
+      {"ftp://u@files/a", true, Scheme::kFtp, "files", 21, "/a"},
+      {"http://u:p:q@web:81/a", true, Scheme::kHttp, "web", 81, "/a"},
       {"mms://media/s", true, Scheme::kMms, "media", 1755, "/s"},
       {"mmst://media/s", true, Scheme::kMms, "media", 1755, "/s"},
       {"rtsp://media/s", true, Scheme::kRtsp, "media", 554, "/s"},
@@ -49,9 +51,31 @@ TEST(ParseAddress, SchemesPortsAndRefusals) {
   }
 }
 
-TEST(ParseAddress, HostPartKeptAsWrittenForTheHostLine) {
-  EXPECT_EQ(parse_address("http://Web.Example:81/a")->host_part, "Web.Example:81");
+TEST(ParseAddress, HostPartKeptAsWrittenTheHostLineWithoutUserInformation) {
+  EXPECT_EQ(parse_address("http://Web.Example:81/a")->authority(), "Web.Example:81");
   EXPECT_EQ(parse_address("http://Web.Example:81/a")->whole(), "http://Web.Example:81/a");
+  const Address a = *parse_address("http://u:s@cr@Web.Example/a");
+  EXPECT_EQ(a.authority(), "Web.Example");
+  EXPECT_EQ(a.user, "u");
+  EXPECT_EQ(a.password, "s@cr");
+}
+
+TEST(ParseAddress, SameOriginIsSchemeHostAndPort) {
+  const Address a = *parse_address("http://u:p@Host.example:81/dir/a.mp3");
+  struct Case {
+    const char* other;
+    bool same;
+  } cases[] = {
+      {"http://host.EXAMPLE:81/other/b.mp3", true},
+      {"http://Host.example/a.mp3", false},
+      {"http://Host.example:82/a.mp3", false},
+      {"http://other.example:81/a.mp3", false},
+      {"ftp://Host.example:81/a.mp3", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.other);
+    EXPECT_EQ(same_origin(a, *parse_address(c.other)), c.same);
+  }
 }
 
 TEST(ResolveLocation, AbsoluteRelativeAndRefused) {

@@ -16,11 +16,6 @@ namespace {
 // Ten pieces of 100000 bytes.
 constexpr std::int64_t kSize = 1000000;
 
-std::int64_t range_from(const std::string& head) {
-  const auto at = head.find("\r\nRange: bytes=");
-  return at == std::string::npos ? -1 : std::stoll(head.substr(at + 15));
-}
-
 // Bytes [from, kSize) of version `v`: each version differs at every offset.
 std::string version_body(int v, std::int64_t from) {
   std::string b = pattern_body(from, kSize);
@@ -75,8 +70,7 @@ TEST_F(ChangingFileTest, ChangeMidDownloadStartsOverAndEndsWithTheNewVersion) {
     ChangingServer server(sends, 3, false);
     const std::string name = 'v' + std::to_string(static_cast<int>(sends)) + ".mp3";
     Recorder recorder;
-    run_to_end(recorder, param_for(server.url(), name));
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(run_to_end(recorder, param_for(server.url(), name)).outcome, TaskOutcome::kComplete);
     EXPECT_TRUE(read(name) == version_body(1, 0));
     EXPECT_TRUE(recorder.logged("服务器上的文件已改变, 重新下载"));
   }
@@ -85,15 +79,14 @@ TEST_F(ChangingFileTest, ChangeMidDownloadStartsOverAndEndsWithTheNewVersion) {
 TEST_F(ChangingFileTest, FileThatKeepsChangingFailsAfterTwoFreshStarts) {
   ChangingServer server(Sends::kEtag, 1, true);
   ASSERT_TRUE(download_.start_task(param_for(server.url(), "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  const TaskResult r = finish();
+  EXPECT_EQ(r.outcome, TaskOutcome::kFailed);
+  EXPECT_EQ(r.failure.kind, FailureKind::kFileChanging);
   int fresh_starts = 0;
   for (const std::string& line : recorder_.logs())
     fresh_starts += line.find("服务器上的文件已改变, 重新下载") != std::string::npos;
   EXPECT_EQ(fresh_starts, 2);
   EXPECT_TRUE(recorder_.logged("服务器上的文件在下载中多次改变, 下载失败"));
-  download_.stop_task();
-  EXPECT_EQ(download_.failure().kind, FailureKind::kFileChanging);
   EXPECT_TRUE(files().empty());
 }
 
@@ -109,9 +102,7 @@ TEST_F(ChangingFileTest, StopWhileStartingOverKeepsNoMixedWork) {
     if (level == 3 && !asked.exchange(true)) download_.stop_task();  // marks only
   };
   ASSERT_TRUE(download_.start_task(p));
-  ASSERT_TRUE(recorder_.wait_ended());
-  download_.stop_task();
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kStopped);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kStopped);
   EXPECT_TRUE(files().empty());
 }
 

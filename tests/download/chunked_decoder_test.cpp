@@ -56,6 +56,11 @@ TEST(ChunkedDecoder, StreamsAndWhatTheyDecodeTo) {
       {"digits after a blank", "3 4\r\nabc\r\n", Status::kBad, ""},
       {"data longer than its size", "3\r\nabcd\r\n0\r\n\r\n", Status::kBad, "abc"},
       {"CR without LF", "3\rabc", Status::kBad, ""},
+      // Fifteen hex digits at most, leading zeros counted.
+      {"size of the most digits", "00000000000000a\r\n0123456789\r\n0\r\n\r\n", Status::kEnd,
+       "0123456789"},
+      {"size one digit too long", "000000000000000a\r\n0123456789\r\n0\r\n\r\n", Status::kBad,
+       ""},
       {"size too long", "1000000000000000\r\n", Status::kBad, ""},
       {"extension too long", "1;" + std::string(ChunkedDecoder::kMaxLine, 'x') + "\r\n",
        Status::kBad, ""},

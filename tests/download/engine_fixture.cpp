@@ -12,15 +12,12 @@
 namespace lumora::test {
 
 void Recorder::attach(TaskParam& param, int name_answer) {
-  param.event_routine = [this, name_answer](int kind, int connection, std::int64_t value,
-                                            std::int64_t value2, TaskContext&) {
+  param.event_routine = [this, name_answer](const TaskEvent& e, TaskContext&) {
     std::lock_guard lock(mutex_);
-    events_.push_back({kind, connection, value, value2});
-    if (kind == kEventTaskEnded) {
-      ended_ = true;
-      cv_.notify_all();
-    }
-    return kind == kEventNameExists ? name_answer : 0;
+    events_.push_back(e);
+    if (e.kind == TaskEventKind::kTaskEnded) ended_ = true;
+    cv_.notify_all();
+    return e.kind == TaskEventKind::kNameExists ? name_answer : 0;
   };
   param.log_routine = [this](const Text&, const Text& message, int) {
     std::lock_guard lock(mutex_);
@@ -33,15 +30,23 @@ bool Recorder::wait_ended(std::chrono::milliseconds limit) {
   return cv_.wait_for(lock, limit, [this] { return ended_; });
 }
 
-std::vector<RecordedEvent> Recorder::events() const {
+bool Recorder::wait_for(TaskEventKind kind, std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return cv_.wait_for(lock, limit, [&] {
+    return std::any_of(events_.begin(), events_.end(),
+                       [kind](const TaskEvent& e) { return e.kind == kind; });
+  });
+}
+
+std::vector<TaskEvent> Recorder::events() const {
   std::lock_guard lock(mutex_);
   return events_;
 }
 
-int Recorder::count(int kind) const {
+int Recorder::count(TaskEventKind kind) const {
   std::lock_guard lock(mutex_);
   return static_cast<int>(std::count_if(events_.begin(), events_.end(),
-                                        [kind](const RecordedEvent& e) { return e.kind == kind; }));
+                                        [kind](const TaskEvent& e) { return e.kind == kind; }));
 }
 
 std::vector<std::string> Recorder::logs() const {
@@ -53,13 +58,6 @@ bool Recorder::logged(const std::string& utf8) const {
   std::lock_guard lock(mutex_);
   return std::any_of(logs_.begin(), logs_.end(),
                      [&](const std::string& l) { return l.find(utf8) != std::string::npos; });
-}
-
-TaskOutcome Recorder::outcome() const {
-  std::lock_guard lock(mutex_);
-  for (const RecordedEvent& e : events_)
-    if (e.kind == kEventTaskEnded) return static_cast<TaskOutcome>(e.value2);
-  return TaskOutcome::kNone;
 }
 
 void EngineTest::SetUp() {
@@ -88,11 +86,27 @@ TaskParam EngineTest::param_for(const std::string& url, const std::string& name)
   return p;
 }
 
-void EngineTest::run_to_end(Recorder& recorder, TaskParam p, std::chrono::milliseconds limit) {
-  recorder.attach(p);
-  EXPECT_TRUE(download_.start_task(p));
-  EXPECT_TRUE(recorder.wait_ended(limit));
+TaskResult EngineTest::finish(std::chrono::milliseconds limit) {
+  if (std::optional<TaskResult> r = download_.wait(limit)) return *r;
+  ADD_FAILURE() << "the task did not end within " << limit.count() << " ms";
+  return stop();
+}
+
+TaskResult EngineTest::stop() {
   download_.stop_task();
+  std::optional<TaskResult> r = download_.wait(std::chrono::milliseconds(0));
+  EXPECT_TRUE(r) << "no task to stop";
+  return r.value_or(TaskResult{});
+}
+
+TaskResult EngineTest::run_to_end(Recorder& recorder, TaskParam p,
+                                  std::chrono::milliseconds limit) {
+  recorder.attach(p);
+  if (!download_.start_task(p)) {
+    ADD_FAILURE() << "the task was not started";
+    return {};
+  }
+  return finish(limit);
 }
 
 std::vector<std::string> EngineTest::files() const {

@@ -16,13 +16,6 @@
 
 namespace lumora::test {
 
-struct RecordedEvent {
-  int kind;
-  int connection;
-  std::int64_t value;
-  std::int64_t value2;
-};
-
 // Thread-safe: the engine calls in from its threads.
 class Recorder {
  public:
@@ -30,17 +23,17 @@ class Recorder {
   void attach(TaskParam& param, int name_answer = kNameAnswerRenumber);
   // Waits for kind 4; false when `limit` passed first.
   bool wait_ended(std::chrono::milliseconds limit = std::chrono::seconds(60));
-  std::vector<RecordedEvent> events() const;
-  int count(int kind) const;
+  // Waits for a first event of `kind`; false when `limit` passed first.
+  bool wait_for(TaskEventKind kind, std::chrono::milliseconds limit = std::chrono::seconds(10));
+  std::vector<TaskEvent> events() const;
+  int count(TaskEventKind kind) const;
   std::vector<std::string> logs() const;  // UTF-8
   bool logged(const std::string& utf8) const;
-  // Value2 of kind 4.
-  TaskOutcome outcome() const;
 
  private:
   mutable std::mutex mutex_;
   std::condition_variable cv_;
-  std::vector<RecordedEvent> events_;
+  std::vector<TaskEvent> events_;
   std::vector<std::string> logs_;
   bool ended_ = false;
 };
@@ -53,10 +46,14 @@ class EngineTest : public ::testing::Test {
   TaskParam param_for(const std::string& url, const std::string& name);
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
   std::vector<std::string> files() const;  // names in the folder
-  // Runs `p` with `recorder` attached to its end and joins the task, so
-  // that download_'s outcome(), final_path() and failure() tell of it.
-  void run_to_end(Recorder& recorder, TaskParam p,
-                  std::chrono::milliseconds limit = std::chrono::seconds(60));
+  // The running task's result once it has ended; when `limit` passes
+  // first, the test fails and the task is stopped.
+  TaskResult finish(std::chrono::milliseconds limit = std::chrono::seconds(60));
+  // Stops the running task; its result.
+  TaskResult stop();
+  // Runs `p` with `recorder` attached to its end; its result.
+  TaskResult run_to_end(Recorder& recorder, TaskParam p,
+                        std::chrono::milliseconds limit = std::chrono::seconds(60));
 
   std::string dir_;
   Recorder recorder_;

@@ -117,7 +117,7 @@ class MemoryTask final : public ExchangeTask {
     std::lock_guard lock(mutex_);
     return logs_;
   }
-  void post_event(int, int, std::int64_t, std::int64_t) override {}
+  void post_event(TaskEventKind, int, std::int64_t, std::int64_t) override {}
   void post_connection_ended(int) override {}
 
   std::string file() const {

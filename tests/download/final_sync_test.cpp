@@ -62,10 +62,10 @@ TEST_F(FinalSyncTest, SyncComesBeforeTheRenameAndAFailureFailsTheTask) {
     syncs_before_rename = 0;
     set_data_sync(c.sync);
     Recorder recorder;
-    run_to_end(recorder, param_for(f.url, "a.mp3"));
-    EXPECT_EQ(recorder.outcome(), c.outcome);
-    EXPECT_EQ(download_.failure().kind, c.outcome == TaskOutcome::kFailed ? FailureKind::kLocalFile
-                                                                         : FailureKind::kNone);
+    const TaskResult r = run_to_end(recorder, param_for(f.url, "a.mp3"));
+    EXPECT_EQ(r.outcome, c.outcome);
+    EXPECT_EQ(r.failure.kind,
+              c.outcome == TaskOutcome::kFailed ? FailureKind::kLocalFile : FailureKind::kNone);
     EXPECT_EQ(files(), c.files);
     EXPECT_GE(syncs.load(), 1);
     if (c.outcome == TaskOutcome::kComplete) {

@@ -46,8 +46,7 @@ class FtpDownloadTest : public EngineTest {
 
 TEST_F(FtpDownloadTest, TenConnectionsWithRestOffsets) {
   ASSERT_TRUE(download_.start_task(param_for(url("", "track.mp3"), "t.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
   EXPECT_TRUE(recorder_.logged("登录成功"));
   EXPECT_TRUE(recorder_.logged("站点支持断点续传"));
@@ -64,8 +63,7 @@ TEST_F(FtpDownloadTest, ActiveModeWhenPassiveIsRefused) {
   TaskParam p = param_for(url("", "track.mp3"), "t.mp3");
   p.connections = 1;
   ASSERT_TRUE(download_.start_task(p));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
   EXPECT_TRUE(recorder_.logged("尝试主动模式连接"));
   EXPECT_TRUE(recorder_.logged("PORT 127,0,0,1,"));
@@ -77,8 +75,7 @@ TEST_F(FtpDownloadTest, ActiveModeWhenPassiveIsRefused) {
 TEST_F(FtpDownloadTest, PassiveDataComesFromTheControlPeerNotTheNamedHost) {
   serve_with({"pasv-elsewhere"});
   ASSERT_TRUE(download_.start_task(param_for(url("", "track.mp3"), "t.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended(std::chrono::seconds(30)));
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish(std::chrono::seconds(30)).outcome, TaskOutcome::kComplete);
   EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
   EXPECT_TRUE(recorder_.logged("PASV返回的地址 [127.0.0.2] 不是服务器的地址 [127.0.0.1]"));
 }
@@ -98,13 +95,11 @@ TEST_F(FtpDownloadTest, UploadsByteExactInBothModes) {
     p.send_block_size = 1000;
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    download_.stop_task();
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
     EXPECT_EQ(file_sha256(root_ + "/up.bin"), file_sha256(path("up.bin")));
     EXPECT_TRUE(recorder.logged("STOR /up.bin"));
     EXPECT_EQ(recorder.logged("PORT 127,0,0,1,"), !passive);
-    EXPECT_EQ(recorder.count(kEventSizeKnown), 1);
+    EXPECT_EQ(recorder.count(TaskEventKind::kSizeKnown), 1);
     EXPECT_EQ(files(), std::vector<std::string>{"up.bin"});  // the source stays
   }
 }
@@ -126,9 +121,7 @@ TEST_F(FtpDownloadTest, UploadRefusedOrMissingSourceFails) {
     p.mode_flags = kModeUpload;
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended(std::chrono::seconds(10)));
-    download_.stop_task();
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kFailed);
+    EXPECT_EQ(finish(std::chrono::seconds(10)).outcome, TaskOutcome::kFailed);
     EXPECT_TRUE(recorder.logged(c.logged));
     EXPECT_FALSE(std::filesystem::exists(root_ + "/up.bin"));
   }
@@ -136,8 +129,7 @@ TEST_F(FtpDownloadTest, UploadRefusedOrMissingSourceFails) {
 
 TEST_F(FtpDownloadTest, UserFromTheAddressAndHiddenPassword) {
   ASSERT_TRUE(download_.start_task(param_for(url("user:secret@", "track.mp3"), "t.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_TRUE(recorder_.logged("PASS ******"));
   EXPECT_FALSE(recorder_.logged("secret"));
 }
@@ -157,10 +149,8 @@ TEST_F(FtpDownloadTest, FailuresNoRetryCanMend) {
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
     // pyftpdlib delays a wrong password's answer by up to 3 s.
-    ASSERT_TRUE(recorder.wait_ended(std::chrono::seconds(10)));
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kFailed);
+    EXPECT_EQ(finish(std::chrono::seconds(10)).outcome, TaskOutcome::kFailed);
     EXPECT_TRUE(recorder.logged(c.logged));
-    download_.stop_task();
     EXPECT_TRUE(files().empty());
   }
 }
@@ -171,9 +161,7 @@ TEST_F(FtpDownloadTest, MmsAndRtspAreAcceptedThenFail) {
     TaskParam p = param_for(address, "x.mp3");
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p)) << address;
-    ASSERT_TRUE(recorder.wait_ended(std::chrono::seconds(2)));
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kFailed);
-    download_.stop_task();
+    EXPECT_EQ(finish(std::chrono::seconds(2)).outcome, TaskOutcome::kFailed);
   }
 }
 

@@ -101,8 +101,7 @@ class FtpResumeTest : public EngineTest {
     while (download_.received_bytes() < kSize / 2 && Clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_GE(download_.received_bytes(), kSize / 2);
-    download_.stop_task();
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kStopped);
+    EXPECT_EQ(stop().outcome, TaskOutcome::kStopped);
     EXPECT_EQ(files(),
               (std::vector<std::string>{final_name + ".part", final_name + ".part.rec"}));
     const auto record = decode_record(read_all(path(final_name + ".part.rec")));
@@ -140,8 +139,7 @@ TEST_F(FtpResumeTest, StoppedTaskGoesOnFromTheRecord) {
 
     const std::int64_t since = monotonic_ns();
     Recorder recorder;
-    run_to_end(recorder, param_for(url(), c.save_name));
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(run_to_end(recorder, param_for(url(), c.save_name)).outcome, TaskOutcome::kComplete);
     EXPECT_EQ(files(), std::vector<std::string>{name});
     EXPECT_EQ(file_sha256(path(name)), file_sha256(root_ + "/track.mp3"));
 

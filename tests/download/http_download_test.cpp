@@ -28,9 +28,10 @@ class HttpDownloadTest : public EngineTest {
 TEST_F(HttpDownloadTest, TenConnectionsCutTenSegments) {
   const sim::AudioFile f = server_.add_file(1000000);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
-  EXPECT_EQ(download_.outcome(), TaskOutcome::kComplete);
+  const TaskResult r = finish();
+  EXPECT_EQ(r.outcome, TaskOutcome::kComplete);
+  EXPECT_EQ(gbk_to_utf8(r.final_path), path("a.mp3"));
+  EXPECT_EQ(r.stored, 1000000);
   EXPECT_EQ(file_sha256(path("a.mp3")), server_.sha256(f.path));
 
   const auto requests = server_.log().matching(f.path);
@@ -45,12 +46,12 @@ TEST_F(HttpDownloadTest, TenConnectionsCutTenSegments) {
   EXPECT_EQ(std::set<std::string>(asked.begin(), asked.end()).size(), asked.size());
 
   const auto events = recorder_.events();
-  EXPECT_EQ(recorder_.count(kEventSizeKnown), 1);
-  EXPECT_EQ(recorder_.count(kEventTaskEnded), 1);
-  ASSERT_EQ(events.back().kind, kEventTaskEnded);
+  EXPECT_EQ(recorder_.count(TaskEventKind::kSizeKnown), 1);
+  EXPECT_EQ(recorder_.count(TaskEventKind::kTaskEnded), 1);
+  ASSERT_EQ(events.back().kind, TaskEventKind::kTaskEnded);
   EXPECT_EQ(events.back().value, 1000000);
   for (const auto& e : events)
-    if (e.kind == kEventSizeKnown) {
+    if (e.kind == TaskEventKind::kSizeKnown) {
       EXPECT_EQ(e.value, 1000000);
     }
 }
@@ -58,21 +59,19 @@ TEST_F(HttpDownloadTest, TenConnectionsCutTenSegments) {
 TEST_F(HttpDownloadTest, SmallFileUsesOneConnectionWithoutRange) {
   const sim::AudioFile f = server_.add_file(20479);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "s.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(server_.log().matching(f.path).size(), 1u);
   EXPECT_TRUE(ranges(f.path).empty());
   EXPECT_EQ(file_sha256(path("s.mp3")), server_.sha256(f.path));
-  EXPECT_EQ(recorder_.count(kEventConnectionStarted), 1);
+  EXPECT_EQ(recorder_.count(TaskEventKind::kConnectionStarted), 1);
 }
 
 TEST_F(HttpDownloadTest, EmptyFileIsComplete) {
   const sim::AudioFile f = server_.add_file(0);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "e.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(files(), std::vector<std::string>{"e.mp3"});
-  EXPECT_EQ(recorder_.count(kEventSizeKnown), 1);
+  EXPECT_EQ(recorder_.count(TaskEventKind::kSizeKnown), 1);
 }
 
 TEST_F(HttpDownloadTest, RefusedAddressesRaiseNoEvent) {
@@ -81,6 +80,34 @@ TEST_F(HttpDownloadTest, RefusedAddressesRaiseNoEvent) {
   }
   EXPECT_TRUE(recorder_.events().empty());
   EXPECT_FALSE(download_.busy());
+}
+
+// A wait that has nothing to wait for returns at once; one that runs out
+// hands nothing over; the result comes once, with the bytes the work keeps.
+TEST_F(HttpDownloadTest, TheResultIsHandedOverOnce) {
+  using namespace std::chrono_literals;
+  const auto returns_at_once = [this] {
+    const auto began = std::chrono::steady_clock::now();
+    const bool got = download_.wait(30s).has_value();
+    return !got && std::chrono::steady_clock::now() - began < 10s;
+  };
+  EXPECT_TRUE(returns_at_once());  // no task yet
+  sim::AudioFaults slow;
+  slow.rate_cap = 100000;
+  const sim::AudioFile f = server_.add_file(1000000, slow);
+  ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
+  EXPECT_FALSE(download_.wait(20ms));
+  ASSERT_TRUE(recorder_.wait_for(TaskEventKind::kSizeKnown));
+  download_.stop_task();
+  const std::optional<TaskResult> r = download_.wait(0ms);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->outcome, TaskOutcome::kStopped);
+  EXPECT_EQ(gbk_to_utf8(r->final_path), path("a.mp3"));
+  EXPECT_EQ(r->failure.kind, FailureKind::kNone);
+  EXPECT_GT(r->stored, 0);
+  EXPECT_EQ(r->stored, recorder_.events().back().value);
+  EXPECT_EQ(static_cast<std::int64_t>(std::filesystem::file_size(path("a.mp3.part"))), 1000000);
+  EXPECT_TRUE(returns_at_once());  // already handed over
 }
 
 TEST_F(HttpDownloadTest, SecondStartWhileAliveIsRefused) {
@@ -92,16 +119,18 @@ TEST_F(HttpDownloadTest, SecondStartWhileAliveIsRefused) {
   TaskParam second = param_for(f.url, "b.mp3");
   other.attach(second);
   EXPECT_FALSE(download_.start_task(second));
-  download_.stop_task();
+  download_.stop_task();  // its result is never asked for
   EXPECT_TRUE(other.events().empty());
-  EXPECT_EQ(recorder_.count(kEventTaskEnded), 1);
+  EXPECT_EQ(recorder_.count(TaskEventKind::kTaskEnded), 1);
   const auto left = files();
   EXPECT_EQ(std::count(left.begin(), left.end(), "a.mp3"), 0);
-  // Once the first has ended the object takes a new task.
+  // Once the first has ended the object takes a new task, and the result
+  // it hands over is the new one's.
   server_.set_faults(f.path, {});
   EXPECT_TRUE(download_.start_task(second));
-  ASSERT_TRUE(other.wait_ended());
-  EXPECT_EQ(other.outcome(), TaskOutcome::kComplete);
+  const TaskResult r = finish();
+  EXPECT_EQ(r.outcome, TaskOutcome::kComplete);
+  EXPECT_EQ(gbk_to_utf8(r.final_path), path("b.mp3"));
 }
 
 TEST_F(HttpDownloadTest, ExistingNamesAreNumberedNeverOverwritten) {
@@ -109,14 +138,13 @@ TEST_F(HttpDownloadTest, ExistingNamesAreNumberedNeverOverwritten) {
   std::ofstream(path("a(1).mp3")) << "second";
   const sim::AudioFile f = server_.add_file(50000);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(files(), (std::vector<std::string>{"a(1).mp3", "a(2).mp3", "a.mp3"}));
   EXPECT_EQ(file_sha256(path("a(2).mp3")), server_.sha256(f.path));
   EXPECT_EQ(std::filesystem::file_size(path("a.mp3")), 5u);
-  ASSERT_EQ(recorder_.count(kEventNameExists), 1);
+  ASSERT_EQ(recorder_.count(TaskEventKind::kNameExists), 1);
   for (const auto& e : recorder_.events())
-    if (e.kind == kEventNameExists) {
+    if (e.kind == TaskEventKind::kNameExists) {
       EXPECT_EQ(e.value, 5);
     }
   EXPECT_TRUE(recorder_.logged("发现同名文件, 系统自动更名为"));
@@ -128,8 +156,7 @@ TEST_F(HttpDownloadTest, GivingUpOnAnExistingNameFailsAtOnce) {
   TaskParam p = param_for(f.url, "a.mp3");
   recorder_.attach(p, kNameAnswerGiveUp);
   ASSERT_TRUE(download_.start_task(p));
-  ASSERT_TRUE(recorder_.wait_ended(std::chrono::seconds(5)));
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  EXPECT_EQ(finish(std::chrono::seconds(5)).outcome, TaskOutcome::kFailed);
   EXPECT_EQ(files(), std::vector<std::string>{"a.mp3"});
 }
 
@@ -138,8 +165,7 @@ TEST_F(HttpDownloadTest, HundredthNameFailsAtOnce) {
   for (int n = 1; n <= 99; ++n) std::ofstream(path("a(" + std::to_string(n) + ").mp3")) << "x";
   const sim::AudioFile f = server_.add_file(50000);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended(std::chrono::seconds(5)));
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  EXPECT_EQ(finish(std::chrono::seconds(5)).outcome, TaskOutcome::kFailed);
   EXPECT_TRUE(recorder_.logged("发现同名文件，超过系统自动更名次数"));
   EXPECT_EQ(files().size(), 100u);
 }
@@ -148,7 +174,7 @@ TEST_F(HttpDownloadTest, FolderPathTakesTheAddressName) {
   const sim::AudioFile f = server_.add_file(30000);
   TaskParam p = param_for(f.url, "");  // ends in "/"
   ASSERT_TRUE(download_.start_task(p));
-  ASSERT_TRUE(recorder_.wait_ended());
+  ASSERT_EQ(finish().outcome, TaskOutcome::kComplete);
   const std::string name = f.path.substr(f.path.rfind('/') + 1);
   EXPECT_EQ(files(), std::vector<std::string>{name});
   EXPECT_EQ(file_sha256(path(name)), server_.sha256(f.path));
@@ -157,7 +183,7 @@ TEST_F(HttpDownloadTest, FolderPathTakesTheAddressName) {
 TEST_F(HttpDownloadTest, GbkTitleIsAUtf8NameOnDisk) {
   const sim::AudioFile f = server_.add_file(30000);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "第一集.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
+  ASSERT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(files(), std::vector<std::string>{"第一集.mp3"});
 }
 
@@ -186,11 +212,10 @@ TEST_F(HttpDownloadTest, SizesPastFourGibibytes) {
   const auto asked = ranges(f.path);
   EXPECT_NE(std::find(asked.begin(), asked.end(), "bytes=" + std::to_string(top) + "-"), asked.end());
   for (const auto& e : recorder_.events())
-    if (e.kind == kEventSizeKnown) {
+    if (e.kind == TaskEventKind::kSizeKnown) {
       EXPECT_EQ(e.value, size);
     }
-  download_.stop_task();
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kStopped);
+  EXPECT_EQ(stop().outcome, TaskOutcome::kStopped);
   EXPECT_EQ(files(), (std::vector<std::string>{"big.mp3.part", "big.mp3.part.rec"}));
 }
 

@@ -24,8 +24,7 @@ TEST_F(HttpFaultTest, DroppedConnectionIsRetriedAndTheFileIsExact) {
   drop.drop_after_bytes = 30000;
   const sim::AudioFile f = server_.add_file(1000000, drop);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(file_sha256(path("a.mp3")), server_.sha256(f.path));
   EXPECT_TRUE(recorder_.logged("等待5秒后重试"));
 }
@@ -41,10 +40,8 @@ TEST_F(HttpFaultTest, WholeFileAnswersToRangesStayExact) {
     TaskParam p = param_for(f.url, f.path.substr(7));
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
     EXPECT_EQ(file_sha256(path(f.path.substr(7))), server_.sha256(f.path));
-    download_.stop_task();
   }
 }
 
@@ -54,8 +51,7 @@ TEST_F(HttpFaultTest, RedirectWithCookieAndRelativeLocationIsFollowed) {
   faults.relative_redirect = true;
   const sim::AudioFile f = server_.add_file(500000, faults);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "r.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(file_sha256(path("r.mp3")), server_.sha256(f.path));
   const std::string moved = "/audio/moved/" + f.path.substr(7);
   EXPECT_TRUE(recorder_.logged("重定向到 [" + server_.base_url() + moved + "]"));
@@ -87,11 +83,9 @@ TEST_F(HttpFaultTest, AnswersThatCannotSucceedFailAtOnceAndLeaveNoFile) {
     recorder.attach(p);
     const auto began = Clock::now();
     ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended(std::chrono::seconds(1)));
+    EXPECT_EQ(finish(std::chrono::seconds(1)).outcome, TaskOutcome::kFailed);
     EXPECT_LT(Clock::now() - began, std::chrono::seconds(1));
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kFailed);
     EXPECT_TRUE(recorder.logged(c.logged));
-    download_.stop_task();
     EXPECT_TRUE(files().empty());
   }
 }
@@ -103,18 +97,17 @@ TEST_F(HttpFaultTest, StopMidTransferEndsQuicklyAndKeepsTheWork) {
   TaskParam p = param_for(f.url, "a.mp3");
   ASSERT_TRUE(download_.start_task(p));
   // Wait for the first stored block: the file exists and is being written.
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (recorder_.count(kEventSizeKnown) == 0 && Clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_EQ(recorder_.count(kEventSizeKnown), 1);
+  ASSERT_TRUE(recorder_.wait_for(TaskEventKind::kSizeKnown));
+  ASSERT_EQ(recorder_.count(TaskEventKind::kSizeKnown), 1);
   EXPECT_GT(download_.received_bytes(), 0);
   const auto began = Clock::now();
-  download_.stop_task();
+  const TaskResult r = stop();
   EXPECT_LT(Clock::now() - began, std::chrono::milliseconds(p.stop_wait_ms + 200));
-  EXPECT_EQ(recorder_.count(kEventTaskEnded), 1);
-  EXPECT_EQ(recorder_.events().back().kind, kEventTaskEnded);
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kStopped);
-  EXPECT_EQ(download_.outcome(), TaskOutcome::kStopped);
+  EXPECT_EQ(recorder_.count(TaskEventKind::kTaskEnded), 1);
+  EXPECT_EQ(recorder_.events().back().kind, TaskEventKind::kTaskEnded);
+  EXPECT_EQ(r.outcome, TaskOutcome::kStopped);
+  EXPECT_EQ(r.stored, recorder_.events().back().value);
+  EXPECT_GT(r.stored, 0);
   EXPECT_FALSE(download_.busy());
   EXPECT_EQ(download_.received_bytes(), 0);
   // Never under the final name; the working file and its record stay.
@@ -131,7 +124,7 @@ TEST_F(HttpFaultTest, RecentBytesAddUpToTheFile) {
   // The last blocks may land after the final take; kind 4 carries the size.
   EXPECT_LE(taken, 1000000);
   EXPECT_GT(taken, 0);
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
 }
 
 TEST_F(HttpFaultTest, OversizedAnswerHeadFails) {
@@ -140,8 +133,7 @@ TEST_F(HttpFaultTest, OversizedAnswerHeadFails) {
                       "\r\nContent-Length: 10\r\n\r\n0123456789");
   });
   ASSERT_TRUE(download_.start_task(param_for(raw.url("/a.mp3"), "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended(std::chrono::seconds(2)));
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  EXPECT_EQ(finish(std::chrono::seconds(2)).outcome, TaskOutcome::kFailed);
   EXPECT_TRUE(recorder_.logged("HTTP返回头部信息过长"));
   EXPECT_TRUE(files().empty());
 }
@@ -151,8 +143,7 @@ TEST_F(HttpFaultTest, RequestHeadOnTheWire) {
     send_text(fd, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello");
   });
   ASSERT_TRUE(download_.start_task(param_for(raw.url("/dir/a.mp3"), "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   const std::string host = "127.0.0.1:" + std::to_string(raw.port());
   ASSERT_EQ(raw.heads().size(), 1u);
   EXPECT_EQ(raw.heads()[0],
@@ -168,8 +159,7 @@ TEST_F(HttpFaultTest, ThroughAProxy) {
   TaskParam p = param_for(f.url, "p.mp3");
   p.proxy = "127.0.0.1:" + std::to_string(proxy.port());
   ASSERT_TRUE(download_.start_task(p));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(file_sha256(path("p.mp3")), server_.sha256(f.path));
   const auto heads = proxy.heads();
   ASSERT_GE(heads.size(), 10u);

@@ -113,8 +113,7 @@ TEST_F(KillResumeTest, KilledAtTwentyPointsThenCompletesWithOnlyTheMissingBytes)
   TaskParam p = param_for(f.url, "k.mp3");
   p.connections = kConnections;
   ASSERT_TRUE(download_.start_task(p));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(files(), std::vector<std::string>{"k.mp3"});
   EXPECT_EQ(file_sha256(path("k.mp3")), server_.sha256(f.path));
   const auto requests = server_.log().matching(f.path).size();

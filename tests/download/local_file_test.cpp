@@ -112,5 +112,17 @@ TEST_F(LocalFileTest, SpaceThatCannotBeReservedFailsAtCreation) {
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/huge.bin"));
 }
 
+// A write the system refuses keeps the system's reason; one outside the
+// file's size has none.
+TEST_F(LocalFileTest, AFailedWriteKeepsTheSystemsReason) {
+  LocalFile f;
+  ASSERT_TRUE(f.adopt(::open("/dev/full", O_WRONLY | O_CLOEXEC), "/dev/full", 100));
+  EXPECT_EQ(f.error(), 0);
+  EXPECT_FALSE(f.write(200, "x", 1));
+  EXPECT_EQ(f.error(), 0);
+  EXPECT_FALSE(f.write(0, "abc", 3));
+  EXPECT_EQ(f.error(), ENOSPC);
+}
+
 }  // namespace
 }  // namespace lumora

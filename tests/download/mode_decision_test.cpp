@@ -18,12 +18,11 @@ class ModeDecisionTest : public EngineTest {
     TaskParam p = param_for(file_.url, "a.mp3");
     p.mode_flags = mode_flags;
     recorder.attach(p);
-    p.event_routine = [record = p.event_routine, answer, this](
-                          int kind, int connection, std::int64_t value, std::int64_t value2,
-                          TaskContext& task) {
-      const int recorded = record(kind, connection, value, value2, task);
-      if (kind != kEventModeDecision) return recorded;
-      asked_size_ = value;
+    p.event_routine = [record = p.event_routine, answer, this](const TaskEvent& e,
+                                                               TaskContext& task) {
+      const int recorded = record(e, task);
+      if (e.kind != TaskEventKind::kModeDecision) return recorded;
+      asked_size_ = e.value;
       return answer;
     };
     return p;
@@ -55,9 +54,10 @@ TEST_F(ModeDecisionTest, AnswerDecidesWhetherTheDownloadGoesOn) {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directory(dir_);
     ASSERT_TRUE(download.start_task(param_answering(recorder, c.mode_flags, c.answer)));
-    ASSERT_TRUE(recorder.wait_ended(std::chrono::seconds(30)));
-    EXPECT_EQ(recorder.count(kEventModeDecision), c.asked);
-    EXPECT_EQ(recorder.outcome(), c.outcome);
+    const std::optional<TaskResult> r = download.wait(std::chrono::seconds(30));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(recorder.count(TaskEventKind::kModeDecision), c.asked);
+    EXPECT_EQ(r->outcome, c.outcome);
     if (c.asked) {
       EXPECT_EQ(asked_size_.load(), 300000);
     }
@@ -66,9 +66,8 @@ TEST_F(ModeDecisionTest, AnswerDecidesWhetherTheDownloadGoesOn) {
     } else {
       // Turned off before the file was made: nothing on disk, no size event.
       EXPECT_TRUE(files().empty());
-      EXPECT_EQ(recorder.count(kEventSizeKnown), 0);
+      EXPECT_EQ(recorder.count(TaskEventKind::kSizeKnown), 0);
     }
-    download.stop_task();
   }
 }
 

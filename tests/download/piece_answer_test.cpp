@@ -21,12 +21,6 @@ namespace {
 // unless it is retried.
 constexpr std::int64_t kSize = 80000;
 
-// The offset of "Range: bytes=N-", or -1 for a request without one.
-std::int64_t range_from(const std::string& head) {
-  const auto at = head.find("\r\nRange: bytes=");
-  return at == std::string::npos ? -1 : std::stoll(head.substr(at + 15));
-}
-
 void answer_whole(int fd) {
   send_text(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kSize) + "\r\n\r\n" +
                     pattern_body(0, kSize));
@@ -63,8 +57,7 @@ TEST_F(PieceAnswerTest, RetryAsksFromWhatTheDroppedPieceAlreadyHas) {
     answer_piece(fd, from, kSize, piece_requests++ == 0 ? 30000 : kSize - from);
   });
   ASSERT_TRUE(download_.start_task(two_pieces(raw, "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(read("a.mp3"), expected());
   std::vector<std::int64_t> asked;
   for (const std::string& h : raw.heads()) asked.push_back(range_from(h));
@@ -92,8 +85,7 @@ TEST_F(PieceAnswerTest, SlowLongAnswerIsAskedAgainEveryEightMebibytes) {
   TaskParam p = param_for(raw.url("/big.mp3"), "big.mp3");
   p.connections = 1;
   ASSERT_TRUE(download_.start_task(p));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_TRUE(read("big.mp3") == file);
   std::vector<std::int64_t> asked;
   for (const std::string& h : raw.heads()) asked.push_back(range_from(h));
@@ -105,7 +97,7 @@ TEST_F(PieceAnswerTest, SlowLongAnswerIsAskedAgainEveryEightMebibytes) {
   EXPECT_GE(asked[2] - asked[1], 8 << 20);
   EXPECT_LT(asked[2] - asked[1], (8 << 20) + 8 * 20480);
   EXPECT_FALSE(recorder_.logged("等待5秒后重试"));
-  EXPECT_EQ(recorder_.count(kEventSegmentDone), 1);
+  EXPECT_EQ(recorder_.count(TaskEventKind::kSegmentDone), 1);
 }
 
 TEST_F(PieceAnswerTest, PieceAnswerWithAnotherTotalFailsTheTask) {
@@ -115,8 +107,7 @@ TEST_F(PieceAnswerTest, PieceAnswerWithAnotherTotalFailsTheTask) {
     answer_piece(fd, from, kSize * 2, kSize - from);  // the file changed meanwhile
   });
   ASSERT_TRUE(download_.start_task(two_pieces(raw, "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended(std::chrono::seconds(4)));  // no 5 s retry
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  EXPECT_EQ(finish(std::chrono::seconds(4)).outcome, TaskOutcome::kFailed);  // no 5 s retry
   EXPECT_TRUE(recorder_.logged("位置错误"));
   EXPECT_TRUE(files().empty());
 }
@@ -129,9 +120,8 @@ TEST_F(PieceAnswerTest, FailureAfterTheFileWasMadeRemovesIt) {
     send_text(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
   });
   ASSERT_TRUE(download_.start_task(two_pieces(raw, "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended(std::chrono::seconds(4)));
+  EXPECT_EQ(finish(std::chrono::seconds(4)).outcome, TaskOutcome::kFailed);
   EXPECT_TRUE(file_seen);
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
   EXPECT_TRUE(recorder_.logged("出现错误"));
   EXPECT_TRUE(files().empty());
 }
@@ -149,13 +139,13 @@ TEST_F(PieceAnswerTest, NinetyNineNumberedNamesAreTriedAndNoMore) {
     for (int n = 1; n <= c.taken; ++n)
       std::ofstream(path("a(" + std::to_string(n) + ").mp3")) << "old";
     Recorder recorder;
-    run_to_end(recorder, param_for(f.url, "a.mp3"));
+    const TaskResult r = run_to_end(recorder, param_for(f.url, "a.mp3"));
     EXPECT_EQ(files().size(), static_cast<std::size_t>(c.taken + 1 + (c.ends_as ? 1 : 0)));
     if (c.ends_as) {
-      EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+      EXPECT_EQ(r.outcome, TaskOutcome::kComplete);
       EXPECT_EQ(file_sha256(path(c.ends_as)), server.sha256(f.path));
     } else {
-      EXPECT_EQ(recorder.outcome(), TaskOutcome::kFailed);
+      EXPECT_EQ(r.outcome, TaskOutcome::kFailed);
       EXPECT_TRUE(recorder.logged("发现同名文件，超过系统自动更名次数"));
     }
   }

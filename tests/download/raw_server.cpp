@@ -40,6 +40,11 @@ void pipe_both(int a, int b) {
 
 }  // namespace
 
+std::int64_t range_from(const std::string& head) {
+  const auto at = head.find("\r\nRange: bytes=");
+  return at == std::string::npos ? -1 : std::stoll(head.substr(at + 15));
+}
+
 int connect_loopback(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};

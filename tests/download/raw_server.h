@@ -16,6 +16,9 @@
 
 namespace lumora::test {
 
+// The offset of a request head's "Range: bytes=N-", or -1 without one.
+std::int64_t range_from(const std::string& head);
+
 // A connected socket to 127.0.0.1:`port`, or -1.
 int connect_loopback(int port);
 // A loopback port nothing listens on (bound, read back and closed), so a

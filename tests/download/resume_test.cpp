@@ -43,8 +43,7 @@ class ResumeTest : public EngineTest {
     while (download_.received_bytes() < bytes && Clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_GE(download_.received_bytes(), bytes);
-    download_.stop_task();
-    ASSERT_EQ(recorder.outcome(), TaskOutcome::kStopped);
+    ASSERT_EQ(stop().outcome, TaskOutcome::kStopped);
     ASSERT_EQ(files(), (std::vector<std::string>{name + ".part", name + ".part.rec"}));
   }
   std::optional<ResumeRecord> record_of(const std::string& name) const {
@@ -73,8 +72,7 @@ TEST_F(ResumeTest, StopThenNewTaskFetchesOnlyWhatIsMissing) {
   server_.clear_sent();
   server_.log().clear();
   ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(files(), std::vector<std::string>{"a.mp3"});
   EXPECT_EQ(file_sha256(path("a.mp3")), server_.sha256(f.path));
 
@@ -119,11 +117,9 @@ TEST_F(ResumeTest, ChangedFileStartsFreshAndEndsExact) {
     TaskParam p = param_for(f.url, name);
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
     EXPECT_EQ(files(), std::vector<std::string>{name});
     EXPECT_EQ(file_sha256(path(name)), server_.sha256(f.path));
-    download_.stop_task();
     std::filesystem::remove(path(name));
   }
 }
@@ -134,10 +130,9 @@ TEST_F(ResumeTest, ChangedFileThatThenFailsLeavesNothing) {
   ASSERT_TRUE(server_.replace_content(f.path, 2000000));
   server_.set_faults(f.path, {.no_content_length = true});  // no size: the fresh start fails
   ASSERT_TRUE(download_.start_task(param_for(f.url, "d.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
-  download_.stop_task();
-  EXPECT_EQ(download_.failure().kind, FailureKind::kNoSize);
+  const TaskResult r = finish();
+  EXPECT_EQ(r.outcome, TaskOutcome::kFailed);
+  EXPECT_EQ(r.failure.kind, FailureKind::kNoSize);
   EXPECT_TRUE(files().empty());
 }
 
@@ -166,11 +161,9 @@ TEST_F(ResumeTest, UntrustworthyLeftoversStartFresh) {
     TaskParam p = param_for(f.url, "u.mp3");
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
     EXPECT_EQ(files(), std::vector<std::string>{"u.mp3"});
     EXPECT_EQ(file_sha256(path("u.mp3")), server_.sha256(f.path));
-    download_.stop_task();
     std::filesystem::remove(path("u.mp3"));
   }
 }
@@ -194,9 +187,7 @@ TEST_F(ResumeTest, WorkingFileOfAnotherSizeThanItsRecordStartsFresh) {
     TaskParam p = param_for(f.url, "w.mp3");
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
-    ASSERT_TRUE(recorder.wait_ended());
-    download_.stop_task();
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+    EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
     EXPECT_EQ(files(), std::vector<std::string>{"w.mp3"});
     EXPECT_EQ(file_sha256(path("w.mp3")), server_.sha256(f.path));
     std::filesystem::remove(path("w.mp3"));
@@ -206,10 +197,8 @@ TEST_F(ResumeTest, WorkingFileOfAnotherSizeThanItsRecordStartsFresh) {
 TEST_F(ResumeTest, WorkingFileOfARunningTaskIsNotReused) {
   const sim::AudioFile slow = server_.add_file(3000000, paced(20000));
   ASSERT_TRUE(download_.start_task(param_for(slow.url, "a.mp3")));
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (recorder_.count(kEventSizeKnown) == 0 && Clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_EQ(recorder_.count(kEventSizeKnown), 1);
+  ASSERT_TRUE(recorder_.wait_for(TaskEventKind::kSizeKnown));
+  ASSERT_EQ(recorder_.count(TaskEventKind::kSizeKnown), 1);
 
   const sim::AudioFile f = server_.add_file(100000);
   Download second;
@@ -217,11 +206,12 @@ TEST_F(ResumeTest, WorkingFileOfARunningTaskIsNotReused) {
   TaskParam p = param_for(f.url, "a.mp3");
   recorder.attach(p);
   ASSERT_TRUE(second.start_task(p));
-  ASSERT_TRUE(recorder.wait_ended());
-  EXPECT_EQ(recorder.outcome(), TaskOutcome::kComplete);
+  const std::optional<TaskResult> r = second.wait(std::chrono::seconds(60));
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->outcome, TaskOutcome::kComplete);
   EXPECT_EQ(file_sha256(path("a(1).mp3")), server_.sha256(f.path));
   EXPECT_TRUE(download_.busy());  // the first one runs on, on its own file
-  download_.stop_task();
+  EXPECT_EQ(stop().outcome, TaskOutcome::kStopped);
   EXPECT_EQ(files(),
             (std::vector<std::string>{"a(1).mp3", "a.mp3.part", "a.mp3.part.rec"}));
 }
@@ -246,8 +236,9 @@ class FullDiskTest : public ResumeTest {
 TEST_F(FullDiskTest, FailsWithItsLogTextAndLeavesNothing) {
   const sim::AudioFile f = server_.add_file(4000000);
   ASSERT_TRUE(download_.start_task(param_for(f.url, "a.mp3")));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kFailed);
+  const TaskResult r = finish();
+  EXPECT_EQ(r.outcome, TaskOutcome::kFailed);
+  EXPECT_EQ(describe(r.failure), "local file error: No space left on device");
   EXPECT_TRUE(recorder_.logged(
       "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
   EXPECT_TRUE(files().empty());

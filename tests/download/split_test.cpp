@@ -51,8 +51,7 @@ TEST_F(SplitTest, IdleConnectionTakesOverASlowPiece) {
   TaskParam p = param_for(server.url("/f.mp3"), "f.mp3");
   p.connections = 2;
   ASSERT_TRUE(download_.start_task(p));
-  ASSERT_TRUE(recorder_.wait_ended());
-  EXPECT_EQ(recorder_.outcome(), TaskOutcome::kComplete);
+  EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
   EXPECT_EQ(file_sha256(path("f.mp3")), sim::audio_sha256(kSeed, kSize));
 
   // The slow piece was split at least once, and every split Range lies
@@ -67,7 +66,7 @@ TEST_F(SplitTest, IdleConnectionTakesOverASlowPiece) {
     ++splits;
   }
   EXPECT_GE(splits, 1);
-  EXPECT_GE(recorder_.count(kEventSegmentShrunk), 1);
+  EXPECT_GE(recorder_.count(TaskEventKind::kSegmentShrunk), 1);
 }
 
 }  // namespace

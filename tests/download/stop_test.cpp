@@ -88,7 +88,9 @@ TEST_F(StopTest, StopEndsWithinItsWaitWhileANameNeverResolves) {
     watchdog.join();
     EXPECT_LT(took, std::chrono::milliseconds(p.stop_wait_ms));
     EXPECT_FALSE(download_.busy());
-    EXPECT_EQ(recorder.outcome(), TaskOutcome::kStopped);
+    const std::optional<TaskResult> r = download_.wait(std::chrono::milliseconds(0));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->outcome, TaskOutcome::kStopped);
     EXPECT_TRUE(files().empty());
   }
   EXPECT_GE(resolver_threads_running(), 2);

@@ -23,8 +23,8 @@ class TaskFailureTest : public EngineTest {
   // Runs `p` to its end; the outcome and the failure it left.
   std::pair<TaskOutcome, TaskFailure> run(TaskParam p) {
     Recorder recorder;
-    run_to_end(recorder, std::move(p), 30s);
-    return {download_.outcome(), download_.failure()};
+    const TaskResult r = run_to_end(recorder, std::move(p), 30s);
+    return {r.outcome, r.failure};
   }
   sim::AudioServer server_;
 };

@@ -240,12 +240,13 @@ TaskOutcome InteropTest::fetch(const std::string& url, const std::string& name,
   TaskParam p = task_param(url, out(name), throughput_cap);
   recorder_->attach(p);
   if (!download_.start_task(p)) return TaskOutcome::kNone;
-  if (!recorder_->wait_ended(std::chrono::seconds(120))) {
-    download_.stop_task();
+  std::optional<TaskResult> r = download_.wait(std::chrono::seconds(120));
+  if (!r) {
     ADD_FAILURE() << "the task did not end within 120 s";
+    download_.stop_task();
+    r = download_.wait(std::chrono::milliseconds(0));
   }
-  download_.stop_task();  // joins the ended task's threads
-  return recorder_->outcome();
+  return r ? r->outcome : TaskOutcome::kNone;
 }
 
 std::optional<ResumeRecord> InteropTest::interrupt_at_half(const std::string& url,
@@ -264,9 +265,11 @@ std::optional<ResumeRecord> InteropTest::interrupt_at_half(const std::string& ur
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   const std::int64_t stored = download_.received_bytes();
   download_.stop_task();
-  if (recorder_->outcome() != TaskOutcome::kStopped) {
+  const TaskOutcome outcome =
+      download_.wait(std::chrono::milliseconds(0)).value_or(TaskResult{}).outcome;
+  if (outcome != TaskOutcome::kStopped) {
     ADD_FAILURE() << "the task was not stopped at half (stored " << stored << ", outcome "
-                  << static_cast<int>(recorder_->outcome()) << ")\n" << engine_log();
+                  << static_cast<int>(outcome) << ")\n" << engine_log();
     return std::nullopt;
   }
   std::ifstream in(out(name) + ".part.rec", std::ios::binary);

@@ -7,9 +7,7 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "lumora/download/download.h"
@@ -20,8 +18,9 @@ namespace lumora::cli {
 
 struct FetchResult {
   TaskOutcome outcome = TaskOutcome::kNone;
-  Text final_path;     // GBK; the engine's Download::final_path()
-  std::string reason;  // UTF-8; why it did not complete
+  Text final_path;      // GBK; the engine's TaskResult::final_path
+  std::string reason;   // UTF-8; why it did not complete
+  TaskFailure failure;  // the engine's, for a caller that words it itself
 };
 
 struct FetchProgress {
@@ -37,8 +36,8 @@ class TrackFetch {
 
   // Downloads `address` to the GBK `path`, blocking until the task ends.
   // Returns at once with kFailed when the engine refuses the address.
-  // `stall_seconds`: the task gives up after that long without a stored
-  // byte (kStalled, its work kept).
+  // `stall_seconds`: the task gives up when it stores less than 1 KiB in
+  // that long (kStalled, its work kept).
   FetchResult run(const Text& address, const Text& path, int stall_seconds);
   FetchProgress progress() const;
   // Stops the running task (its work is kept as the engine keeps it) and
@@ -46,15 +45,10 @@ class TrackFetch {
   void stop();
 
  private:
-  int on_event(int kind, std::int64_t value);
-
   Download download_;
   TaskParam param_;
   std::atomic<std::int64_t> size_{-1};
   std::atomic<bool> stop_{false};
-  std::mutex mutex_;  // guards the fields below and the end wait
-  std::condition_variable ended_cv_;
-  bool ended_ = false;
 };
 
 }  // namespace lumora::cli

@@ -12,7 +12,7 @@ enum class Scheme { kHttp, kFtp, kMms, kRtsp };
 
 struct Address {
   Scheme scheme = Scheme::kHttp;
-  Text host_part;  // as written between the prefix and the path, for Host:
+  Text host_part;  // as written between the prefix and the path
   Text host;       // the name to resolve: no user part, no port
   int port = 80;
   Text path;       // from the "/" after the host part to the end
@@ -22,11 +22,18 @@ struct Address {
 
   // Prefix + host part + path: the address as first given.
   Text whole() const;
+  // The host part without "user[:password]@": what Host: carries.
+  Text authority() const;
 };
+
+// Same scheme, host (whatever its case) and port: where an address's
+// credentials may go.
+bool same_origin(const Address& a, const Address& b);
 
 // The scheme is recognised on a lower-cased copy by its first character and
 // the sum of the character codes that follow (http:// ftp:// mms:// mmst://
-// rtsp://). Empty when the address is not accepted: another scheme
+// rtsp://). The port is the scheme's unless the host part gives one, with
+// or without user information before it. Empty when the address is not accepted: another scheme
 // (https:// included), no "/" after the host, an empty host, a port
 // outside 1..65535, or a control character anywhere.
 std::optional<Address> parse_address(std::string_view address);

@@ -6,18 +6,23 @@
 // itself and is joined, none is ever killed.
 #pragma once
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
-#include "lumora/download/task_failure.h"
 #include "lumora/download/task_param.h"
+#include "lumora/download/task_result.h"
 
 namespace lumora {
 
 class Task;
+
+// A wait() limit that never passes.
+inline constexpr std::chrono::milliseconds kWaitForever = std::chrono::milliseconds::max();
 
 class Download {
  public:
@@ -41,37 +46,31 @@ class Download {
   // Stops the running task: every connection notices within about 10 ms,
   // the data is flushed and the record beside the working file saved, so a
   // later task for the same name and address resumes it; kind 4 is raised,
-  // and the call returns once the task's threads are joined. From inside an
-  // event routine it only marks the stop.
+  // and the call returns once the task's threads are joined. Its result
+  // stays for wait(). From inside an event routine it only marks the stop.
   void stop_task();
 
-  // How the last ended task ended; kNone before the first one ends.
-  TaskOutcome outcome() const { return outcome_.load(); }
-  // The path the last ended task wrote (GBK): where its file lies when
-  // complete, numbered when the asked name was taken, even by a working
-  // file; else the name it was fetching under. Valid once busy() is false
-  // (after stop_task returns, say); empty before the first task ends.
-  Text final_path() const;
-  // Why the last ended task failed or stalled: the last trouble it met
-  // (task_failure.h). Kind kNone when it completed or was stopped, or when
-  // it failed without a trouble of its own (turned off by kind 2, say).
-  // Valid when final_path() is.
-  TaskFailure failure() const;
-  // True from start_task until kind 4 has been raised and the hold cleared.
+  // Waits up to `limit` for the task to end, joins its threads and hands
+  // over how it ended. Once per task: a later call, or one with no task
+  // started, gives nothing at once, as does a call from inside an event
+  // routine. Nothing either when the limit passes first.
+  std::optional<TaskResult> wait(std::chrono::milliseconds limit);
+  // True from start_task until kind 4 has been raised and the hold cleared;
+  // from then on wait() hands the result over at once.
   bool busy() const;
 
  private:
-  void release_task(Task* task, TaskOutcome outcome);
+  void release_task(Task* task, TaskResult result);
   std::shared_ptr<Task> current() const;
   void join_finished();
 
-  std::mutex api_mutex_;  // serialises start_task and stop_task
+  std::mutex api_mutex_;  // serialises start_task, stop_task and the join in wait
   mutable std::mutex hold_mutex_;
   std::shared_ptr<Task> task_;  // the hold, cleared by the control thread
   std::thread control_;
-  std::atomic<TaskOutcome> outcome_{TaskOutcome::kNone};
-  Text last_path_;            // hold_mutex_
-  TaskFailure last_failure_;  // hold_mutex_
+  std::condition_variable ended_cv_;  // with hold_mutex_: a result came
+  std::optional<TaskResult> result_;  // hold_mutex_; until wait() takes it
+  std::thread::id result_thread_;     // hold_mutex_: the control thread that gave it
   std::uint64_t next_id_ = 1;
 };
 

@@ -55,6 +55,9 @@ class LocalFile {
   void remove();
 
   bool is_open() const { return fd_ >= 0; }
+  // The system's error (errno) of the last write that failed; 0 when none
+  // did, or when it failed without one (out of the file's size).
+  int error() const { return error_.load(std::memory_order_relaxed); }
   const Text& gbk_path() const { return gbk_path_; }
 
   // Written bytes between two starts of the disk write-out (see written()).
@@ -65,9 +68,12 @@ class LocalFile {
   // dirty pages out without waiting, so a flush (a record's, the final one)
   // finds little left to do instead of the whole download at once.
   void written(std::size_t n);
+  // Keeps `error` for error() and gives false.
+  bool failed(int error);
 
   int fd_ = -1;
   std::atomic<std::int64_t> written_total_{0};
+  std::atomic<int> error_{0};
   std::int64_t size_ = 0;
   Text gbk_path_;
   bool created_ = false;

@@ -3,6 +3,8 @@
 // reports or decides on a failure reads this instead.
 #pragma once
 
+#include <string>
+
 #include "lumora/text/text.h"
 
 namespace lumora {
@@ -20,6 +22,7 @@ enum class FailureKind : int {
   kBadRedirect,     // a redirect without a usable address
   kFtpRefused,      // an FTP server refused the login, a command or the transfer
   kFileChanging,    // the file changed on the server too many times
+  kBadAnswer,       // an answer head that contradicts itself (two lengths, say)
 };
 
 struct TaskFailure {
@@ -28,5 +31,11 @@ struct TaskFailure {
   int http_status = 0;   // with kHttpStatus
   int system_error = 0;  // errno, where a system call told it; else 0
 };
+
+// The words a person reads for `failure` (UTF-8), with the system's own
+// reason where a system call gave one: "HTTP 404", "connection refused",
+// "local file error: No space left on device". Empty for kNone. Safe from
+// any thread.
+std::string describe(const TaskFailure& failure);
 
 }  // namespace lumora

@@ -12,17 +12,8 @@
 
 namespace lumora {
 
-// How a task ended, told by event kind 4's value2 and Download::outcome().
-// kComplete means every byte of a known size was stored, flushed and moved
-// to its final name; kStopped keeps the working file and its record for a
-// resume (working_file.h); kFailed removes both; kStalled (only with
-// stall_timeout_ms) gave up after that long without a stored byte and keeps
-// the work as kStopped does.
-enum class TaskOutcome : int { kNone = 0, kComplete = 1, kFailed = 2, kStopped = 3, kStalled = 4 };
-
-// Event kinds raised to the event routine; the numbers are what the routine
-// receives as `kind`.
-enum class TaskEvent : int {
+// Event kinds raised to the event routine.
+enum class TaskEventKind : int {
   kModeDecision = 2,         // value: size; only with mode bit 0x10; see below
   kSizeKnown = 3,            // value: file size; once per task
   kTaskEnded = 4,            // value: size (or bytes after a stop); last
@@ -36,19 +27,14 @@ enum class TaskEvent : int {
   kNameExists = 18,          // value: existing size, value2: file size
 };
 
-constexpr int event_number(TaskEvent kind) { return static_cast<int>(kind); }
-
-inline constexpr int kEventModeDecision = event_number(TaskEvent::kModeDecision);
-inline constexpr int kEventSizeKnown = event_number(TaskEvent::kSizeKnown);
-inline constexpr int kEventTaskEnded = event_number(TaskEvent::kTaskEnded);
-inline constexpr int kEventConnectionStarted = event_number(TaskEvent::kConnectionStarted);
-inline constexpr int kEventSegmentTaken = event_number(TaskEvent::kSegmentTaken);
-inline constexpr int kEventSegmentShrunk = event_number(TaskEvent::kSegmentShrunk);
-inline constexpr int kEventConnectionStopped = event_number(TaskEvent::kConnectionStopped);
-inline constexpr int kEventConnectionEnded = event_number(TaskEvent::kConnectionEnded);
-inline constexpr int kEventBytesStored = event_number(TaskEvent::kBytesStored);
-inline constexpr int kEventSegmentDone = event_number(TaskEvent::kSegmentDone);
-inline constexpr int kEventNameExists = event_number(TaskEvent::kNameExists);
+// One event of a task: what happened, on which connection (0: the task's
+// own), and the two values its kind gives meaning to.
+struct TaskEvent {
+  TaskEventKind kind = TaskEventKind::kTaskEnded;
+  int connection = 0;
+  std::int64_t value = 0;
+  std::int64_t value2 = 0;
+};
 
 // Kind 2 comes once the size is known, before the file is made. Its answer
 // becomes the task's mode flags: the download goes on only while they hold
@@ -70,13 +56,14 @@ struct TaskContext {
 // come from a connection thread, the others from the task's control thread).
 // Must not block for long. Kind 4 comes last; the task still holds the
 // Download object while it runs, so a start_task from inside it is refused.
-using EventRoutine = std::function<int(int kind, int connection, std::int64_t value,
-                                       std::int64_t value2, TaskContext& task)>;
+using EventRoutine = std::function<int(const TaskEvent& event, TaskContext& task)>;
 // Log lines: local time text, message (GBK), level 0 progress, 1 request or
 // command sent, 2 answer received, 3 error. Called on the control thread.
 using LogRoutine = std::function<void(const Text& time, const Text& message, int level)>;
 
 inline constexpr int kModeDownload = 0x1000;
+// Less than this stored within stall_timeout_ms is a stall.
+inline constexpr std::int64_t kStallFloor = 1024;
 inline constexpr int kModeUpload = 0x2000;
 inline constexpr int kModeAskAfterSize = 0x10;
 
@@ -101,8 +88,9 @@ struct TaskParam {
   Text binary_extensions = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";
   std::optional<Text> proxy;    // host[:port], port 80 when absent
   std::optional<Text> referer;  // none: the address up to its last "/"
-  // Given: the task gives up (kStalled) once no byte has been stored for
-  // this long, whatever its connections are retrying. None: it never does.
+  // Given: the task gives up (kStalled, its work kept) once it has stored
+  // less than kStallFloor bytes in this long, whatever its connections are
+  // retrying or receiving meanwhile. None: it never does.
   std::optional<int> stall_timeout_ms;
 };
 

@@ -37,7 +37,7 @@ class WorkingFile {
   // Opens and locks the working file for final name `final_path`, creating
   // it when `create`. kBusy when another holds it, when it is not a regular
   // file of this user, or (without `create`) when it does not exist;
-  // kFailed when it cannot be made.
+  // kFailed when it cannot be made (a folder that cannot be written, say).
   Take take(std::string_view final_path, bool create);
   bool held() const { return fd_ >= 0; }
   const Text& final_path() const { return final_path_; }
@@ -55,7 +55,7 @@ class WorkingFile {
   bool reserve_again(std::int64_t size);
   // A second descriptor of the same open file, for the data writer; the
   // caller closes it. -1 on failure.
-  int duplicate() const;
+  int duplicate();
 
   // Puts the file's data on disk (the data sync below), then moves it to its
   // final name without ever replacing a file (the next numbered name when
@@ -68,12 +68,17 @@ class WorkingFile {
   // Lets go and keeps both files.
   void release();
 
+  // The system's error (errno) of the last call here that failed; 0 when it
+  // gave none (a sync replaced by set_data_sync, say).
+  int error() const { return error_; }
+
  private:
   std::string working_name() const;
   std::string record_name() const;
 
   int fd_ = -1;
   Text final_path_;
+  int error_ = 0;
 };
 
 // What complete() calls to put a working file's data on disk: fdatasync's

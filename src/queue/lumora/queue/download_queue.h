@@ -3,7 +3,7 @@
 // cell and totals in the status bar; and the checked-row bookkeeping.
 //
 // Everything here runs on the UI thread, except on_task_event, which the
-// engine calls on its own threads and which only stores two atomics. The walk
+// engine calls on its own threads and which only stores an atomic. The walk
 // polls every 200 ms and keeps the windows alive meanwhile, so the other
 // handlers run nested inside start_download.
 #pragma once
@@ -48,10 +48,9 @@ class DownloadQueue {
   int download_one(const Text& address, const Text& path, int row);
   bool last_file_complete() const { return last_complete_; }
 
-  // The task's event routine. Always 0, which for kind 18 lets the engine
-  // number the name itself.
-  int on_task_event(int kind, int connection, std::int64_t value, std::int64_t value2,
-                    TaskContext& task);
+  // The task's event routine: keeps the size for the percentage. Always 0,
+  // which for kind 18 lets the engine number the name itself.
+  int on_task_event(const TaskEvent& event, TaskContext& task);
 
   // Menu and list handlers.
   void check_all();
@@ -76,7 +75,6 @@ class DownloadQueue {
   bool last_complete_ = false;
   std::int32_t done_count_ = 0;
   std::int32_t pending_count_ = 0;
-  std::atomic<int> task_busy_{0};
   std::atomic<double> task_total_size_{0.0};
 };
 

@@ -1,4 +1,4 @@
-#include "lumora/net/base64.h"
+#include "lumora/text/base64.h"
 
 #include <gtest/gtest.h>
 
