@@ -111,6 +111,15 @@ iconv_t descriptor(Encoding from, Encoding to) {
   return static_cast<iconv_t>(slot.get());
 }
 
+// Room for the whole result in most texts, without touching memory the
+// result will not use: GBK is never longer than the UTF-8 it comes from and
+// at most two thirds of what it becomes.
+std::size_t first_room(std::size_t in, Encoding from, Encoding to) {
+  if (from == Encoding::kUtf8 && to == Encoding::kGbk) return in + 16;
+  if (from == Encoding::kGbk && to == Encoding::kUtf8) return in + in / 2 + 16;
+  return in * 2 + 16;
+}
+
 std::string convert(std::string_view in, Encoding from, Encoding to) {
   std::string out;
   if (in.empty()) return out;
@@ -118,7 +127,7 @@ std::string convert(std::string_view in, Encoding from, Encoding to) {
   if (cd == reinterpret_cast<iconv_t>(-1)) return out;
   const std::string_view question = to == Encoding::kUtf16 ? std::string_view("?\0", 2) : "?";
 
-  out.resize(in.size() * 2 + 16);
+  out.resize(first_room(in.size(), from, to));
   char* src = const_cast<char*>(in.data());
   std::size_t src_left = in.size();
   std::size_t used = 0;
@@ -143,6 +152,7 @@ std::string convert(std::string_view in, Encoding from, Encoding to) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
   out.resize(used);
+  if (out.capacity() - used > 4096) out.shrink_to_fit();
   return out;
 }
 
