@@ -7,7 +7,7 @@ LUMORA_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev libpng-dev zlib1g-dev
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev libbrotli-dev
-  nlohmann-json3-dev libtag1-dev
+  nlohmann-json3-dev libtag1-dev libsystemd-dev
   fonts-wqy-microhei xvfb xauth
   openbox x11-utils at-spi2-core dbus-daemon dbus-bin python3-pyatspi
   python3 python3-pyftpdlib nginx-light aria2 curl

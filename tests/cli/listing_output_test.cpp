@@ -33,11 +33,13 @@ TEST(ListingOutput, ControlCharactersShowAsEscapesAndJsonStaysExact) {
   EXPECT_EQ(live_line({.name = "n\x1b[2J"}).find('\x1b'), std::string::npos);
 }
 
-TEST(ListingOutput, JsonIdsAreNumbersOnlyWhenTheyAreIntegers) {
+// Album ids are strings in every JSON the program writes: an id of 19
+// digits would not survive a reader that takes numbers as doubles.
+TEST(ListingOutput, JsonIdsAreAlwaysStrings) {
   const std::vector<AlbumEntry> albums = {{"3700001", "a", "", ""}, {"x-1", "b", "", ""},
                                           {"", "c", "", ""}};
   const auto parsed = nlohmann::json::parse(album_json(albums));
-  EXPECT_EQ(parsed[0]["id"], 3700001);
+  EXPECT_EQ(parsed[0]["id"], "3700001");
   EXPECT_EQ(parsed[1]["id"], "x-1");
   EXPECT_EQ(parsed[2]["id"], "");
   // A byte GBK cannot decode still leaves valid JSON.
@@ -57,28 +59,32 @@ TEST(ProgressText, LiveLinesShowPercentSizeSpeedAndTimeLeft) {
 // What the terminal receives: live lines redrawn in place, finished lines
 // and the summary above them; without a terminal only the latter.
 TEST(ProgressView, LiveLinesAreErasedBeforeEveryFinishedLine) {
+  const AlbumProgress album{1, 2, 1536, 4096, 1.0};
+  const RunSummary summary{1, 0, 0, 0, 1536, 1.0};
   for (const bool live : {true, false}) {
     SCOPED_TRACE(live);
     char* buffer = nullptr;
     std::size_t length = 0;
     std::FILE* out = open_memstream(&buffer, &length);
     {
-      ProgressView view(out, stderr, live);
-      view.show_live({{"a.mp3", 0, -1, 0}, {"b.mp3", 0, -1, 0}});
+      ProgressView view(out, stderr, live ? Display::kLive : Display::kLines);
+      view.show_live(album, {{"a.mp3", 0, -1, 0}, {"b.mp3", 0, -1, 0}});
       view.finished("done    1/2  a.mp3");
-      view.show_live({{"b.mp3", 0, -1, 0}});
-      view.summary(1, 0, 0);
+      view.show_live(album, {{"b.mp3", 0, -1, 0}});
+      view.summary(summary);
     }
     std::fclose(out);
     const std::string text(buffer, length);
     std::free(buffer);
+    const std::string head = "\x1b[2K" + album_line(album) + "\n";
     const std::string a = "\x1b[2K" + live_line({"a.mp3", 0, -1, 0}) + "\n";
     const std::string b = "\x1b[2K" + live_line({"b.mp3", 0, -1, 0}) + "\n";
+    const std::string last = "done 1, skipped 0, failed 0 - 1.5 KiB in 1.0 s\n";
     if (live)
-      EXPECT_EQ(text, a + b + "\x1b[2A\x1b[Jdone    1/2  a.mp3\n" + b +
-                          "\x1b[1A\x1b[Jdone 1, skipped 0, failed 0\n");
+      EXPECT_EQ(text, head + a + b + "\x1b[3A\x1b[Jdone    1/2  a.mp3\n" + head + b +
+                          "\x1b[2A\x1b[J" + last);
     else
-      EXPECT_EQ(text, "done    1/2  a.mp3\ndone 1, skipped 0, failed 0\n");
+      EXPECT_EQ(text, "done    1/2  a.mp3\n" + last);
   }
 }
 
