@@ -154,11 +154,11 @@ class AlbumGet {
     set_active(slot, file_name_of(path), true);
     const FetchResult result = slot.fetch.run(track.address, path, request_.stall_seconds);
     set_active(slot, {}, false);
-    count_bytes(slot.fetch.progress());
     const std::string name = file_name_of(result.final_path);
     if (result.outcome == TaskOutcome::kStopped) return note(index, TrackReport::State::stopped);
     if (result.outcome != TaskOutcome::kComplete) return fail(label, name, result.reason, index);
     const std::string file = gbk_to_utf8(result.final_path);
+    count_bytes(size_in_folder(archive_, name));
     if (request_.tag) {
       if (const std::string why = write_id3_tags(file, tags_of(index)); !why.empty()) {
         archive(key, name);
@@ -172,12 +172,12 @@ class AlbumGet {
     run_hook(file);
   }
 
-  void count_bytes(const FetchProgress& p) {
-    finished_bytes_ += p.received;
-    if (p.size > 0) {
-      known_sizes_ += p.size;
-      ++known_count_;
-    }
+  // A fetched track's bytes, for the album line and the summary.
+  void count_bytes(std::int64_t size) {
+    if (size < 0) return;
+    finished_bytes_ += size;
+    known_sizes_ += size;
+    ++known_count_;
   }
 
   // Notes the file with its size as it is on disk.

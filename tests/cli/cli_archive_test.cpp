@@ -45,24 +45,30 @@ TEST_F(CliTest, TracksThatMakeTheSameNameAreEachFetchedAndArchivedOnce) {
   EXPECT_EQ(audio_gets(), gets);
 }
 
+// A file shorter or longer than the archive says is not the track any more.
 TEST_F(CliTest, AFileChangedSinceItWasArchivedIsFetchedAgainAndSaysSo) {
   const sim::SimAlbum& a = album(kTwentyTracks);
-  ASSERT_EQ(get(a.id, {"--tracks", "1-2"}).code, 0);
-  std::filesystem::resize_file(folder / file_name(a.tracks[0]), 100);
-  const RunResult r = get(a.id, {"--tracks", "1-2", "--skip-existing"});
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("done 1, skipped 1, failed 0 - "), std::string::npos) << r.out;
-  EXPECT_NE(r.err.find("track 1/20 " + file_name(a.tracks[0]) + " has 100 bytes, not the " +
-                       std::to_string(a.tracks[0].size) +
-                       " it had when archived: fetching it again"),
-            std::string::npos)
-      << r.err;
-  EXPECT_EQ(file_sha256(file_name(a.tracks[0], "(1)")), sim.expected_sha256(a.tracks[0]));
+  const std::uint64_t size = a.tracks[0].size;
+  for (const std::uint64_t changed : {std::uint64_t{100}, size + 100}) {
+    SCOPED_TRACE(changed);
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(get(a.id, {"--tracks", "1-2"}).code, 0);
+    std::filesystem::resize_file(folder / file_name(a.tracks[0]), changed);
+    const RunResult r = get(a.id, {"--tracks", "1-2", "--skip-existing"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("done 1, skipped 1, failed 0 - "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("track 1/20 " + file_name(a.tracks[0]) + " has " + std::to_string(changed) +
+                         " bytes, not the " + std::to_string(size) +
+                         " it had when archived: fetching it again"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(file_sha256(file_name(a.tracks[0], "(1)")), sim.expected_sha256(a.tracks[0]));
 
-  const std::size_t gets = audio_gets();
-  const RunResult again = get(a.id, {"--tracks", "1-2", "--skip-existing"});
-  EXPECT_NE(again.out.find("done 0, skipped 2, failed 0 - "), std::string::npos) << again.out;
-  EXPECT_EQ(audio_gets(), gets);
+    const std::size_t gets = audio_gets();
+    const RunResult again = get(a.id, {"--tracks", "1-2", "--skip-existing"});
+    EXPECT_NE(again.out.find("done 0, skipped 2, failed 0 - "), std::string::npos) << again.out;
+    EXPECT_EQ(audio_gets(), gets);
+  }
 }
 
 // Tagged, so a file's size no longer tells the track: only the archive does.

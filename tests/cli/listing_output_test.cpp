@@ -27,7 +27,16 @@ TEST(ListingOutput, ControlCharactersShowAsEscapesAndJsonStaysExact) {
   const std::vector<TrackEntry> tracks = {{title, "http://h/1.mp3", "", "", ""}};
   EXPECT_EQ(track_lines(tracks),
             "1\ta\\x1b]0;owned\\x07b\\x1b[2J\\x7f第 c\thttp://h/1.mp3\n");
-  EXPECT_EQ(visible("x\xc2\x9b[31m\xc2\xa0y"), "x\\x9b[31m\xc2\xa0y");  // C1 CSI; NBSP kept
+  // C1 controls (UTF-8 C2 80 to C2 9F) escaped, the characters around them kept.
+  const std::pair<const char*, const char*> c1[] = {
+      {"x\xc2\x9b[31m\xc2\xa0y", "x\\x9b[31m\xc2\xa0y"},  // CSI; NBSP kept
+      {"\xc2\x80", "\\x80"},
+      {"\xc2\x9f", "\\x9f"},
+      {"\xc2\x7f", "\xc2\\x7f"},
+      {"\xc2\xa0\xc2", "\xc2\xa0\xc2"},
+      {"\x1f \x7f", "\\x1f \\x7f"},
+  };
+  for (const auto& [text, shown_as] : c1) EXPECT_EQ(visible(text), shown_as);
   const auto parsed = nlohmann::json::parse(track_json(tracks));
   EXPECT_EQ(parsed[0]["title"], "a\x1b]0;owned\x07" "b\x1b[2J\x7f第\rc");
   EXPECT_EQ(live_line({.name = "n\x1b[2J"}).find('\x1b'), std::string::npos);
@@ -54,6 +63,20 @@ TEST(ProgressText, LiveLinesShowPercentSizeSpeedAndTimeLeft) {
   EXPECT_EQ(live_line({"a.mp3", 5 * 1024 * 1024, 20 * 1024 * 1024, 5.0}),
             " 25%  5.0 MiB/20.0 MiB  1.0 MiB/s  0:15 left  a.mp3");
   EXPECT_EQ(live_line({"b.mp3", 0, -1, 0.0}), "  ?%  0 B  0 B/s  --:-- left  b.mp3");
+}
+
+// A reason names what failed, and a name may carry control characters.
+TEST(ProgressView, ProblemsReachStandardErrorEscaped) {
+  char* buffer = nullptr;
+  std::size_t length = 0;
+  std::FILE* err = open_memstream(&buffer, &length);
+  {
+    ProgressView view(stdout, err, Display::kLines);
+    view.problem("track 1/1 a\x1b]0;x\x07\xc2\x9b.mp3: no address");
+  }
+  std::fclose(err);
+  EXPECT_EQ(std::string(buffer, length), "lumorafm-cli: track 1/1 a\\x1b]0;x\\x07\\x9b.mp3: no address\n");
+  std::free(buffer);
 }
 
 // What the terminal receives: live lines redrawn in place, finished lines
