@@ -1,9 +1,11 @@
 // follow, unfollow, following and sync as a user (or a timer) runs them:
 // the followed set on disk, albums that grow, playlists, a broken
 // following.json, two syncs at once and Ctrl+C.
+#include <fnmatch.h>
 #include <signal.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -385,6 +387,57 @@ TEST_F(FollowTest, FollowIntoAFullOutputSaysWriteError) {
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, "lumorafm-cli: write error: No space left on device\n");
   EXPECT_EQ(following().size(), 1u);
+}
+
+// The man page's FILES section names every file the program leaves in an
+// album's folder or in its own.
+TEST_F(FollowTest, TheManPageNamesEveryFileTheProgramWrites) {
+  const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+      text.replace(at, from.size(), to);
+    return text;
+  };
+  std::vector<std::string> listed;  // as fnmatch(3) patterns
+  bool in_files = false;
+  std::istringstream page(read_file(LUMORA_SOURCE_DIR "/packaging/man/lumorafm-cli.1"));
+  for (std::string line; std::getline(page, line);) {
+    if (line.rfind(".SH", 0) == 0) in_files = line == ".SH FILES";
+    if (!in_files || line.rfind(".I ", 0) != 0) continue;
+    std::string pattern = replaced(line.substr(3), "\\-", "-");
+    pattern = replaced(replaced(replaced(pattern, "XXXXXX", "??????"), "TITLE", "*"), "ALBUM", "*");
+    pattern = replaced(pattern, "$XDG_CONFIG_HOME", config.string());
+    if (pattern.rfind("DIR/", 0) == 0) pattern = album_dir(kWithoutCategory).string() + pattern.substr(3);
+    listed.push_back(pattern);
+  }
+  ASSERT_GT(listed.size(), 8u);
+
+  // Every command that writes, an interrupted track's working files among them.
+  const sim::SimAlbum& a = album(kWithoutCategory);
+  sim.audio().set_faults(a.tracks[2].audio_path, {.rate_cap = 8000});
+  ASSERT_EQ(follow(a.id, {"--tag", "--playlist"}).code, 0);
+  ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"sync"}));
+  ASSERT_TRUE(child.started());
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (sim.audio().bytes_sent(a.tracks[2].audio_path) < 10000 && std::chrono::steady_clock::now() < deadline)
+    child.pump(10ms);
+  child.signal(SIGTERM);
+  ASSERT_TRUE(child.finish(10s));
+  ASSERT_EQ(cli({"get", std::to_string(a.id), "--dir", album_dir(a.id).string(), "--tracks", "1",
+                 "--tag", "--playlist"}).code, 0);
+
+  std::size_t seen = 0;
+  for (const auto& root : {config, album_dir(a.id)}) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+      if (!entry.is_regular_file()) continue;
+      ++seen;
+      const std::string path = entry.path().string();
+      EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const std::string& pattern) {
+        return ::fnmatch(pattern.c_str(), path.c_str(), FNM_PATHNAME) == 0;
+      }))
+          << path << " is not in the man page's FILES";
+    }
+  }
+  EXPECT_GE(seen, 8u);  // mp3s, working file and record, archive, playlist, state and locks
 }
 
 }  // namespace
