@@ -14,12 +14,6 @@ namespace {
 // Listings stop at the page limit, and at once when nobody reads them.
 WalkBounds listing_bounds() { return {kMaxListingPages, [] { return output_failed(); }}; }
 
-std::string thousands(long long n) {
-  std::string digits = std::to_string(n);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
-  return digits;
-}
-
 }  // namespace
 
 std::string incomplete_listing(const PageWalk& walk, const std::string& what) {

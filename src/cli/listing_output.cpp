@@ -31,6 +31,17 @@ std::string dumped(const nlohmann::ordered_json& value) {
 
 std::string shown(const Text& gbk_text) { return gbk_to_utf8(gbk_text); }
 
+std::string thousands(long long n) {
+  const std::string digits = std::to_string(n);
+  const std::size_t sign = n < 0 ? 1 : 0;
+  std::string out = digits.substr(0, sign);
+  for (std::size_t i = sign; i < digits.size(); ++i) {
+    if (i > sign && (digits.size() - i) % 3 == 0) out.push_back(',');
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
 std::string visible(std::string_view s) {
   std::string out;
   out.reserve(s.size());

@@ -28,13 +28,6 @@ std::string time_left_text(double seconds) {
 
 double rate_of(std::int64_t bytes, double seconds) { return seconds > 0 ? bytes / seconds : 0; }
 
-// "1,390": whole units with thousands separators.
-std::string grouped(std::int64_t n) {
-  std::string digits = std::to_string(n);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
-  return digits;
-}
-
 struct Unit {
   double size;
   const char* name;
@@ -43,14 +36,13 @@ struct Unit {
 Unit unit_for(std::int64_t bytes) {
   if (bytes < 1024) return {1, "B"};
   if (bytes < 1024 * 1024) return {1024.0, "KiB"};
-  if (bytes < (std::int64_t{1} << 30)) return {1024.0 * 1024.0, "MiB"};
-  return {1024.0 * 1024.0 * 1024.0, "GiB"};
+  return {1024.0 * 1024.0, "MiB"};
 }
 
 // An amount in a unit: one decimal below 100, whole and grouped above.
 std::string amount(std::int64_t bytes, Unit unit) {
   const double value = bytes / unit.size;
-  if (unit.size == 1 || value >= 100) return grouped(std::llround(value));
+  if (unit.size == 1 || value >= 100) return thousands(std::llround(value));
   return formatted("%.1f", value);
 }
 
@@ -80,7 +72,7 @@ std::string album_line(const AlbumProgress& a) {
   const double speed = rate_of(a.received, a.seconds);
   const Unit unit = unit_for(std::max(a.received, a.expected));
   std::string bytes = amount(a.received, unit);
-  if (a.expected >= 0) bytes += "/" + amount(a.expected, unit);
+  if (a.expected >= 0) bytes.append("/").append(amount(a.expected, unit));
   const double left =
       a.expected >= 0 && speed > 0 ? std::max<std::int64_t>(0, a.expected - a.received) / speed : -1;
   return std::to_string(a.handled) + "/" + std::to_string(a.chosen) + " tracks  " + bytes + " " +

@@ -56,6 +56,27 @@ TEST(ListingOutput, JsonIdsAreAlwaysStrings) {
   EXPECT_EQ(odd[0]["number"], 1);
 }
 
+TEST(ProgressText, AlbumLinesAndSummariesInTheTotalsUnit) {
+  struct Case {
+    AlbumProgress album;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{58, 200, 412ll << 20, 1390ll << 20, 179.1}, "58/200 tracks  412/1,390 MiB  2.3 MiB/s  7:05 left"},
+      {{1, 3, 1536, 4096, 1.0}, "1/3 tracks  1.5/4.0 KiB  1.5 KiB/s  0:02 left"},
+      {{0, 3, 0, -1, 0.0}, "0/3 tracks  0 B  0 B/s  --:-- left"},
+      {{2, 2, 5ll << 30, 5ll << 30, 10.0}, "2/2 tracks  5,120/5,120 MiB  512.0 MiB/s  0:00 left"},
+      {{1, 9, 999, 1000, 1.0}, "1/9 tracks  999/1,000 B  999 B/s  0:00 left"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(album_line(c.album), c.line);
+  EXPECT_EQ(summary_line({20, 0, 0, 0, 40055603, 3.14}), "done 20, skipped 0, failed 0 - 38.2 MiB in 3.1 s");
+  EXPECT_EQ(summary_line({3, 1, 2, 17, 0, 0.04}),
+            "done 3, skipped 1, failed 2, not fetched 17 - 0 B in 0.0 s");
+  const std::pair<long long, const char*> numbers[] = {
+      {0, "0"}, {999, "999"}, {1000, "1,000"}, {2000000000, "2,000,000,000"}, {-1234, "-1,234"}};
+  for (const auto& [n, text] : numbers) EXPECT_EQ(thousands(n), text);
+}
+
 TEST(ProgressText, LiveLinesShowPercentSizeSpeedAndTimeLeft) {
   EXPECT_EQ(size_text(512), "512 B");
   EXPECT_EQ(size_text(1536), "1.5 KiB");

@@ -37,6 +37,9 @@ class JsonArrayOutput {
   std::size_t items_ = 0;
 };
 
+// "1,390": a whole number with thousands separators.
+std::string thousands(long long n);
+
 // GBK to UTF-8 for the terminal and for file names shown.
 std::string shown(const Text& gbk_text);
 
