@@ -32,9 +32,11 @@ PlatformAnswer fetch_platform_answer(const Text& address, RequestComponent* conn
   request.set_body_limit(kMaxPlatformAnswer);
   ByteArray body = http_request(address, {.status_out = &answer.status, .shared_request = &request});
   answer.failure = request.failure();
+  // One step a statement, so each step's input is gone before the next.
   Text text = text_of_bytes(taken(body));
   Text decoded = answer_body_decode(taken(text), false);
-  answer.utf8 = engine_text(utf8_to_gbk(taken(decoded)));
+  Text gbk = utf8_to_gbk(taken(decoded));
+  answer.utf8 = engine_text(std::move(gbk));
   return answer;
 }
 
