@@ -128,11 +128,16 @@ TEST_F(CliTest, ASearchPageThatCannotBeReadWarnsAndExitsOne) {
 
 // Rows reach standard output while later pages are still on their way.
 TEST_F(CliTest, TracksArePrintedAsTheirPagesArrive) {
+  // Shared with the simulator's threads, so kept for the whole test.
+  std::mutex mutex;
+  std::condition_variable released_cv;
+  bool released = false;
   for (const bool json : {false, true}) {
     SCOPED_TRACE(json);
-    std::mutex mutex;
-    std::condition_variable released_cv;
-    bool released = false;
+    {
+      std::lock_guard lock(mutex);
+      released = false;
+    }
     sim.mobile_overrides().clear();
     sim.mobile_overrides().add({.needle = "pageId=3&", .body_for = [&](std::string_view) {
                                   std::unique_lock lock(mutex);
