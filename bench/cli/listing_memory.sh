@@ -20,11 +20,8 @@ lumora_build_targets "$build" lumorafm-cli lumorafm-cli-bench-sim
 cli=$build/src/cli/lumorafm-cli
 work=$(mktemp -d)
 trap 'exec 3>&-; wait; rm -rf "$work"' EXIT
-mkfifo "$work/sim_in"
-"$build/bench/cli/lumorafm-cli-bench-sim" <"$work/sim_in" >"$work/sim_out" &
-exec 3>"$work/sim_in"
-while [ "$(grep -c '^large ' "$work/sim_out" 2>/dev/null)" -lt 2 ]; do sleep 0.1; done
-mobile=$(awk '$1 == "mobile" {print $2}' "$work/sim_out")
+. "$root/bench/cli/bench_sim.sh"
+start_bench_sim
 read -r _ big big_bytes < <(grep '^large ' "$work/sim_out" | head -1)
 read -r _ huge huge_bytes < <(grep '^large ' "$work/sim_out" | tail -1)
 
