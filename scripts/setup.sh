@@ -9,7 +9,7 @@ LUMORA_RUN_PACKAGES=(
   libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev libpng-dev zlib1g-dev
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev libbrotli-dev
-  nlohmann-json3-dev libtag1-dev
+  nlohmann-json3-dev libtag1-dev libsystemd-dev
   fonts-wqy-microhei xvfb xauth
 )
 

@@ -34,7 +34,8 @@ ServerRunner::ServerRunner(httplib::Server& server, RequestLog& log, const Answe
     const auto canned = overrides ? overrides->find(request.target) : std::nullopt;
     if (!canned) return httplib::Server::HandlerResponse::Unhandled;
     response.status = canned->status;
-    response.set_content(canned->body, canned->content_type);
+    response.set_content(canned->body_for ? canned->body_for(request.target) : canned->body,
+                         canned->content_type);
     return httplib::Server::HandlerResponse::Handled;
   });
   port_ = server_.bind_to_any_port("127.0.0.1");

@@ -21,12 +21,8 @@ cli=$build/src/cli/lumorafm-cli
 work=$(mktemp -d)
 trap 'exec 3>&-; wait; rm -rf "$work"' EXIT
 
-# The simulator runs until its standard input (fd 3 here) closes.
-mkfifo "$work/sim_in"
-"$build/bench/cli/lumorafm-cli-bench-sim" <"$work/sim_in" >"$work/sim_out" &
-exec 3>"$work/sim_in"
-while [ "$(grep -c '^file ' "$work/sim_out" 2>/dev/null)" -lt 10 ]; do sleep 0.1; done
-mobile=$(awk '$1 == "mobile" {print $2}' "$work/sim_out")
+. "$root/bench/cli/bench_sim.sh"
+start_bench_sim
 album=$(awk '$1 == "album" {print $2}' "$work/sim_out")
 awk '$1 == "file" {print $2}' "$work/sim_out" >"$work/urls"
 awk '$1 == "file" {print $3}' "$work/sim_out" | sort >"$work/sums"

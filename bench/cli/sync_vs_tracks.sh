@@ -22,7 +22,7 @@ export XDG_CONFIG_HOME=$work/config
 
 # 79 tracks over 10 albums of 1 to 45 tracks (1, 2 and 3 pages of listing).
 albums="3700001 3700002 3700003 3700005 3700101 3700102 3700103 3700104 3700105 3700106"
-for id in $albums; do "$cli" follow "$id" --dir "$work/albums/$id" --playlist >/dev/null; done
+for id in $albums; do "$cli" --mobile-base "$mobile" follow "$id" --dir "$work/albums/$id" --playlist >/dev/null; done
 "$cli" --mobile-base "$mobile" sync >/dev/null   # fetches everything once
 
 now() { date +%s.%N; }

@@ -1,11 +1,15 @@
 // lumorafm: the downloader, against the platform's own hosts. Reads no
-// command line, environment or file of its own.
+// environment or file of its own, and no command line but --version and
+// --help, which it answers without a display.
 #include <QApplication>
 
 #include "lumora/app/application.h"
+#include "lumora/app/command_line.h"
 #include "lumora/app/fonts.h"
 
 int main(int argc, char** argv) {
+  if (const auto answered = lumora::answer_command_line(argc, argv)) return *answered;
+
   // 1. The windowing layer.
   QApplication app(argc, argv);
   lumora::prepare_fonts();

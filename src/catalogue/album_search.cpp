@@ -12,15 +12,9 @@
 namespace lumora {
 namespace {
 
-AlbumEntry read_album(const JsonDocument& page, int index) {
-  const Text doc = "data.result.response.docs[" + decimal_text(index) + "]";
-  AlbumEntry album;
-  album.id = page.get_text(doc + ".id");
-  album.title = page.get_text(doc + ".title");
-  album.nickname = page.get_text(doc + ".nickname");
-  album.category = page.get_text(doc + "['category_title']");
-  return album;
-}
+const json::RowQuery kAlbumQuery{{"data", "result", "response", "totalPage"},
+                                 {"data", "result", "response", "docs"},
+                                 {"id", "title", "category_title", "nickname"}};
 
 void append_album(Controls& controls, const AlbumEntry& album) {
   controls.append_row_in_view(WindowId::main, kList,
@@ -32,24 +26,27 @@ void append_album(Controls& controls, const AlbumEntry& album) {
 }  // namespace
 
 PageWalk search_album_pages(Text& keyword, const PlatformEndpoints& endpoints,
-                            const AlbumPageSink& sink, RequestComponent* connection) {
+                            const AlbumPageSink& sink, RequestComponent* connection,
+                            const WalkBounds& bounds) {
   keyword = url_encode(keyword, true, true);
   const Text encoded = keyword;
   std::vector<AlbumEntry> albums;
+  const auto deliver = [&] {
+    if (!albums.empty()) sink(albums);
+    albums.clear();
+  };
   return walk_pages({
       .first_address = album_search_address(endpoints, encoded),
-      .count_path = "data.result.response.totalPage",
-      .rows_path = "data.result.response.docs",
+      .query = kAlbumQuery,
       .page_address = [&](int n) { return album_search_page_address(endpoints, encoded, n); },
-      .read_page =
-          [&](const JsonDocument& page) {
-            const int docs = page.count("data.result.response.docs");
-            albums.clear();
-            for (int i = 0; i < docs; ++i) albums.push_back(read_album(page, i));
-            if (!albums.empty()) sink(albums);
-            return static_cast<int>(albums.size());
+      .take_row =
+          [&](const std::vector<Text>& f) {
+            albums.push_back({f[0], f[1], f[2], f[3]});
+            if (albums.size() == kRowsPerDelivery) deliver();
           },
+      .end_page = deliver,
       .connection = connection,
+      .bounds = bounds,
   });
 }
 

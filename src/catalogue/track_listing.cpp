@@ -12,16 +12,10 @@
 namespace lumora {
 namespace {
 
-TrackEntry read_track(const JsonDocument& page, int index) {
-  const Text item = "data.list[" + decimal_text(index) + "]";
-  TrackEntry track;
-  track.title = page.get_text(item + ".title");
-  track.address = page.get_text(item + ".playUrl64");
-  track.track_id = page.get_text(item + ".trackId");
-  track.album_title = page.get_text(item + ".albumTitle");
-  track.nickname = page.get_text(item + ".nickname");
-  return track;
-}
+const json::RowQuery kTrackQuery{
+    {"data", "maxPageId"}, {"data", "list"}, {"title", "playUrl64", "trackId", "albumTitle", "nickname"}};
+
+TrackEntry track_of(const std::vector<Text>& f) { return {f[0], f[1], f[3], f[4], f[2]}; }
 
 void append_track(Controls& controls, const TrackEntry& track) {
   // Column 0 holds only the row's check box.
@@ -33,22 +27,25 @@ void append_track(Controls& controls, const TrackEntry& track) {
 }  // namespace
 
 PageWalk list_album_track_pages(const Text& album_id, const PlatformEndpoints& endpoints,
-                                const TrackPageSink& sink, RequestComponent* connection) {
+                                const TrackPageSink& sink, RequestComponent* connection,
+                                const WalkBounds& bounds) {
   std::vector<TrackEntry> tracks;
+  const auto deliver = [&] {
+    if (!tracks.empty()) sink(tracks);
+    tracks.clear();
+  };
   return walk_pages({
       .first_address = track_listing_address(endpoints, album_id, 1),
-      .count_path = "data.maxPageId",
-      .rows_path = "data.list",
+      .query = kTrackQuery,
       .page_address = [&](int n) { return track_listing_address(endpoints, album_id, n); },
-      .read_page =
-          [&](const JsonDocument& page) {
-            const int count = page.count("data.list");
-            tracks.clear();
-            for (int i = 0; i < count; ++i) tracks.push_back(read_track(page, i));
-            if (!tracks.empty()) sink(tracks);
-            return static_cast<int>(tracks.size());
+      .take_row =
+          [&](const std::vector<Text>& fields) {
+            tracks.push_back(track_of(fields));
+            if (tracks.size() == kRowsPerDelivery) deliver();
           },
+      .end_page = deliver,
       .connection = connection,
+      .bounds = bounds,
   });
 }
 

@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "lumora/catalogue/track_listing.h"
+#include "lumora/cli/album_folder.h"
 #include "lumora/cli/download_archive.h"
 #include "lumora/cli/existing_track.h"
+#include "lumora/cli/file_hook.h"
 #include "lumora/cli/id3_tags.h"
 #include "lumora/cli/interrupt.h"
+#include "lumora/cli/listing_commands.h"
 #include "lumora/cli/listing_output.h"
 #include "lumora/cli/track_fetch.h"
 #include "lumora/cli/track_selection.h"
@@ -39,6 +42,10 @@ std::string file_name_of(const Text& gbk_path) {
   return std::filesystem::path(gbk_to_utf8(gbk_path)).filename().string();
 }
 
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
 class AlbumGet {
  public:
   AlbumGet(const GetRequest& request, ProgressView& view, std::vector<TrackEntry> tracks,
@@ -54,8 +61,14 @@ class AlbumGet {
 
   // Returns true when every chosen track was handled (not interrupted).
   bool run() {
+    started_ = Clock::now();
     const int jobs = std::max(1, std::min<int>(request_.jobs, static_cast<int>(chosen_.size())));
-    for (int i = 0; i < jobs; ++i) slots_.push_back(std::make_unique<JobSlot>());
+    // The limit is shared: each job's tracks take their part of it.
+    const std::int64_t cap = request_.limit_rate > 0 ? std::max<std::int64_t>(1, request_.limit_rate / jobs) : 0;
+    for (int i = 0; i < jobs; ++i) {
+      slots_.push_back(std::make_unique<JobSlot>());
+      slots_.back()->fetch.set_throughput_cap(static_cast<int>(cap));
+    }
     std::vector<std::thread> threads;
     for (auto& slot : slots_) threads.emplace_back([this, s = slot.get()] { job(*s); });
     watch();
@@ -63,9 +76,14 @@ class AlbumGet {
     return !interrupted();
   }
 
-  int done() const { return done_; }
-  int skipped() const { return skipped_; }
+  RunSummary summary() const {
+    const int handled = done_ + skipped_ + failed_;
+    return {done_, skipped_, failed_,
+            interrupted() ? static_cast<int>(chosen_.size()) - handled : 0, finished_bytes_.load(),
+            seconds_since(started_)};
+  }
   int failed() const { return failed_; }
+  int hook_failures() const { return hook_failures_; }
 
  private:
   void job(JobSlot& slot) {
@@ -76,7 +94,7 @@ class AlbumGet {
     end_cv_.notify_all();
   }
 
-  // The main thread: live lines, and Ctrl+C, until every job has ended.
+  // The main thread: live lines, and the stop, until every job has ended.
   void watch() {
     bool stopping = false;
     auto next_redraw = Clock::now();
@@ -91,23 +109,37 @@ class AlbumGet {
       }
       if (Clock::now() >= next_redraw) {
         lock.unlock();
-        view_.show_live(live_tracks());
+        show_live();
         lock.lock();
         next_redraw = Clock::now() + kRedrawEvery;
       }
     }
   }
 
-  std::vector<LiveTrack> live_tracks() {
+  void show_live() {
     std::vector<LiveTrack> live;
+    AlbumProgress album{done_ + skipped_ + failed_, static_cast<int>(chosen_.size()),
+                        finished_bytes_.load(), -1, seconds_since(started_)};
+    std::int64_t sizes = known_sizes_.load();
+    int sized = known_count_.load();
+    std::int64_t running = 0;
     for (auto& slot : slots_) {
       std::lock_guard lock(slot->mutex);
       if (!slot->active) continue;
       const FetchProgress p = slot->fetch.progress();
-      live.push_back({slot->name, p.received, p.size,
-                      std::chrono::duration<double>(Clock::now() - slot->started).count()});
+      live.push_back({slot->name, p.received, p.size, seconds_since(slot->started)});
+      album.received += p.received;
+      running += p.size > 0 ? p.size : p.received;
+      if (p.size > 0) {
+        sizes += p.size;
+        ++sized;
+      }
     }
-    return live;
+    const std::size_t not_started = chosen_.size() - std::min(chosen_.size(), next_.load());
+    if (sized > 0)
+      album.expected = finished_bytes_.load() + running +
+                       static_cast<std::int64_t>(not_started) * (sizes / sized);
+    view_.show_live(album, live);
   }
 
   void handle(JobSlot& slot, int index) {
@@ -125,15 +157,42 @@ class AlbumGet {
     const std::string name = file_name_of(result.final_path);
     if (result.outcome == TaskOutcome::kStopped) return note(index, TrackReport::State::stopped);
     if (result.outcome != TaskOutcome::kComplete) return fail(label, name, result.reason, index);
-    if (request_.tag && !write_id3_tags(gbk_to_utf8(result.final_path), tags_of(index)))
-      return fail(label, name, "local file error: cannot write tags to " +
-                                   gbk_to_utf8(result.final_path),
-                  index);
-    if (!archive_.add(key, name, size_in_folder(archive_, name)))
-      view_.problem("cannot note " + name + " in " + archive_.path());
+    const std::string file = gbk_to_utf8(result.final_path);
+    count_bytes(size_in_folder(archive_, name));
+    if (request_.tag) {
+      if (const std::string why = write_id3_tags(file, tags_of(index)); !why.empty()) {
+        archive(key, name);
+        return fail(label, name, "tags not written: " + why + " (the untagged file is kept)", index);
+      }
+    }
+    archive(key, name);
     ++done_;
     note(index, TrackReport::State::done, name);
     view_.finished("done    " + label + "  " + name);
+    run_hook(file);
+  }
+
+  // A fetched track's bytes, for the album line and the summary.
+  void count_bytes(std::int64_t size) {
+    if (size < 0) return;
+    finished_bytes_ += size;
+    known_sizes_ += size;
+    ++known_count_;
+  }
+
+  // Notes the file with its size as it is on disk.
+  void archive(const std::string& key, const std::string& name) {
+    std::string why;
+    if (!archive_.add(key, name, size_in_folder(archive_, name), &why))
+      view_.problem("cannot note " + name + " in the archive: " + why);
+  }
+
+  void run_hook(const std::string& file) {
+    if (request_.exec.empty()) return;
+    if (const std::string why = run_file_hook(request_.exec, file); !why.empty()) {
+      ++hook_failures_;
+      view_.problem(why + " (for " + file + ")");
+    }
   }
 
   // Each index is handled by one job thread only, so no lock is needed.
@@ -150,10 +209,21 @@ class AlbumGet {
                     std::to_string(existing.archived_size) +
                     " it had when archived: fetching it again");
     if (existing.presence != Presence::kDone) return false;
+    if (request_.tag) tag_skipped(label, index, track.key, existing.file_name);
     ++skipped_;
     note(index, TrackReport::State::skipped, existing.file_name);
     view_.finished("skipped " + label + "  " + existing.file_name);
     return true;
+  }
+
+  // A file kept untagged when its tags could not be written gets them now.
+  void tag_skipped(const std::string& label, int index, const std::string& key,
+                   const std::string& name) {
+    const std::string file = request_.dir + "/" + name;
+    if (has_id3v2_tag(file)) return;
+    if (const std::string why = write_id3_tags(file, tags_of(index)); !why.empty())
+      return view_.problem("track " + label + " " + name + ": tags not written: " + why);
+    archive(key, name);
   }
 
   bool shared_name(const Text& path) const {
@@ -190,45 +260,45 @@ class AlbumGet {
   DownloadArchive archive_;
   std::map<Text, int> name_count_;  // how many tracks of the album make each file name
   std::vector<std::unique_ptr<JobSlot>> slots_;
+  Clock::time_point started_;
   std::atomic<std::size_t> next_{0};
-  std::atomic<int> done_{0}, skipped_{0}, failed_{0};
+  std::atomic<int> done_{0}, skipped_{0}, failed_{0}, hook_failures_{0};
+  std::atomic<std::int64_t> finished_bytes_{0}, known_sizes_{0};
+  std::atomic<int> known_count_{0};
   std::mutex end_mutex_;
   std::condition_variable end_cv_;
   std::size_t jobs_ended_ = 0;
 };
 
-// The folder as the engine will see it: GBK that turns back into the same
-// UTF-8, created when missing.
-std::string folder_problem(const std::string& dir) {
-  if (gbk_to_utf8(utf8_to_gbk(dir)) != dir) return "folder name has characters GBK lacks: " + dir;
-  std::error_code error;
-  std::filesystem::create_directories(dir, error);
-  if (!std::filesystem::is_directory(dir, error)) return "cannot use folder " + dir;
-  return {};
+// The album's tracks, or the exit code when it brought none.
+std::optional<int> list_album(const GetRequest& request, ProgressView& view,
+                              std::vector<TrackEntry>& tracks, bool& whole) {
+  RequestComponent connection;
+  const PageWalk walk = list_album_track_pages(
+      request.album_id, request.endpoints,
+      [&](const std::vector<TrackEntry>& page) { tracks.insert(tracks.end(), page.begin(), page.end()); },
+      &connection, {kMaxListingPages, [] { return interrupted(); }});
+  if (interrupted()) return interrupted_exit_code();
+  if (tracks.empty()) {
+    view.problem(empty_listing(walk, request.album_id));
+    return 2;
+  }
+  const std::string warning = incomplete_listing(walk, "the listing of album " + request.album_id);
+  if (!warning.empty()) view.problem(warning);
+  whole = warning.empty();
+  return std::nullopt;
 }
 
 }  // namespace
 
 int run_get(const GetRequest& request, ProgressView& view) {
-  std::vector<TrackEntry> tracks;
-  RequestComponent connection;
-  const PageWalk walk = list_album_track_pages(
-      request.album_id, request.endpoints,
-      [&](const std::vector<TrackEntry>& page) { tracks.insert(tracks.end(), page.begin(), page.end()); },
-      &connection);
-  if (interrupted()) return kExitInterrupted;
-  if (tracks.empty()) {
-    view.problem("album " + request.album_id + " cannot be listed or has no tracks");
+  if (const std::string problem = folder_problem(request.dir); !problem.empty()) {
+    view.problem(problem);
     return 2;
   }
-  const bool incomplete = walk.ended_early || walk.pages_failed > 0;
-  if (walk.ended_early)
-    view.problem("the listing of album " + request.album_id + " ended at page " +
-                 std::to_string(walk.stopped_at) + " of " + std::to_string(walk.page_count));
-  else if (walk.pages_failed > 0)
-    view.problem("the listing of album " + request.album_id + " lacks " +
-                 std::to_string(walk.pages_failed) + " of " + std::to_string(walk.page_count) +
-                 " pages, which could not be read");
+  std::vector<TrackEntry> tracks;
+  bool whole_listing = true;
+  if (const auto code = list_album(request, view, tracks, whole_listing)) return *code;
   const int count = static_cast<int>(tracks.size());
   const TrackSelection chosen =
       request.tracks ? select_tracks(*request.tracks, count) : all_tracks(count);
@@ -236,16 +306,12 @@ int run_get(const GetRequest& request, ProgressView& view) {
     view.problem(chosen.error);
     return 2;
   }
-  if (const std::string problem = folder_problem(request.dir); !problem.empty()) {
-    view.problem(problem);
-    return 2;
-  }
   if (request.report) *request.report = {tracks, std::vector<TrackReport>(tracks.size())};
   AlbumGet get(request, view, std::move(tracks), chosen.indices);
   const bool whole = get.run();
-  view.summary(get.done(), get.skipped(), get.failed());
-  if (!whole) return kExitInterrupted;
-  return get.failed() > 0 || incomplete ? 1 : 0;
+  view.summary(get.summary());
+  if (!whole) return interrupted_exit_code();
+  return get.failed() > 0 || get.hook_failures() > 0 || !whole_listing ? 1 : 0;
 }
 
 }  // namespace lumora::cli

@@ -8,15 +8,18 @@
 #include "lumora/cli/album_get.h"
 #include "lumora/cli/album_playlist.h"
 #include "lumora/cli/config_folder.h"
+#include "lumora/cli/desktop_notice.h"
 #include "lumora/cli/following_file.h"
 #include "lumora/cli/interrupt.h"
+#include "lumora/cli/listing_output.h"
+#include "lumora/cli/standard_output.h"
 #include "lumora/cli/sync_lock.h"
 
 namespace lumora::cli {
 namespace {
 
 int complain(const std::string& text, int code) {
-  std::fprintf(stderr, "lumorafm-cli: %s\n", text.c_str());
+  print_problem(text);
   return code;
 }
 
@@ -38,8 +41,20 @@ int count(const GetReport& report, TrackReport::State state) {
 // writes them nowhere and keeps only the reasons on standard error.
 struct QuietView {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink{std::fopen("/dev/null", "w"), std::fclose};
-  ProgressView view{sink ? sink.get() : stderr, stderr, false};
+  ProgressView view{sink ? sink.get() : stderr, stderr, Display::kQuiet};
 };
+
+// "3 new tracks: TITLE", with the album's title when the listing gives one.
+void notify_new_tracks(const FollowedAlbum& album, const GetReport& report, int done) {
+  const std::string title =
+      report.tracks.empty() || report.tracks.front().album_title.empty()
+          ? "album " + album.id
+          : shown(report.tracks.front().album_title);
+  const std::string summary =
+      std::to_string(done) + (done == 1 ? " new track: " : " new tracks: ") + title;
+  if (const std::string why = send_desktop_notice(summary, album.dir); !why.empty())
+    complain("album " + album.id + ": notification not sent: " + why, 0);
+}
 
 class Sync {
  public:
@@ -55,10 +70,14 @@ class Sync {
                               .skip_existing = true,
                               .tag = album.tag,
                               .jobs = request_.jobs,
+                              .limit_rate = request_.limit_rate > 0 ? request_.limit_rate : album.limit_rate,
+                              .exec = request_.exec.empty() ? album.exec : request_.exec,
                               .endpoints = request_.endpoints,
                               .report = &report},
                              quiet.view);
     note(album, code, report);
+    const int done = count(report, TrackReport::State::done);
+    if ((album.notify || request_.notify) && done > 0) notify_new_tracks(album, report, done);
     int result = code == 2 ? 1 : code;
     if ((album.playlist || request_.playlist) && !report.outcomes.empty()) {
       if (const std::string problem = keep_album_playlist(album.dir, album.id, report);
@@ -67,8 +86,7 @@ class Sync {
         result = std::max(result, 1);
       }
     }
-    std::printf("%s\n", summary_line(album, report).c_str());
-    std::fflush(stdout);
+    print_out(summary_line(album, report) + "\n");
     return result;
   }
 
@@ -80,7 +98,7 @@ class Sync {
     if (!report.outcomes.empty())
       album.tracks_held =
           count(report, TrackReport::State::done) + count(report, TrackReport::State::skipped);
-    if (code == kExitInterrupted)
+    if (interrupted())
       album.result = "interrupted";
     else if (code == 0)
       album.result = "ok";
@@ -129,8 +147,7 @@ int run_sync(const SyncRequest& request) {
   if (folder.path.empty()) return complain(folder.error, 1);
   const SyncLock lock(folder.path);
   if (lock.busy()) {
-    std::printf("another sync is running (%s is held); this one does nothing\n",
-                lock.path().c_str());
+    print_out("another sync is running (" + lock.path() + " is held); this one does nothing\n");
     return 0;
   }
   if (!lock.taken()) return complain(lock.error(), 1);
@@ -139,7 +156,7 @@ int run_sync(const SyncRequest& request) {
   std::string error;
   if (!file.read(albums, error)) return complain(error, 1);
   if (albums.empty()) {
-    std::printf("no album is followed; add one with: lumorafm-cli follow ALBUM_ID --dir DIR\n");
+    print_out("no album is followed; add one with: lumorafm-cli follow ALBUM_ID --dir DIR\n");
     return 0;
   }
   Sync sync(request);
@@ -151,7 +168,7 @@ int run_sync(const SyncRequest& request) {
     synced.push_back(album);
   }
   const bool noted = note_results(file, synced);
-  if (interrupted()) return kExitInterrupted;
+  if (interrupted()) return interrupted_exit_code();
   return noted ? code : std::max(code, 1);
 }
 

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "lumora/cli/safe_open.h"
 
 namespace lumora::cli {
 namespace {
@@ -36,6 +36,8 @@ void sync_folder(const std::string& folder) {
 }  // namespace
 
 std::string replace_file_atomically(const std::string& path, const std::string& content) {
+  // Renaming over a link would replace it; one in our file's place is not ours to change.
+  if (is_symbolic_link(path)) return path + " is a symbolic link, which is refused";
   const std::filesystem::path target(path);
   const std::string folder = target.parent_path().empty() ? "." : target.parent_path().string();
   std::string temporary = folder + "/." + target.filename().string() + ".XXXXXX";
@@ -54,12 +56,20 @@ std::string replace_file_atomically(const std::string& path, const std::string& 
 }
 
 bool read_whole_file(const std::string& path, std::string& content) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  if (in.bad()) return false;
-  content = all.str();
+  const int fd = open_no_follow(path, O_RDONLY);
+  if (fd < 0) return false;
+  std::string text;
+  char buffer[65536];
+  ssize_t n;
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+    if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+  const int error = errno;
+  ::close(fd);
+  if (n < 0) {
+    errno = error;
+    return false;
+  }
+  content = std::move(text);
   return true;
 }
 

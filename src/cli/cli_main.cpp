@@ -1,91 +1,30 @@
 // lumorafm-cli: the album road without a window, for scripts and servers.
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "lumora/catalogue/album_search.h"
-#include "lumora/catalogue/track_listing.h"
 #include "lumora/cli/album_get.h"
 #include "lumora/cli/album_playlist.h"
 #include "lumora/cli/album_sync.h"
 #include "lumora/cli/cli_options.h"
 #include "lumora/cli/follow_commands.h"
 #include "lumora/cli/interrupt.h"
-#include "lumora/cli/listing_output.h"
+#include "lumora/cli/listing_commands.h"
+#include "lumora/cli/standard_output.h"
 #include "lumora/sim/simulator.h"
-#include "lumora/text/code_page.h"
 
 namespace lumora::cli {
 namespace {
 
-constexpr const char* kVersion = "lumorafm-cli 1.0\n";
-
-void print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
-
-void complain(const std::string& text) {
-  std::fprintf(stderr, "lumorafm-cli: %s\n", text.c_str());
-}
-
 int usage_error(const std::string& text) {
-  complain(text);
-  std::fprintf(stderr, "Try 'lumorafm-cli --help'.\n");
+  std::fprintf(stderr, "lumorafm-cli: %s\nTry 'lumorafm-cli --help'.\n", text.c_str());
   return 2;
-}
-
-// True (after a warning) when the listing is not whole.
-bool warn_incomplete(const PageWalk& walk) {
-  if (walk.ended_early)
-    complain("the platform's answers ended at page " + std::to_string(walk.stopped_at) + " of " +
-             std::to_string(walk.page_count));
-  else if (walk.pages_failed > 0)
-    complain(std::to_string(walk.pages_failed) + " of " + std::to_string(walk.page_count) +
-             " pages could not be read");
-  return walk.ended_early || walk.pages_failed > 0;
-}
-
-int search(const CliOptions& o, const PlatformEndpoints& endpoints) {
-  Text keyword = utf8_to_gbk(o.argument);
-  if (gbk_to_utf8(keyword) != o.argument)
-    return usage_error("the keyword has characters GBK lacks");
-  std::vector<AlbumEntry> albums;
-  RequestComponent connection;
-  const PageWalk walk = search_album_pages(
-      keyword, endpoints,
-      [&](const auto& page) {
-        if (o.json)
-          albums.insert(albums.end(), page.begin(), page.end());
-        else
-          print(album_lines(page));
-      },
-      &connection);
-  if (o.json) print(album_json(albums));
-  return warn_incomplete(walk) ? 1 : 0;
-}
-
-int tracks(const CliOptions& o, const PlatformEndpoints& endpoints) {
-  std::vector<TrackEntry> tracks;
-  RequestComponent connection;
-  const PageWalk walk = list_album_track_pages(
-      o.argument, endpoints,
-      [&](const auto& page) { tracks.insert(tracks.end(), page.begin(), page.end()); },
-      &connection);
-  if (tracks.empty()) {
-    complain("album " + o.argument + " cannot be listed or has no tracks");
-    return 2;
-  }
-  print(o.json ? track_json(tracks) : track_lines(tracks));
-  return warn_incomplete(walk) ? 1 : 0;
 }
 
 int get(const CliOptions& o, const PlatformEndpoints& endpoints) {
   install_interrupt_handler();
-  ProgressView view(stdout, stderr, isatty(STDOUT_FILENO) == 1);
+  ProgressView view(stdout, stderr, display_for_stdout(o.quiet));
   GetReport report;
   const int code = run_get({.album_id = o.argument,
                             .dir = o.dir,
@@ -94,6 +33,8 @@ int get(const CliOptions& o, const PlatformEndpoints& endpoints) {
                             .tag = o.tag,
                             .jobs = o.jobs,
                             .stall_seconds = o.stall_seconds,
+                            .limit_rate = o.limit_rate,
+                            .exec = o.exec,
                             .endpoints = endpoints,
                             .report = o.playlist ? &report : nullptr},
                            view);
@@ -105,9 +46,26 @@ int get(const CliOptions& o, const PlatformEndpoints& endpoints) {
   return code;
 }
 
+int follow(const CliOptions& o, const PlatformEndpoints& endpoints) {
+  return run_follow({.album_id = o.argument,
+                     .dir = o.dir,
+                     .tag = o.tag,
+                     .playlist = o.playlist,
+                     .notify = o.notify,
+                     .limit_rate = o.limit_rate,
+                     .exec = o.exec,
+                     .quiet = o.quiet,
+                     .endpoints = endpoints});
+}
+
 int sync(const CliOptions& o, const PlatformEndpoints& endpoints) {
   install_interrupt_handler();
-  return run_sync({.jobs = o.jobs, .playlist = o.playlist, .endpoints = endpoints});
+  return run_sync({.jobs = o.jobs,
+                   .playlist = o.playlist,
+                   .notify = o.notify,
+                   .limit_rate = o.limit_rate,
+                   .exec = o.exec,
+                   .endpoints = endpoints});
 }
 
 int run(const CliOptions& o) {
@@ -124,15 +82,15 @@ int run(const CliOptions& o) {
   if (o.mobile_base) endpoints.mobile_base = *o.mobile_base;
   switch (o.command) {
     case Command::search:
-      return search(o, endpoints);
+      return run_search({o.argument, o.json, endpoints});
     case Command::tracks:
-      return tracks(o, endpoints);
+      return run_tracks({o.argument, o.json, endpoints});
     case Command::get:
       return get(o, endpoints);
     case Command::follow:
-      return run_follow({.album_id = o.argument, .dir = o.dir, .tag = o.tag, .playlist = o.playlist});
+      return follow(o, endpoints);
     case Command::unfollow:
-      return run_unfollow(o.argument);
+      return run_unfollow(o.argument, o.quiet);
     case Command::following:
       return run_following(o.json);
     case Command::sync:
@@ -143,20 +101,25 @@ int run(const CliOptions& o) {
   return 2;
 }
 
+int run_command_line(const std::vector<std::string>& args) {
+  const ParseResult parsed = parse_command_line(args);
+  if (parsed.options.help) {
+    print_out(usage_text());
+    return 0;
+  }
+  if (parsed.options.version) {
+    print_out(version_text());
+    return 0;
+  }
+  if (!parsed.error.empty()) return usage_error(parsed.error);
+  return run(parsed.options);
+}
+
 }  // namespace
 }  // namespace lumora::cli
 
 int main(int argc, char** argv) {
   using namespace lumora::cli;
-  const ParseResult parsed = parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
-  if (parsed.options.help) {
-    print(usage_text());
-    return 0;
-  }
-  if (parsed.options.version) {
-    print(kVersion);
-    return 0;
-  }
-  if (!parsed.error.empty()) return usage_error(parsed.error);
-  return run(parsed.options);
+  guard_standard_streams();
+  return finish_output(run_command_line(std::vector<std::string>(argv + 1, argv + argc)));
 }

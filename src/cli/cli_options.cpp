@@ -4,7 +4,10 @@
 #include <cctype>
 #include <charconv>
 #include <functional>
+#include <limits>
 #include <map>
+
+#include "lumora/version.h"
 
 namespace lumora::cli {
 namespace {
@@ -44,6 +47,8 @@ class Parser {
       const std::string arg = args_[next_++];
       if (arg == "--help" || arg == "-h") {
         o_.help = true;
+      } else if (arg == "-q") {
+        flag("--quiet");
       } else if (arg == "--version") {
         o_.version = true;
       } else if (arg.rfind("--", 0) == 0) {
@@ -68,7 +73,7 @@ class Parser {
       return;
     }
     if (name == "--demo" || name == "--json" || name == "--skip-existing" || name == "--tag" ||
-        name == "--playlist") {
+        name == "--playlist" || name == "--quiet" || name == "--notify") {
       if (inline_value) return fail(name + " takes no value");
       flag(name);
       return;
@@ -90,6 +95,12 @@ class Parser {
     } else if (name == "--tag") {
       need_command(name, {Command::get, Command::follow});
       o_.tag = true;
+    } else if (name == "--quiet") {
+      need_command("-q/--quiet", {Command::get, Command::follow, Command::unfollow, Command::sync});
+      o_.quiet = true;
+    } else if (name == "--notify") {
+      need_command(name, {Command::follow, Command::sync});
+      o_.notify = true;
     } else {
       need_command(name, {Command::get});
       o_.skip_existing = true;
@@ -122,6 +133,15 @@ class Parser {
           n > kMaxStallSeconds)
         return fail("--stall wants seconds from 1 to " + std::to_string(kMaxStallSeconds));
       o_.stall_seconds = n;
+    } else if (name == "--limit-rate") {
+      need_command(name, {Command::get, Command::follow, Command::sync});
+      const auto rate = parse_rate(value);
+      if (!rate) return fail("--limit-rate wants bytes per second, e.g. 500K or 2M");
+      o_.limit_rate = *rate;
+    } else if (name == "--exec") {
+      need_command(name, {Command::get, Command::follow, Command::sync});
+      if (value.empty()) return fail("--exec wants a program");
+      o_.exec = value;
     } else {
       fail("unknown option " + name);
     }
@@ -182,6 +202,28 @@ class Parser {
 
 ParseResult parse_command_line(const std::vector<std::string>& args) { return Parser(args).run(); }
 
+std::optional<std::int64_t> parse_rate(const std::string& text) {
+  std::int64_t unit = 1;
+  std::string digits = text;
+  if (!digits.empty() && (digits.back() == 'K' || digits.back() == 'k')) unit = 1024;
+  if (!digits.empty() && (digits.back() == 'M' || digits.back() == 'm')) unit = 1024 * 1024;
+  if (unit > 1) digits.pop_back();
+  std::int64_t n = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+  if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || n < 1 ||
+      n > std::numeric_limits<int>::max() / unit)
+    return std::nullopt;
+  return n * unit;
+}
+
+std::string rate_text(std::int64_t rate) {
+  if (rate % (1024 * 1024) == 0) return std::to_string(rate / (1024 * 1024)) + "M";
+  if (rate % 1024 == 0) return std::to_string(rate / 1024) + "K";
+  return std::to_string(rate);
+}
+
+std::string version_text() { return std::string("lumorafm-cli ") + kVersion + "\n"; }
+
 std::string usage_text() {
   return "Usage: lumorafm-cli [--search-base URL] [--mobile-base URL] [--demo] COMMAND ...\n"
          "\n"
@@ -190,14 +232,14 @@ std::string usage_text() {
          "                            uploader (tab-separated)\n"
          "  tracks ALBUM_ID [--json]  every track: number, title, address\n"
          "  get ALBUM_ID --dir DIR [--tracks 1-5,9] [--skip-existing] [--tag] [--jobs N]\n"
-         "      [--stall SECONDS] [--playlist]\n"
+         "      [--stall SECONDS] [--playlist] [--limit-rate RATE] [--exec CMD] [-q]\n"
          "                            downloads the tracks into DIR as title + \".mp3\"\n"
-         "  follow ALBUM_ID --dir DIR [--tag] [--playlist]\n"
-         "                            keeps the album in DIR: sync fetches its new tracks\n"
-         "  unfollow ALBUM_ID         stops following the album (its files stay)\n"
+         "  follow ALBUM_ID --dir DIR [--tag] [--playlist] [--notify] [--limit-rate RATE]\n"
+         "      [--exec CMD] [-q]     keeps the album in DIR: sync fetches its new tracks\n"
+         "  unfollow ALBUM_ID [-q]    stops following the album (its files stay)\n"
          "  following [--json]        the followed albums: id, folder, options, last sync,\n"
          "                            its result, tracks held (tab-separated)\n"
-         "  sync [--jobs N] [--playlist]\n"
+         "  sync [--jobs N] [--playlist] [--notify] [--limit-rate RATE] [--exec CMD] [-q]\n"
          "                            fetches what is missing of every followed album,\n"
          "                            as get --skip-existing does; one line per album\n"
          "\n"
@@ -207,21 +249,28 @@ std::string usage_text() {
          "  --demo              run against the simulator started in this process\n"
          "  --help, --version\n"
          "\n"
-         "get:\n"
-         "  --tracks LIST     track numbers and ranges, 1-based, e.g. 1-5,9 (default: all)\n"
-         "  --skip-existing   skip tracks already downloaded into DIR\n"
-         "  --tag             write ID3v2 tags: title, track number, album, uploader\n"
-         "  --jobs N          up to N tracks at once (1 to 16, default 1)\n"
-         "  --stall SECONDS   give a track up when no byte has come for that long\n"
-         "                    (default 120); its work is kept for a later get\n"
-         "  --playlist        keep ALBUM.m3u8 in DIR: the tracks held, in the album's order\n"
+         "get, follow and sync:\n"
+         "  --tracks LIST       track numbers and ranges, 1-based, e.g. 1-5,9 (get; all)\n"
+         "  --skip-existing     skip tracks already downloaded into DIR (get)\n"
+         "  --tag               write ID3v2 tags: title, track number, album, uploader\n"
+         "  --jobs N            up to N tracks at once (1 to 16, default 1)\n"
+         "  --stall SECONDS     give a track up when no byte has come for that long\n"
+         "                      (get; default 120); its work is kept for a later get\n"
+         "  --playlist          keep ALBUM.m3u8 in DIR: the tracks held, in album order\n"
+         "  --limit-rate RATE   bytes per second for all running tracks together,\n"
+         "                      e.g. 500K or 2M (K and M are 1024 and 1024 * 1024)\n"
+         "  --exec CMD          run the program CMD with each new file's path, no shell\n"
+         "  --notify            a desktop notification when new tracks arrive\n"
+         "                      (follow, sync)\n"
+         "  -q, --quiet         only problems and the summary\n"
          "\n"
          "The followed albums live in $XDG_CONFIG_HOME/lumorafm/following.json\n"
          "(default ~/.config). A sync while another runs says so and exits 0.\n"
          "\n"
          "Exit status: 0 every chosen track done or skipped, 1 some failed (for sync:\n"
-         "some track or album), 2 usage error or an album that cannot be listed,\n"
-         "130 interrupted.\n";
+         "some track or album) or standard output could not be written, 2 usage error,\n"
+         "a folder that cannot be used or an album that cannot be listed, 128 + N\n"
+         "after signal N ends the run (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP).\n";
 }
 
 }  // namespace lumora::cli

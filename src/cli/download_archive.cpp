@@ -5,8 +5,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
+
+#include "lumora/cli/safe_open.h"
 
 namespace lumora::cli {
 namespace {
@@ -45,6 +49,20 @@ std::optional<std::pair<std::string, ArchiveEntry>> read_line(std::string_view l
   return std::pair{std::string(key), ArchiveEntry{std::string(name), size}};
 }
 
+// The file's whole text, or the reason it cannot be read. A missing file is
+// an empty text.
+std::string read_archive(const std::string& path, std::string& text) {
+  const int fd = open_no_follow(path, O_RDONLY);
+  if (fd < 0) return errno == ENOENT ? std::string() : open_problem(path, errno);
+  char buffer[65536];
+  ssize_t n;
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+    if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+  const int error = n < 0 ? errno : 0;
+  ::close(fd);
+  return error ? "cannot read " + path + ": " + std::strerror(error) : std::string();
+}
+
 }  // namespace
 
 std::string archive_key(std::string_view album_id, std::string_view track_id,
@@ -55,9 +73,10 @@ std::string archive_key(std::string_view album_id, std::string_view track_id,
 }
 
 DownloadArchive::DownloadArchive(std::string dir) : dir_(std::move(dir)) {
-  std::ifstream in(path());
-  std::string line;
-  while (std::getline(in, line))
+  std::string text;
+  problem_ = read_archive(path(), text);
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
     if (auto entry = read_line(line)) entries_[entry->first] = std::move(entry->second);
 }
 
@@ -78,21 +97,29 @@ bool DownloadArchive::has(const std::string& key, std::string* file_name) const 
 }
 
 bool DownloadArchive::add(const std::string& key, const std::string& file_name,
-                          std::int64_t size) {
-  if (!fits_line(key) || !plain_name(file_name) || size < 0) return false;
+                          std::int64_t size, std::string* why) {
+  const auto failed = [why](std::string reason) {
+    if (why) *why = std::move(reason);
+    return false;
+  };
+  if (!fits_line(key) || !plain_name(file_name) || size < 0)
+    return failed("the name or key does not fit an archive line");
   const std::string line = key + '\t' + std::to_string(size) + '\t' + file_name + '\n';
   std::lock_guard lock(mutex_);
-  const int fd = ::open(path().c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  const int fd = open_no_follow(path(), O_RDWR | O_CREAT | O_APPEND);
+  if (fd < 0) return failed(open_problem(path(), errno));
   // A last line left without its line break keeps its own line.
   char last = '\n';
   if (::lseek(fd, -1, SEEK_END) >= 0 && ::read(fd, &last, 1) != 1) last = '\n';
   const std::string text = last == '\n' ? line : '\n' + line;
   // One write of the whole line, so a line is either there or not.
+  errno = 0;
   const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  const bool synced = ::fsync(fd) == 0;
+  const bool synced = written && ::fsync(fd) == 0;
+  const int error = errno;
   ::close(fd);
-  if (!written || !synced) return false;
+  if (!written || !synced)
+    return failed("cannot write " + path() + ": " + std::strerror(error ? error : EIO));
   entries_[key] = {file_name, size};
   return true;
 }

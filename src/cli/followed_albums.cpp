@@ -1,5 +1,6 @@
 #include "lumora/cli/followed_albums.h"
 
+#include <limits>
 #include <nlohmann/json.hpp>
 
 namespace lumora::cli {
@@ -16,6 +17,9 @@ Json to_json(const FollowedAlbum& a) {
           {"dir", a.dir},
           {"tag", a.tag},
           {"playlist", a.playlist},
+          {"notify", a.notify},
+          {"limit_rate", a.limit_rate},
+          {"exec", a.exec},
           {"last_sync", a.last_sync.empty() ? Json(nullptr) : Json(a.last_sync)},
           {"result", a.result},
           {"failed", a.failed},
@@ -29,12 +33,17 @@ FollowedAlbum from_json(const Json& j) {
   a.dir = j.at("dir").get<std::string>();
   a.tag = j.value("tag", false);
   a.playlist = j.value("playlist", false);
+  a.notify = j.value("notify", false);
+  a.limit_rate = j.value("limit_rate", std::int64_t{0});
+  a.exec = j.value("exec", std::string());
   if (j.contains("last_sync") && !j["last_sync"].is_null())
     a.last_sync = j["last_sync"].get<std::string>();
   a.result = j.value("result", std::string("never"));
   a.failed = j.value("failed", 0);
   a.tracks_held = j.value("tracks_held", 0);
   if (!digits_only(a.id)) throw std::invalid_argument("album id is not a number: " + a.id);
+  if (a.limit_rate < 0 || a.limit_rate > std::numeric_limits<int>::max())
+    throw std::invalid_argument("limit_rate is not a rate: " + std::to_string(a.limit_rate));
   if (a.dir.empty() || a.dir[0] != '/')
     throw std::invalid_argument("folder is not absolute: " + a.dir);
   return a;

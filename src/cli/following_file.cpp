@@ -10,6 +10,7 @@
 
 #include "lumora/cli/atomic_file.h"
 #include "lumora/cli/config_folder.h"
+#include "lumora/cli/safe_open.h"
 
 namespace lumora::cli {
 namespace {
@@ -19,7 +20,7 @@ namespace {
 class HeldLock {
  public:
   explicit HeldLock(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+      : fd_(open_no_follow(path, O_RDWR | O_CREAT)) {
     if (fd_ >= 0) {
       while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
       }
@@ -43,10 +44,10 @@ FollowingFile::FollowingFile(std::string folder) : folder_(std::move(folder)) {}
 bool FollowingFile::read(std::vector<FollowedAlbum>& albums, std::string& error) const {
   albums.clear();
   std::string text;
-  std::error_code missing;
-  if (!std::filesystem::exists(path(), missing) && !missing) return true;
   if (!read_whole_file(path(), text)) {
-    error = "cannot read " + path() + ": " + std::strerror(errno);
+    if (errno == ENOENT) return true;
+    error = errno == ELOOP ? open_problem(path(), errno)
+                           : "cannot read " + path() + ": " + std::strerror(errno);
     return false;
   }
   FollowedRead parsed = parse_followed(text);
@@ -62,7 +63,7 @@ bool FollowingFile::update(const Change& change, std::string& error) const {
   if (error = make_config_folder(folder_); !error.empty()) return false;
   HeldLock lock(path() + ".lock");
   if (!lock.held()) {
-    error = "cannot lock " + path() + ".lock: " + std::strerror(errno);
+    error = "cannot lock: " + open_problem(path() + ".lock", errno);
     return false;
   }
   std::vector<FollowedAlbum> albums;

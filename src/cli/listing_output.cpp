@@ -23,21 +23,24 @@ std::string escape(unsigned char c) {
   return text;
 }
 
-nlohmann::ordered_json id_value(const Text& id) {
-  const bool number = !id.empty() && id.size() <= 18 &&
-                      std::all_of(id.begin(), id.end(),
-                                  [](unsigned char c) { return std::isdigit(c); });
-  if (number) return std::stoll(id);
-  return shown(id);
-}
-
-std::string dumped(const nlohmann::ordered_json& array) {
-  return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+std::string dumped(const nlohmann::ordered_json& value) {
+  return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 }  // namespace
 
 std::string shown(const Text& gbk_text) { return gbk_to_utf8(gbk_text); }
+
+std::string thousands(long long n) {
+  const std::string digits = std::to_string(n);
+  const std::size_t sign = n < 0 ? 1 : 0;
+  std::string out = digits.substr(0, sign);
+  for (std::size_t i = sign; i < digits.size(); ++i) {
+    if (i > sign && (digits.size() - i) % 3 == 0) out.push_back(',');
+    out.push_back(digits[i]);
+  }
+  return out;
+}
 
 std::string visible(std::string_view s) {
   std::string out;
@@ -66,30 +69,52 @@ std::string album_lines(const std::vector<AlbumEntry>& albums) {
 }
 
 std::string album_json(const std::vector<AlbumEntry>& albums) {
-  nlohmann::ordered_json array = nlohmann::ordered_json::array();
-  for (const AlbumEntry& a : albums)
-    array.push_back({{"id", id_value(a.id)},
-                     {"title", shown(a.title)},
-                     {"category", shown(a.category)},
-                     {"uploader", shown(a.nickname)}});
-  return dumped(array);
+  JsonArrayOutput out;
+  std::string text = out.albums(albums);
+  return text + out.close();
 }
 
-std::string track_lines(const std::vector<TrackEntry>& tracks) {
+std::string track_lines(const std::vector<TrackEntry>& tracks, std::size_t first) {
   std::string out;
   for (std::size_t i = 0; i < tracks.size(); ++i)
-    out += std::to_string(i + 1) + '\t' + field(tracks[i].title) + '\t' +
+    out += std::to_string(first + i) + '\t' + field(tracks[i].title) + '\t' +
            field(tracks[i].address) + '\n';
   return out;
 }
 
 std::string track_json(const std::vector<TrackEntry>& tracks) {
-  nlohmann::ordered_json array = nlohmann::ordered_json::array();
-  for (std::size_t i = 0; i < tracks.size(); ++i)
-    array.push_back({{"number", i + 1},
-                     {"title", shown(tracks[i].title)},
-                     {"address", shown(tracks[i].address)}});
-  return dumped(array);
+  JsonArrayOutput out;
+  std::string text = out.tracks(tracks);
+  return text + out.close();
 }
+
+std::string JsonArrayOutput::item(const std::string& dumped_item) {
+  // Each line indented one level, as inside the whole array's dump.
+  std::string out = items_++ == 0 ? "[\n  " : ",\n  ";
+  for (const char c : dumped_item) {
+    out.push_back(c);
+    if (c == '\n') out += "  ";
+  }
+  return out;
+}
+
+std::string JsonArrayOutput::albums(const std::vector<AlbumEntry>& albums) {
+  std::string out;
+  for (const AlbumEntry& a : albums)
+    out += item(dumped({{"id", shown(a.id)},
+                        {"title", shown(a.title)},
+                        {"category", shown(a.category)},
+                        {"uploader", shown(a.nickname)}}));
+  return out;
+}
+
+std::string JsonArrayOutput::tracks(const std::vector<TrackEntry>& tracks) {
+  std::string out;
+  for (const TrackEntry& t : tracks)
+    out += item(dumped({{"number", items_ + 1}, {"title", shown(t.title)}, {"address", shown(t.address)}}));
+  return out;
+}
+
+std::string JsonArrayOutput::close() { return items_ == 0 ? "[]\n" : "\n]\n"; }
 
 }  // namespace lumora::cli

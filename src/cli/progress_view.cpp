@@ -1,8 +1,13 @@
 #include "lumora/cli/progress_view.h"
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 #include "lumora/cli/listing_output.h"
+#include "lumora/cli/standard_output.h"
 
 namespace lumora::cli {
 namespace {
@@ -21,6 +26,26 @@ std::string time_left_text(double seconds) {
   return text;
 }
 
+double rate_of(std::int64_t bytes, double seconds) { return seconds > 0 ? bytes / seconds : 0; }
+
+struct Unit {
+  double size;
+  const char* name;
+};
+
+Unit unit_for(std::int64_t bytes) {
+  if (bytes < 1024) return {1, "B"};
+  if (bytes < 1024 * 1024) return {1024.0, "KiB"};
+  return {1024.0 * 1024.0, "MiB"};
+}
+
+// An amount in a unit: one decimal below 100, whole and grouped above.
+std::string amount(std::int64_t bytes, Unit unit) {
+  const double value = bytes / unit.size;
+  if (unit.size == 1 || value >= 100) return thousands(std::llround(value));
+  return formatted("%.1f", value);
+}
+
 }  // namespace
 
 std::string size_text(std::int64_t bytes) {
@@ -30,7 +55,7 @@ std::string size_text(std::int64_t bytes) {
 }
 
 std::string live_line(const LiveTrack& t) {
-  const double speed = t.seconds > 0 ? t.received / t.seconds : 0;
+  const double speed = rate_of(t.received, t.seconds);
   std::string line;
   if (t.size > 0) {
     line = formatted("%3.0f%%  ", 100.0 * static_cast<double>(t.received) / t.size) +
@@ -43,8 +68,34 @@ std::string live_line(const LiveTrack& t) {
   return line + time_left_text(left) + " left  " + visible(t.name);
 }
 
-ProgressView::ProgressView(std::FILE* out, std::FILE* err, bool live)
-    : out_(out), err_(err), live_(live) {}
+std::string album_line(const AlbumProgress& a) {
+  const double speed = rate_of(a.received, a.seconds);
+  const Unit unit = unit_for(std::max(a.received, a.expected));
+  std::string bytes = amount(a.received, unit);
+  if (a.expected >= 0) bytes.append("/").append(amount(a.expected, unit));
+  const double left =
+      a.expected >= 0 && speed > 0 ? std::max<std::int64_t>(0, a.expected - a.received) / speed : -1;
+  return std::to_string(a.handled) + "/" + std::to_string(a.chosen) + " tracks  " + bytes + " " +
+         unit.name + "  " + size_text(static_cast<std::int64_t>(speed)) + "/s  " +
+         time_left_text(left) + " left";
+}
+
+std::string summary_line(const RunSummary& s) {
+  std::string line = "done " + std::to_string(s.done) + ", skipped " + std::to_string(s.skipped) +
+                     ", failed " + std::to_string(s.failed);
+  if (s.not_fetched > 0) line += ", not fetched " + std::to_string(s.not_fetched);
+  return line + " - " + size_text(s.received) + formatted(" in %.1f s", s.seconds);
+}
+
+Display display_for_stdout(bool quiet) {
+  if (quiet) return Display::kQuiet;
+  const char* term = std::getenv("TERM");
+  const bool moves_cursor = term && term[0] != '\0' && std::strcmp(term, "dumb") != 0;
+  return isatty(STDOUT_FILENO) == 1 && moves_cursor ? Display::kLive : Display::kLines;
+}
+
+ProgressView::ProgressView(std::FILE* out, std::FILE* err, Display display)
+    : out_(out), err_(err), display_(display) {}
 
 void ProgressView::erase_live() {
   // Up to the first live line, then clear to the end of the screen.
@@ -58,40 +109,42 @@ void ProgressView::draw_live() {
 }
 
 void ProgressView::finished(const std::string& line) {
+  if (display_ == Display::kQuiet) return;
   std::lock_guard lock(mutex_);
   // The live lines come back with the next redraw, without the finished one.
-  if (live_) erase_live();
+  if (display_ == Display::kLive) erase_live();
   lines_.clear();
   std::fprintf(out_, "%s\n", visible(line).c_str());
-  std::fflush(out_);
+  flush_checked(out_);
 }
 
 void ProgressView::problem(const std::string& text) {
   std::lock_guard lock(mutex_);
-  if (live_) erase_live();
-  std::fflush(out_);
+  const bool live = display_ == Display::kLive;
+  if (live) erase_live();
+  flush_checked(out_);
   std::fprintf(err_, "lumorafm-cli: %s\n", visible(text).c_str());
   std::fflush(err_);
-  if (live_) draw_live();
-  std::fflush(out_);
+  if (live) draw_live();
+  flush_checked(out_);
 }
 
-void ProgressView::show_live(const std::vector<LiveTrack>& tracks) {
-  if (!live_) return;
+void ProgressView::show_live(const AlbumProgress& album, const std::vector<LiveTrack>& tracks) {
+  if (display_ != Display::kLive) return;
   std::lock_guard lock(mutex_);
-  lines_.clear();
+  lines_.assign(1, album_line(album));
   for (const LiveTrack& t : tracks) lines_.push_back(live_line(t));
   erase_live();
   draw_live();
-  std::fflush(out_);
+  flush_checked(out_);
 }
 
-void ProgressView::summary(int done, int skipped, int failed) {
+void ProgressView::summary(const RunSummary& summary) {
   std::lock_guard lock(mutex_);
-  if (live_) erase_live();
+  if (display_ == Display::kLive) erase_live();
   lines_.clear();
-  std::fprintf(out_, "done %d, skipped %d, failed %d\n", done, skipped, failed);
-  std::fflush(out_);
+  std::fprintf(out_, "%s\n", summary_line(summary).c_str());
+  flush_checked(out_);
 }
 
 }  // namespace lumora::cli

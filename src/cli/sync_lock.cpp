@@ -8,14 +8,15 @@
 #include <cstring>
 
 #include "lumora/cli/config_folder.h"
+#include "lumora/cli/safe_open.h"
 
 namespace lumora::cli {
 
 SyncLock::SyncLock(const std::string& config_folder) : path_(config_folder + "/sync.lock") {
   if (error_ = make_config_folder(config_folder); !error_.empty()) return;
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  fd_ = open_no_follow(path_, O_RDWR | O_CREAT);
   if (fd_ < 0) {
-    error_ = "cannot open " + path_ + ": " + std::strerror(errno);
+    error_ = open_problem(path_, errno);
     return;
   }
   int result;

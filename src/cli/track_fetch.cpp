@@ -46,6 +46,7 @@ FetchResult TrackFetch::run(const Text& address, const Text& path, int stall_sec
   if (stop_) return {TaskOutcome::kStopped, path, "interrupted", {}};
   set_walk_task(param_, address, path);
   param_.stall_timeout_ms = stall_seconds * 1000;
+  param_.throughput_cap = throughput_cap_;
   if (!download_.start_task(param_))
     return {TaskOutcome::kFailed, path, "address not accepted: " + gbk_to_utf8(address), {}};
   if (stop_) download_.stop_task();  // a stop() that came before the task existed

@@ -32,6 +32,11 @@ std::optional<Value> value_of_text(std::string_view value, bool as_json);
 // Length in UTF-16 units of a UTF-8 text, as a script counts a string.
 int utf16_length(std::string_view utf8);
 
+// What `count` gives for the value a lookup found: an object's members, an
+// array's elements without holes, a string's UTF-16 units; 0 for a failed
+// lookup, a number or a boolean; -2 for null or undefined.
+int value_count(Lookup found);
+
 // GBK JSON text of what a lookup found; empty when it failed or is undefined.
 Text json_text_of(Lookup found);
 

@@ -64,6 +64,23 @@ int element_count(const json::Array& a) {
 
 }  // namespace
 
+namespace json {
+
+int value_count(Lookup found) {
+  if (!found.ok) return 0;
+  const Value& v = *found.value;
+  switch (v.kind()) {
+    case Kind::kObject: return static_cast<int>(v.as_object().size());
+    case Kind::kArray: return element_count(v.as_array());
+    case Kind::kString: return utf16_length(v.as_string());
+    case Kind::kBool:
+    case Kind::kNumber: return 0;
+    default: return -2;
+  }
+}
+
+}  // namespace json
+
 JsonDocument::JsonDocument(std::shared_ptr<Root> root) noexcept : root_(std::move(root)) {}
 JsonDocument::JsonDocument(JsonDocument&&) noexcept = default;
 JsonDocument& JsonDocument::operator=(JsonDocument&&) noexcept = default;
@@ -107,17 +124,7 @@ Text JsonDocument::get_text(std::string_view path, bool as_json) const {
 
 int JsonDocument::count(std::string_view path) const {
   if (!root_) return 0;
-  const Lookup found = json::find_optional(root_->value, path, Join::kBracket);
-  if (!found.ok) return 0;
-  const Value& v = *found.value;
-  switch (v.kind()) {
-    case Kind::kObject: return static_cast<int>(v.as_object().size());
-    case Kind::kArray: return element_count(v.as_array());
-    case Kind::kString: return json::utf16_length(v.as_string());
-    case Kind::kBool:
-    case Kind::kNumber: return 0;
-    default: return -2;
-  }
+  return json::value_count(json::find_optional(root_->value, path, Join::kBracket));
 }
 
 int JsonDocument::type_of(std::string_view path) const {

@@ -102,7 +102,7 @@ ByteArray http_request(const Text& url, const HttpRequestArgs& args) {
   hand_over_headers(*request, headers);
   send_body(*request, args);
 
-  ByteArray body = request->response_body();
+  ByteArray body = request->take_response_body();
   const Text headers_out = request->all_response_headers();
   if (args.headers_out) *args.headers_out = headers_out;
   if (args.status_out) *args.status_out = request->status();

@@ -125,8 +125,13 @@ Text RequestComponent::all_response_headers() const {
   return out;
 }
 
+void RequestComponent::set_body_limit(std::size_t bytes) {
+  body_limit_ = std::min(bytes, kMaxAnswerBody);
+}
+
 void RequestComponent::reset_answer() {
   body_.clear();
+  body_.shrink_to_fit();
   header_lines_.clear();
   status_ = 0;
 }

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <system_error>
 
 #include "ascii_case.h"
 #include "lumora/net/request_component.h"
@@ -12,7 +13,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kPollMs = 20;
-constexpr std::size_t kMaxBody = 512u << 20;  // a hostile server cannot exhaust memory
 
 struct SlistDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -28,16 +28,32 @@ void append(Slist& list, const std::string& line) {
 
 // Per-send state the callbacks write into.
 struct Exchange {
+  CURL* curl;
   ByteArray& body;
   std::vector<Text>& header_lines;
-  bool prepared = false;  // connected (or reused) and about to send
+  std::size_t body_limit;
+  bool prepared = false;   // connected (or reused) and about to send
+  bool too_large = false;  // the body went past body_limit
 };
 
+// A body of announced length is stored without growing its buffer, which
+// would hold up to three times the body for a moment.
+void reserve_announced(Exchange& exchange) {
+  curl_off_t length = -1;
+  curl_easy_getinfo(exchange.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+  if (length > 0 && static_cast<std::size_t>(length) <= exchange.body_limit)
+    exchange.body.reserve(static_cast<std::size_t>(length));
+}
+
 std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
-  auto& body = static_cast<Exchange*>(user)->body;
+  auto& exchange = *static_cast<Exchange*>(user);
   const std::size_t n = size * count;
-  if (body.size() + n > kMaxBody) return 0;
-  body.insert(body.end(), data, data + n);
+  if (exchange.body.size() + n > exchange.body_limit) {
+    exchange.too_large = true;
+    return 0;
+  }
+  if (exchange.body.empty()) reserve_announced(exchange);
+  exchange.body.insert(exchange.body.end(), data, data + n);
   return n;
 }
 
@@ -57,6 +73,27 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
 int on_prerequest(void* user, char*, char*, int, int) {
   static_cast<Exchange*>(user)->prepared = true;
   return CURL_PREREQFUNC_OK;
+}
+
+std::string mebibytes(std::size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
+// The words for a transfer that brought no answer: the system's own when
+// it gave a reason, else curl's.
+std::string failure_text(CURLcode code, long os_errno, const Exchange& exchange) {
+  if (exchange.too_large) return "the answer is larger than " + mebibytes(exchange.body_limit);
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST: return "host name not found";
+    case CURLE_OPERATION_TIMEDOUT: return "timed out";
+    case CURLE_GOT_NOTHING: return "the server closed the connection without answering";
+    case CURLE_COULDNT_CONNECT:
+      if (os_errno == ECONNREFUSED) return "connection refused";
+      if (os_errno != 0) return "cannot connect: " + std::generic_category().message(static_cast<int>(os_errno));
+      return "cannot connect";
+    default:
+      break;
+  }
+  if (os_errno != 0) return std::generic_category().message(static_cast<int>(os_errno));
+  return curl_easy_strerror(code);
 }
 
 }  // namespace
@@ -80,7 +117,11 @@ void RequestComponent::set_method(const char* body, std::size_t size) {
 
 bool RequestComponent::perform(const char* body, std::size_t size) {
   reset_answer();
-  if (!valid() || !opened_) return false;
+  failure_.clear();
+  if (!valid() || !opened_) {
+    failure_ = "the address is not a usable http or https address";
+    return false;
+  }
   CURL* curl = static_cast<CURL*>(handle_);
   set_method(body, size);
 
@@ -125,15 +166,21 @@ bool RequestComponent::run_transfer(std::size_t upload_size) {
   CURL* curl = static_cast<CURL*>(handle_);
   if (!multi_) multi_ = curl_multi_init();
   CURLM* multi = static_cast<CURLM*>(multi_);
-  if (!multi) return false;
-  Exchange exchange{body_, header_lines_};
+  if (!multi) {
+    failure_ = "out of memory";
+    return false;
+  }
+  Exchange exchange{curl, body_, header_lines_, body_limit_};
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &on_body);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &on_header);
   curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &on_prerequest);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &exchange);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &exchange);
   curl_easy_setopt(curl, CURLOPT_PREREQDATA, &exchange);
-  if (curl_multi_add_handle(multi, curl) != CURLM_OK) return false;
+  if (curl_multi_add_handle(multi, curl) != CURLM_OK) {
+    failure_ = "cannot start the transfer";
+    return false;
+  }
 
   bool timed_out = false;
   bool was_prepared = false;
@@ -166,8 +213,12 @@ bool RequestComponent::run_transfer(std::size_t upload_size) {
   while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
     if (message->msg == CURLMSG_DONE && message->easy_handle == curl) result = message->data.result;
   }
+  long os_errno = 0;
+  curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &os_errno);
   curl_multi_remove_handle(multi, curl);
-  return !timed_out && result == CURLE_OK;
+  if (timed_out) result = CURLE_OPERATION_TIMEDOUT;
+  if (result != CURLE_OK) failure_ = failure_text(result, os_errno, exchange);
+  return result == CURLE_OK;
 }
 
 }  // namespace lumora

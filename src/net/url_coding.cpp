@@ -39,7 +39,8 @@ Text url_decode(std::string_view text, bool to_gbk) {
     const auto byte = static_cast<unsigned char>((16 * high + low) & 0xFF);
     if (byte != 0) out.push_back(static_cast<char>(byte));
   }
-  return to_gbk ? utf8_to_gbk(out) : out;
+  if (to_gbk) return utf8_to_gbk(out);
+  return out;
 }
 
 Text answer_body_decode(std::string_view text, bool to_gbk) {
@@ -60,7 +61,8 @@ Text answer_body_decode(std::string_view text, bool to_gbk) {
     if (const int byte = 16 * high + low; byte != 0) out.push_back(static_cast<char>(byte));
     at = percent + 3;
   }
-  return to_gbk ? utf8_to_gbk(out) : out;
+  if (to_gbk) return utf8_to_gbk(out);
+  return out;
 }
 
 Text url_encode(std::string_view text, bool keep_unreserved, bool as_utf8) {

@@ -111,6 +111,17 @@ iconv_t descriptor(Encoding from, Encoding to) {
   return static_cast<iconv_t>(slot.get());
 }
 
+// Room for the whole result in most texts: GBK is never longer than the
+// UTF-8 it comes from and at most two thirds of what it becomes. Reserved
+// room the result does not use is never touched, so it costs no memory.
+std::size_t likely_size(std::size_t in, Encoding from, Encoding to) {
+  if (from == Encoding::kUtf8 && to == Encoding::kGbk) return in;
+  if (from == Encoding::kGbk && to == Encoding::kUtf8) return in + in / 2;
+  return in * 2;
+}
+
+// Converts through a small buffer appended to the result, so a long text
+// touches no more memory than its result needs.
 std::string convert(std::string_view in, Encoding from, Encoding to) {
   std::string out;
   if (in.empty()) return out;
@@ -118,31 +129,25 @@ std::string convert(std::string_view in, Encoding from, Encoding to) {
   if (cd == reinterpret_cast<iconv_t>(-1)) return out;
   const std::string_view question = to == Encoding::kUtf16 ? std::string_view("?\0", 2) : "?";
 
-  out.resize(in.size() * 2 + 16);
+  out.reserve(likely_size(in.size(), from, to));
+  char chunk[1 << 16];
   char* src = const_cast<char*>(in.data());
   std::size_t src_left = in.size();
-  std::size_t used = 0;
   while (src_left > 0) {
-    char* dst = out.data() + used;
-    std::size_t dst_left = out.size() - used;
+    char* dst = chunk;
+    std::size_t dst_left = sizeof chunk;
     const std::size_t rc = iconv(cd, &src, &src_left, &dst, &dst_left);
-    used = out.size() - dst_left;
-    if (rc != static_cast<std::size_t>(-1)) break;
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-      continue;
-    }
-    if (out.size() - used < question.size()) out.resize(out.size() * 2);
-    out.replace(used, question.size(), question);
-    used += question.size();
-    if (errno != EILSEQ) break;  // EINVAL: truncated last character
+    const int error = errno;
+    out.append(chunk, sizeof chunk - dst_left);
+    if (rc != static_cast<std::size_t>(-1) || error == E2BIG) continue;
+    out.append(question);
+    if (error != EILSEQ) break;  // EINVAL: truncated last character
     const std::size_t skip =
         skip_length(from, reinterpret_cast<const unsigned char*>(src), src_left);
     src += skip;
     src_left -= skip;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
-  out.resize(used);
   return out;
 }
 

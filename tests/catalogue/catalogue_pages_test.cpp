@@ -7,15 +7,18 @@
 #include <vector>
 
 #include "lumora/catalogue/album_search.h"
+#include "lumora/catalogue/platform_page.h"
 #include "lumora/catalogue/track_listing.h"
 #include "lumora/sim/simulator.h"
 #include "lumora/text/code_page.h"
+#include "raw_server.h"
 
 namespace lumora {
 namespace {
 
 using sim::albums::kFortyFiveTracks;
 using sim::albums::kTwentyTracks;
+
 
 class CataloguePages : public ::testing::Test {
  protected:
@@ -177,6 +180,88 @@ TEST_F(CataloguePages, ThreeFailedPagesInARowEndTheWalk) {
   EXPECT_EQ(found.walk.stopped_at, 4);
   EXPECT_EQ(found.walk.pages_failed, 3);
   EXPECT_EQ(listing_requests(), 5u);
+}
+
+// Only failures in a row end a walk: a good page between two failed ones
+// starts the count again.
+TEST_F(CataloguePages, FailedPagesApartDoNotEndTheWalk) {
+  for (const char* page : {"pageId=2&", "pageId=4&", "pageId=6&"})
+    sim.mobile_overrides().add({.needle = page, .status = 500, .body = "oops"});
+  const Tracks found = list(std::to_string(sim::albums::kTwoHundredFiveTracks));
+  EXPECT_EQ(found.rows.size(), 205u - 60u);
+  EXPECT_FALSE(found.walk.ended_early);
+  EXPECT_EQ(found.walk.pages_failed, 3);
+  EXPECT_EQ(found.walk.page_problem, "HTTP 500");
+  EXPECT_EQ(listing_requests(), 12u);
+}
+
+// What a caller can tell a person about a first answer that cannot be read.
+TEST_F(CataloguePages, AnUnreadableFirstAnswerSaysWhy) {
+  struct Case {
+    const char* what;
+    int status;
+    std::string body;
+    const char* problem;
+  };
+  const std::vector<Case> cases = {
+      {"not found", 404, "<html>no</html>", "HTTP 404"},
+      {"not JSON", 200, "<html>", "the answer is not JSON"},
+      {"null", 200, "null", "the answer is not JSON"},
+      {"too large", 200, std::string(kMaxPlatformAnswer + 1, ' '),
+       "the answer is larger than 64 MiB"},
+      {"JSON without rows", 404, R"({"data":{}})", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim.mobile_overrides().clear();
+    sim.mobile_overrides().add({.needle = "pageId=1&", .status = c.status, .body = c.body});
+    const Tracks found = list(std::to_string(kFortyFiveTracks));
+    EXPECT_EQ(found.walk.first_problem, c.problem);
+    EXPECT_TRUE(found.rows.empty());
+  }
+  endpoints.mobile_base = "http://127.0.0.1:" + std::to_string(test::refused_loopback_port());
+  EXPECT_EQ(list("1").walk.first_problem, "connection refused");
+}
+
+TEST_F(CataloguePages, BoundsEndTheWalkBeforeTheCountDoes) {
+  const Text id = std::to_string(sim::albums::kTwoHundredFiveTracks);
+  std::vector<TrackEntry> rows;
+  const auto sink = [&](const std::vector<TrackEntry>& page) {
+    rows.insert(rows.end(), page.begin(), page.end());
+  };
+  const PageWalk limited = list_album_track_pages(id, endpoints, sink, nullptr, {.max_pages = 3, .stop = {}});
+  EXPECT_EQ(rows.size(), 60u);
+  EXPECT_TRUE(limited.page_limit);
+  EXPECT_FALSE(limited.ended_early);
+  EXPECT_EQ(limited.stopped_at, 4);
+  EXPECT_EQ(listing_requests(), 4u);
+
+  rows.clear();
+  sim.mobile_log().clear();
+  const PageWalk stopped = list_album_track_pages(
+      id, endpoints, sink, nullptr, {.max_pages = 0, .stop = [&] { return rows.size() >= 40; }});
+  EXPECT_EQ(rows.size(), 40u);
+  EXPECT_TRUE(stopped.stopped);
+  EXPECT_EQ(stopped.stopped_at, 3);
+  EXPECT_EQ(listing_requests(), 3u);
+}
+
+// A page of any length reaches the sink in parts, in order.
+TEST_F(CataloguePages, ALongPageArrivesInParts) {
+  std::string list;
+  for (int i = 0; i < 2500; ++i)
+    list += std::string(i ? "," : "") + R"({"title":"t)" + std::to_string(i) + R"(","playUrl64":"u"})";
+  sim.mobile_overrides().add(
+      {.needle = "albumId=79&", .body = R"({"data":{"maxPageId":1,"list":[)" + list + "]}}"});
+  std::vector<std::size_t> parts;
+  std::vector<TrackEntry> rows;
+  list_album_track_pages("79", endpoints, [&](const std::vector<TrackEntry>& part) {
+    parts.push_back(part.size());
+    rows.insert(rows.end(), part.begin(), part.end());
+  });
+  EXPECT_EQ(parts, (std::vector<std::size_t>{1000, 1000, 500}));
+  ASSERT_EQ(rows.size(), 2500u);
+  for (int i = 0; i < 2500; ++i) EXPECT_EQ(rows[i].title, "t" + std::to_string(i));
 }
 
 TEST_F(CataloguePages, APageRepeatingTheOneBeforeEndsAHugeCount) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,29 +18,67 @@ void close_fd(int& fd) {
   fd = -1;
 }
 
+// Our environment with the setup's changes.
+std::vector<std::string> environment_for(const ChildSetup& setup) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  for (const std::string& change : setup.env) {
+    const std::string name = change.substr(0, change.find('='));
+    std::erase_if(env, [&](const std::string& e) { return e.substr(0, e.find('=')) == name; });
+    if (change.find('=') != std::string::npos) env.push_back(change);
+  }
+  return env;
+}
+
+// The two ends for standard output: ours to read, the child's to write.
+bool output_ends(const ChildSetup& setup, int ends[2]) {
+  ends[0] = ends[1] = -1;
+  if (setup.output == ChildSetup::Output::kPipe) return ::pipe2(ends, O_CLOEXEC) == 0;
+  if (setup.output != ChildSetup::Output::kTerminal) return true;
+  ends[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (ends[0] < 0 || ::grantpt(ends[0]) != 0 || ::unlockpt(ends[0]) != 0) return false;
+  ends[1] = ::open(::ptsname(ends[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  return ends[1] >= 0;
+}
+
 }  // namespace
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                           const ChildSetup& setup) {
   int out_pipe[2], err_pipe[2];
-  if (::pipe2(out_pipe, O_CLOEXEC) != 0) return;
+  if (!output_ends(setup, out_pipe)) {
+    close_fd(out_pipe[0]);
+    close_fd(out_pipe[1]);
+    return;
+  }
   if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
-    ::close(out_pipe[0]);
-    ::close(out_pipe[1]);
+    close_fd(out_pipe[0]);
+    close_fd(out_pipe[1]);
     return;
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+  if (setup.output == ChildSetup::Output::kFile)
+    posix_spawn_file_actions_addopen(&actions, 1, setup.output_file.c_str(), O_WRONLY, 0);
+  else if (setup.output == ChildSetup::Output::kClosed)
+    posix_spawn_file_actions_addclose(&actions, 1);
+  else
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  std::vector<std::string> env = environment_for(setup);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
   pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) pid_ = pid;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0)
+    pid_ = pid;
   posix_spawn_file_actions_destroy(&actions);
-  ::close(out_pipe[1]);
+  close_fd(out_pipe[1]);
   ::close(err_pipe[1]);
   out_fd_ = out_pipe[0];
   err_fd_ = err_pipe[0];
@@ -96,8 +135,11 @@ void ChildProcess::signal(int signal_number) {
   if (pid_ > 0 && exit_code_ < 0) ::kill(pid_, signal_number);
 }
 
-RunResult run_program(const std::string& program, const std::vector<std::string>& args) {
-  ChildProcess child(program, args);
+void ChildProcess::close_output() { close_fd(out_fd_); }
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const ChildSetup& setup) {
+  ChildProcess child(program, args, setup);
   if (!child.started() || !child.finish()) return {};
   return {child.exit_code(), child.out(), child.err()};
 }

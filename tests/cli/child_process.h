@@ -10,11 +10,20 @@
 
 namespace lumora::test {
 
+// Where a child's standard output goes, and what it finds in its environment.
+struct ChildSetup {
+  enum class Output { kPipe, kTerminal, kFile, kClosed };
+  Output output = Output::kPipe;  // kTerminal: a pseudo-terminal read like the pipe
+  std::string output_file;        // for kFile, e.g. "/dev/full"
+  std::vector<std::string> env;   // "NAME=value" set, "NAME" removed, over ours
+};
+
 class ChildProcess {
  public:
   // Starts `program` with `args` (without the program name); stdin is
   // /dev/null. Check started() afterwards.
-  ChildProcess(const std::string& program, const std::vector<std::string>& args);
+  ChildProcess(const std::string& program, const std::vector<std::string>& args,
+               const ChildSetup& setup = {});
   ~ChildProcess();  // kills and reaps a child still running
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -26,6 +35,9 @@ class ChildProcess {
   // passes (false). exit_code() is then valid.
   bool finish(std::chrono::milliseconds limit = std::chrono::seconds(120));
   void signal(int signal_number);
+  // Stops reading standard output and closes our end, as a reader that has
+  // seen enough (head -1) does.
+  void close_output();
 
   const std::string& out() const { return out_; }
   const std::string& err() const { return err_; }
@@ -50,6 +62,7 @@ struct RunResult {
 };
 
 // Runs to the end (at most two minutes) and returns what it printed.
-RunResult run_program(const std::string& program, const std::vector<std::string>& args);
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const ChildSetup& setup = {});
 
 }  // namespace lumora::test

@@ -1,9 +1,11 @@
 // follow, unfollow, following and sync as a user (or a timer) runs them:
 // the followed set on disk, albums that grow, playlists, a broken
 // following.json, two syncs at once and Ctrl+C.
+#include <fnmatch.h>
 #include <signal.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -13,6 +15,7 @@
 
 #include "cli_fixture.h"
 #include "lumora/sim/audio_bytes.h"
+#include "raw_server.h"
 
 namespace lumora::test {
 namespace {
@@ -245,6 +248,196 @@ TEST_F(FollowTest, AnInterruptedSyncExits130AndTheNextFetchesNothingTwice) {
   for (const sim::SentSpan& span : spans) EXPECT_GT(span.start, 0u);
   for (const sim::SimTrack& t : a.tracks) EXPECT_EQ(file_in(a.id, t), sim.expected_sha256(t));
   EXPECT_EQ(lines_starting(read_file(album_dir(a.id) / "3700002.m3u8"), "#EXTINF:").size(), 20u);
+}
+
+// An album that cannot be listed is not followed: the first sync would
+// only fail.
+TEST_F(FollowTest, FollowRefusesAnAlbumThatCannotBeListed) {
+  const RunResult none = cli({"following"});
+  EXPECT_EQ(none.code, 0);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err,
+            "lumorafm-cli: no album is followed; add one with: lumorafm-cli follow ALBUM_ID --dir DIR\n");
+
+  const RunResult unknown = follow(99999999);
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_EQ(unknown.err, "lumorafm-cli: cannot follow: album 99999999 has no tracks\n");
+  const RunResult refused = run_program(
+      LUMORAFM_CLI_PATH,
+      {"--mobile-base", "http://127.0.0.1:" + std::to_string(refused_loopback_port()), "follow",
+       "3700002", "--dir", folder.string()});
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_EQ(refused.err, "lumorafm-cli: cannot follow: album 3700002 cannot be listed: connection refused\n");
+  EXPECT_FALSE(std::filesystem::exists(following_json()));
+
+  // A good one is listed once, its first page only.
+  sim.mobile_log().clear();
+  const RunResult good = follow(sim::albums::kFortyFiveTracks, {"-q"});
+  EXPECT_EQ(good.code, 0) << good.err;
+  EXPECT_EQ(good.out, "");
+  EXPECT_EQ(sim.mobile_log().snapshot().size(), 2u);
+  EXPECT_EQ(following().size(), 1u);
+}
+
+TEST_F(FollowTest, FollowKeepsTheOptionsSyncUsesAndFollowingShowsThem) {
+  ASSERT_EQ(follow(kWithoutCategory, {"--tag", "--notify", "--limit-rate", "500K", "--exec", "/bin/true"}).code, 0);
+  const RunResult listed = cli({"following"});
+  EXPECT_EQ(listed.out, "3700005\t" + album_dir(kWithoutCategory).string() +
+                            "\ttag,notify,limit-rate=500K,exec=/bin/true\tnever\tnever\t0\n");
+  const nlohmann::json albums = following();
+  EXPECT_EQ(albums[0]["limit_rate"], 512000);
+  EXPECT_EQ(albums[0]["notify"], true);
+  EXPECT_EQ(albums[0]["exec"], "/bin/true");
+}
+
+// A sync ended by SIGTERM (systemctl stop) or SIGHUP keeps its work and
+// notes the album as interrupted, with the signal's exit status.
+TEST_F(FollowTest, ASyncEndedByASignalNotesItAsInterrupted) {
+  const sim::SimAlbum& a = album(kTwentyTracks);
+  sim.audio().set_faults(a.tracks[1].audio_path, {.rate_cap = 8000});
+  ASSERT_EQ(follow(a.id).code, 0);
+  for (const int signal_number : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    sim.audio().clear_sent();
+    ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"sync"}));
+    ASSERT_TRUE(child.started());
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (sim.audio().bytes_sent(a.tracks[1].audio_path) < 10000 &&
+           std::chrono::steady_clock::now() < deadline)
+      child.pump(10ms);
+    child.signal(signal_number);
+    ASSERT_TRUE(child.finish(10s));
+    EXPECT_EQ(child.exit_code(), 128 + signal_number) << child.err();
+    const nlohmann::json albums = following();
+    EXPECT_EQ(albums[0]["result"], "interrupted");
+    EXPECT_TRUE(albums[0]["last_sync"].is_string());
+    EXPECT_EQ(albums[0]["tracks_held"], 1);
+  }
+}
+
+// An album that could not be listed this time still holds what it held.
+TEST_F(FollowTest, AnAlbumThatCannotBeListedKeepsItsCountOfTracksHeld) {
+  ASSERT_EQ(follow(kWithoutCategory).code, 0);
+  ASSERT_EQ(cli({"sync"}).code, 0);
+  EXPECT_EQ(following()[0]["tracks_held"], 3);
+  sim.mobile_overrides().add({.needle = "albumId=3700005&", .status = 500, .body = "down"});
+  const RunResult r = cli({"sync"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("album 3700005  album failed"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("album 3700005 cannot be listed: HTTP 500"), std::string::npos) << r.err;
+  const nlohmann::json albums = following();
+  EXPECT_EQ(albums[0]["result"], "album failed");
+  EXPECT_EQ(albums[0]["tracks_held"], 3);
+}
+
+// following.json, its lock, sync's lock and the playlist are never opened
+// or replaced through a link planted in their place.
+TEST_F(FollowTest, LinksInPlaceOfTheProgramsFilesAreRefused) {
+  const std::filesystem::path outside = folder.parent_path() / "outside";
+  const std::filesystem::path missing = folder.parent_path() / "missing";
+  const std::filesystem::path state = following_json().parent_path();
+  std::filesystem::create_directories(state);
+  std::ofstream(outside) << "mine\n";
+  const auto plant = [](const std::filesystem::path& at, const std::filesystem::path& target) {
+    std::filesystem::remove(at);
+    std::filesystem::create_symlink(target, at);
+  };
+  struct Case {
+    std::filesystem::path link;
+    std::vector<std::string> command;
+  };
+  const std::vector<Case> cases = {
+      {following_json(), {"follow", "3700005", "--dir", folder.string()}},
+      {following_json(), {"following"}},
+      {state / "following.json.lock", {"follow", "3700005", "--dir", folder.string()}},
+      {state / "sync.lock", {"sync"}},
+  };
+  for (const Case& c : cases) {
+    for (const auto& target : {outside, missing}) {
+      SCOPED_TRACE(c.link.string() + " -> " + target.string() + ", " + c.command[0]);
+      plant(c.link, target);
+      const RunResult r = cli(c.command);
+      EXPECT_EQ(r.code, 1);
+      EXPECT_NE(r.err.find(c.link.string() + " is a symbolic link, which is refused"), std::string::npos)
+          << r.err;
+      std::filesystem::remove(c.link);
+    }
+  }
+  EXPECT_EQ(read_file(outside), "mine\n");
+  EXPECT_FALSE(std::filesystem::exists(missing));
+
+  std::filesystem::create_directories(folder);
+  plant(folder / "3700005.m3u8", outside);
+  const RunResult playlist = cli({"get", "3700005", "--dir", folder.string(), "--playlist"});
+  EXPECT_EQ(playlist.code, 1);
+  EXPECT_NE(playlist.err.find("cannot write the playlist: " + (folder / "3700005.m3u8").string() +
+                              " is a symbolic link, which is refused"),
+            std::string::npos)
+      << playlist.err;
+  EXPECT_EQ(read_file(outside), "mine\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "3700005.m3u8"));
+}
+
+// follow writes the followed set before it says so: output that cannot
+// be written still fails the run, after the work is kept.
+TEST_F(FollowTest, FollowIntoAFullOutputSaysWriteError) {
+  const RunResult r = run_program(LUMORAFM_CLI_PATH,
+                                  with_platform({"follow", "3700005", "--dir", folder.string()}),
+                                  {.output = ChildSetup::Output::kFile, .output_file = "/dev/full", .env = {}});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "lumorafm-cli: write error: No space left on device\n");
+  EXPECT_EQ(following().size(), 1u);
+}
+
+// The man page's FILES section names every file the program leaves in an
+// album's folder or in its own.
+TEST_F(FollowTest, TheManPageNamesEveryFileTheProgramWrites) {
+  const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+      text.replace(at, from.size(), to);
+    return text;
+  };
+  std::vector<std::string> listed;  // as fnmatch(3) patterns
+  bool in_files = false;
+  std::istringstream page(read_file(LUMORA_SOURCE_DIR "/packaging/man/lumorafm-cli.1"));
+  for (std::string line; std::getline(page, line);) {
+    if (line.rfind(".SH", 0) == 0) in_files = line == ".SH FILES";
+    if (!in_files || line.rfind(".I ", 0) != 0) continue;
+    std::string pattern = replaced(line.substr(3), "\\-", "-");
+    pattern = replaced(replaced(replaced(pattern, "XXXXXX", "??????"), "TITLE", "*"), "ALBUM", "*");
+    pattern = replaced(pattern, "$XDG_CONFIG_HOME", config.string());
+    if (pattern.rfind("DIR/", 0) == 0) pattern = album_dir(kWithoutCategory).string() + pattern.substr(3);
+    listed.push_back(pattern);
+  }
+  ASSERT_GT(listed.size(), 8u);
+
+  // Every command that writes, an interrupted track's working files among them.
+  const sim::SimAlbum& a = album(kWithoutCategory);
+  sim.audio().set_faults(a.tracks[2].audio_path, {.rate_cap = 8000});
+  ASSERT_EQ(follow(a.id, {"--tag", "--playlist"}).code, 0);
+  ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"sync"}));
+  ASSERT_TRUE(child.started());
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (sim.audio().bytes_sent(a.tracks[2].audio_path) < 10000 && std::chrono::steady_clock::now() < deadline)
+    child.pump(10ms);
+  child.signal(SIGTERM);
+  ASSERT_TRUE(child.finish(10s));
+  ASSERT_EQ(cli({"get", std::to_string(a.id), "--dir", album_dir(a.id).string(), "--tracks", "1",
+                 "--tag", "--playlist"}).code, 0);
+
+  std::size_t seen = 0;
+  for (const auto& root : {config, album_dir(a.id)}) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+      if (!entry.is_regular_file()) continue;
+      ++seen;
+      const std::string path = entry.path().string();
+      EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const std::string& pattern) {
+        return ::fnmatch(pattern.c_str(), path.c_str(), FNM_PATHNAME) == 0;
+      }))
+          << path << " is not in the man page's FILES";
+    }
+  }
+  EXPECT_GE(seen, 8u);  // mp3s, working file and record, archive, playlist, state and locks
 }
 
 }  // namespace

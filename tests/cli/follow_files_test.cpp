@@ -16,14 +16,19 @@ namespace {
 
 TEST(FollowedAlbums, WrittenTextReadsBackTheSame) {
   const std::vector<FollowedAlbum> albums = {
-      {"3700002", "/home/me/书", true, false, "2026-12-09T14:00:00Z", "ok", 0, 20},
-      {"1", "/tmp/a \"quoted\"", false, true, "", "never", 0, 0}};
+      {"3700002", "/home/me/书", true, false, true, 512000, "/usr/bin/mpc-add",
+       "2026-12-09T14:00:00Z", "ok", 0, 20},
+      {"1", "/tmp/a \"quoted\"", false, true, false, 0, "", "", "never", 0, 0}};
   const FollowedRead read = parse_followed(followed_text(albums));
   ASSERT_EQ(read.error, "");
   ASSERT_EQ(read.albums.size(), 2u);
   EXPECT_EQ(read.albums[0].dir, "/home/me/书");
   EXPECT_TRUE(read.albums[0].tag);
   EXPECT_EQ(read.albums[0].tracks_held, 20);
+  EXPECT_TRUE(read.albums[0].notify);
+  EXPECT_EQ(read.albums[0].limit_rate, 512000);
+  EXPECT_EQ(read.albums[0].exec, "/usr/bin/mpc-add");
+  EXPECT_FALSE(read.albums[1].notify);
   EXPECT_EQ(read.albums[1].dir, "/tmp/a \"quoted\"");
   EXPECT_TRUE(read.albums[1].playlist);
   EXPECT_EQ(read.albums[1].last_sync, "");
@@ -41,6 +46,8 @@ TEST(FollowedAlbums, FilesThatCannotBeUsedSayWhy) {
       {R"({"albums":[{"id":"1a","dir":"/a"}]})", "album id is not a number: 1a"},
       {R"({"albums":[{"id":"1","dir":"a"}]})", "folder is not absolute: a"},
       {R"({"albums":[{"id":"1","dir":"/a","tag":"yes"}]})", "type must be boolean"},
+      {R"({"albums":[{"id":"1","dir":"/a","limit_rate":-5}]})", "limit_rate is not a rate: -5"},
+      {R"({"albums":[{"id":"1","dir":"/a","limit_rate":4294967296}]})", "limit_rate is not a rate"},
       {R"({"albums":[{"id":"1","dir":"/a"},{"id":"1","dir":"/b"}]})", "album 1 is there twice"},
   };
   for (const auto& c : cases) {

@@ -272,3 +272,48 @@ TEST_F(HttpRequestTest, TwoThreadsAtOnce) {
 
 }  // namespace
 }  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// What a caller can tell a person about a request that brought no answer,
+// and that an answer of any status is no failure.
+TEST(RequestComponentFailure, SaysWhyNoAnswerCame) {
+  CaptureServer server([](const CapturedRequest& r) -> std::optional<std::string> {
+    if (r.target == "/silent") return std::nullopt;
+    if (r.target == "/missing") return http_answer("HTTP/1.1 404 Not Found", "", "gone");
+    return http_answer("HTTP/1.1 200 OK", "", std::string(3000, 'x'));
+  });
+  struct Case {
+    std::string address;
+    std::size_t limit;
+    const char* failure;  // empty: an answer came
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"http://127.0.0.1:" + std::to_string(test::closed_port()) + "/", kMaxAnswerBody,
+       "connection refused", 0},
+      {"http://no-such-host.invalid/", kMaxAnswerBody, "host name not found", 0},
+      {server.base_url() + "/silent", kMaxAnswerBody, "timed out", 0},
+      {server.base_url() + "/big", 2999, "the answer is larger than 0 MiB", 0},
+      {server.base_url() + "/big", 3000, "", 200},
+      {server.base_url() + "/missing", kMaxAnswerBody, "", 404},
+      {"ftp://127.0.0.1/x", kMaxAnswerBody, "the address is not a usable http or https address", 0},
+  };
+  RequestComponent request;
+  ASSERT_TRUE(request.set_timeouts(1000, 1000, 1000, 1000));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.address);
+    request.set_body_limit(c.limit);
+    request.open("GET", c.address);
+    EXPECT_EQ(request.send(), c.failure[0] == '\0');
+    EXPECT_EQ(request.failure(), c.failure);
+    EXPECT_EQ(request.status(), c.status);
+    const std::size_t size = request.take_response_body().size();
+    EXPECT_EQ(size, c.status == 200 ? 3000u : c.status == 404 ? 4u : 0u);
+    EXPECT_TRUE(request.response_body().empty());
+  }
+}
+
+}  // namespace
+}  // namespace lumora

@@ -40,6 +40,37 @@ TEST(CodePage, InvalidInputBecomesQuestionMarkAndGoesOn) {
   EXPECT_EQ(utf8_to_gbk(Text("a\0b", 3)), "a");  // texts end at a zero byte
 }
 
+// Texts far longer than the converter's buffer, with characters and bad
+// bytes falling at every offset around its edges: converted as a whole,
+// they equal their parts converted one by one.
+TEST(CodePage, LongTextsConvertAsTheirParts) {
+  struct Part {
+    Text from, to;
+  };
+  const auto times = [](const Text& t, int n) {
+    Text out;
+    for (int i = 0; i < n; ++i) out += t;
+    return out;
+  };
+  // A valid run longer than the buffer, then short parts and bad bytes.
+  const Part run_utf8{times(kZhongUtf8, 40000), times(kZhongGbk, 40000)};
+  const std::vector<Part> to_gbk = {run_utf8, {kZhongUtf8, kZhongGbk}, {"a", "a"}, {"\xFF", "?"},
+                                    {"\xF0\x9F\x98\x80", "?"}, {"bc", "bc"}};
+  const std::vector<Part> to_utf8 = {{run_utf8.to, run_utf8.from}, {kZhongGbk, kZhongUtf8}, {"a", "a"},
+                                     {"\xFF", "?"}, {"\x80", "\xE2\x82\xAC"}};
+  for (const auto* parts : {&to_gbk, &to_utf8}) {
+    for (int shift = 0; shift < 4; ++shift) {
+      SCOPED_TRACE(shift);
+      Text in(shift, 'x'), out(shift, 'x');
+      for (std::size_t i = 0; in.size() < 400000; ++i) {
+        in += (*parts)[i % parts->size()].from;
+        out += (*parts)[i % parts->size()].to;
+      }
+      EXPECT_EQ(parts == &to_gbk ? utf8_to_gbk(in) : gbk_to_utf8(in), out);
+    }
+  }
+}
+
 TEST(CodePage, ThreadsConvertIndependently) {
   std::vector<std::thread> threads;
   std::vector<int> failures(4, 0);

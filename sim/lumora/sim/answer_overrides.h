@@ -3,6 +3,7 @@
 // that is not JSON, a missing member). Thread-safe.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,8 +15,11 @@ namespace lumora::sim {
 struct CannedAnswer {
   std::string needle;  // matched anywhere in the request target (path and query as sent)
   int status = 200;
-  std::string body;
+  std::string body{};
   std::string content_type = "application/json;charset=UTF-8";
+  // When set, the body for each request's target, in place of `body` (an
+  // answer that differs page by page). Called on the servers' threads.
+  std::function<std::string(std::string_view target)> body_for{};
 };
 
 class AnswerOverrides {

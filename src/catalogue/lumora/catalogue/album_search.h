@@ -12,11 +12,13 @@ namespace lumora {
 
 // Asks for every result page of `keyword` (GBK) and hands each page's
 // albums to `sink` as they arrive. `keyword` is replaced by its encoded
-// form. Runs on the caller's thread; no pauses. With `connection` every page
-// goes through that one request component: the connection stays open from
-// page to page, and cookies the platform sets are sent back on later pages.
+// form. Runs on the caller's thread; no pauses; `bounds` may end it early.
+// With `connection` every page goes through that one request component: the
+// connection stays open from page to page, and cookies the platform sets are
+// sent back on later pages.
 PageWalk search_album_pages(Text& keyword, const PlatformEndpoints& endpoints,
-                            const AlbumPageSink& sink, RequestComponent* connection = nullptr);
+                            const AlbumPageSink& sink, RequestComponent* connection = nullptr,
+                            const WalkBounds& bounds = {});
 
 // Appends one Album list row per album (title, hidden id, category, uploader)
 // over all pages, pausing 1 ms after each row so the list visibly grows;

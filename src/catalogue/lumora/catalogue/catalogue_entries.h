@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "lumora/text/text.h"
@@ -33,11 +34,28 @@ struct PageWalk {
   // The walk stopped before the count: three failed pages in a row, a page
   // without rows, or a page repeating the one before (see walk_pages).
   bool ended_early = false;
-  int stopped_at = 0;  // the page it stopped at, when ended early
+  // The walk stopped at the caller's bounds with pages left: at its page
+  // limit, or because the caller asked it to stop.
+  bool page_limit = false;
+  bool stopped = false;
+  int stopped_at = 0;  // the page it stopped at, when it ended early or at the bounds
+  // Why the first answer could not be read ("connection refused", "HTTP 404",
+  // "the answer is not JSON"); empty when it could. UTF-8.
+  std::string first_problem;
+  std::string page_problem;  // the same for the last page that failed
 };
 
-// Called once per page that brings rows, on the walking thread, in page
-// order, with that page's rows in the platform's order.
+// What a caller lets a walk do. Asked before every request.
+struct WalkBounds {
+  int max_pages = 0;           // 0: as many as the count says
+  std::function<bool()> stop;  // true: ask for nothing more
+};
+
+// Called on the walking thread with the rows of the pages that bring rows,
+// in page order and the platform's order: at least once per such page, and
+// in parts of at most kRowsPerDelivery rows, so a page of any length never
+// stands in memory as entries all at once.
+inline constexpr std::size_t kRowsPerDelivery = 1000;
 using AlbumPageSink = std::function<void(const std::vector<AlbumEntry>&)>;
 using TrackPageSink = std::function<void(const std::vector<TrackEntry>&)>;
 

@@ -12,10 +12,12 @@ namespace lumora {
 
 // Asks for every track page of the album and hands each page's tracks to
 // `sink` as they arrive. The album id goes in as it stands. Runs on the
-// caller's thread; no pauses. `connection` as for search_album_pages.
+// caller's thread; no pauses. `connection` and `bounds` as for
+// search_album_pages.
 PageWalk list_album_track_pages(const Text& album_id, const PlatformEndpoints& endpoints,
                                 const TrackPageSink& sink,
-                                RequestComponent* connection = nullptr);
+                                RequestComponent* connection = nullptr,
+                                const WalkBounds& bounds = {});
 
 // Appends one unchecked row per track (title in column 1, audio address in
 // the hidden column 2), pausing 1 ms after each row so the list visibly

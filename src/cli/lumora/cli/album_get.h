@@ -2,6 +2,7 @@
 // through a Download object of its own.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,17 +33,21 @@ struct GetRequest {
   bool skip_existing = false;
   bool tag = false;
   int jobs = 1;
-  int stall_seconds = 120;  // a track without a stored byte that long fails
+  int stall_seconds = 120;      // a track without a stored byte that long fails
+  std::int64_t limit_rate = 0;  // bytes per second shared by the running tracks; 0: none
+  std::string exec;             // run with each new file's path; empty: none
   PlatformEndpoints endpoints;
   GetReport* report = nullptr;  // filled when given
 };
 
-// Lists the album, fetches the chosen tracks in the album's order and
+// Checks the folder (created when missing, writable, its archive usable),
+// lists the album, fetches the chosen tracks in the album's order and
 // prints a summary. Returns the exit code: 0 every chosen track done or
-// skipped, 1 some failed (or the listing ended before its page count),
-// 2 a bad track list, a folder that cannot be used or an album that cannot
-// be listed, 130 when interrupted. Runs on the caller's thread and its own
-// job threads; the SIGINT handler must be installed.
+// skipped, 1 some failed (or the listing was not whole, or a file hook
+// failed), 2 a bad track list, a folder that cannot be used or an album
+// that cannot be listed, interrupted_exit_code() when interrupted. Runs on
+// the caller's thread and its own job threads; the interrupt handler must
+// be installed.
 int run_get(const GetRequest& request, ProgressView& view);
 
 }  // namespace lumora::cli

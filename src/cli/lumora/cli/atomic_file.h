@@ -8,10 +8,12 @@
 namespace lumora::cli {
 
 // Writes `content` to the UTF-8 `path`. Returns an empty text on success,
-// else what went wrong (the old file, if any, is then untouched).
+// else what went wrong (the old file, if any, is then untouched). A symbolic
+// link at `path` is refused and left as it is.
 std::string replace_file_atomically(const std::string& path, const std::string& content);
 
-// The whole content of the file, or false when it cannot be read.
+// The whole content of the file, or false (errno set) when it cannot be
+// read; never through a symbolic link.
 bool read_whole_file(const std::string& path, std::string& content);
 
 }  // namespace lumora::cli

@@ -2,6 +2,7 @@
 // every command first, then the command and its own arguments.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct CliOptions {
   Command command = Command::none;
   std::string argument;  // the keyword (UTF-8) or the album id
   bool json = false;     // search, tracks, following
+  bool quiet = false;    // get, follow, unfollow, sync
 
   // get, follow and sync (--jobs, --playlist)
   std::string dir;
@@ -30,6 +32,9 @@ struct CliOptions {
   bool playlist = false;
   int jobs = 1;
   int stall_seconds = 120;
+  std::int64_t limit_rate = 0;  // bytes per second over the album's running tracks; 0: none
+  std::string exec;             // a program run with each new file's path
+  bool notify = false;          // follow, sync: a desktop notification for new tracks
 };
 
 inline constexpr int kMaxStallSeconds = 86400;
@@ -46,7 +51,15 @@ struct ParseResult {
 // but not the track list, which needs the album's length.
 ParseResult parse_command_line(const std::vector<std::string>& args);
 
+// "500K" (KiB), "2M" (MiB) or plain bytes, per second: at least 1 and at
+// most 2 GiB - 1. Nothing for anything else.
+std::optional<std::int64_t> parse_rate(const std::string& text);
+// A rate as parse_rate reads it back: "500K", "2M", "1000".
+std::string rate_text(std::int64_t bytes_per_second);
+
 // The --help text.
 std::string usage_text();
+// The --version text: the program's name and the project's version.
+std::string version_text();
 
 }  // namespace lumora::cli

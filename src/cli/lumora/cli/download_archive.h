@@ -9,7 +9,8 @@
 // Lines of the first format, "ADDRESS\tFILE NAME\n" (the track's whole
 // address, no size), are still read: find() gives them under that address
 // with size -1. Later lines for a key replace earlier ones; lines of
-// neither shape are ignored. Nothing is ever removed from the file.
+// neither shape are ignored. Nothing is ever removed from the file. The file
+// is never read or written through a symbolic link in its place.
 #pragma once
 
 #include <cstdint>
@@ -41,20 +42,27 @@ class DownloadArchive {
   // `dir` is the UTF-8 folder; reads its archive when there is one.
   explicit DownloadArchive(std::string dir);
 
+  // Why the archive in the folder cannot be used (a symbolic link or a
+  // folder in its place, a file that cannot be read); empty when it can.
+  const std::string& problem() const { return problem_; }
+
   // The latest entry for `key` (a key or, for first-format lines, an
   // address), whether or not its file is still there.
   std::optional<ArchiveEntry> find(const std::string& key) const;
   // True when find(key) names a file still in the folder; `file_name` gets it.
   bool has(const std::string& key, std::string* file_name = nullptr) const;
   // Appends a line and flushes it to disk. False (and nothing kept) when the
-  // archive cannot be written or a text would break the line format.
-  bool add(const std::string& key, const std::string& file_name, std::int64_t size);
+  // archive cannot be written or a text would break the line format; `why`
+  // then says which.
+  bool add(const std::string& key, const std::string& file_name, std::int64_t size,
+           std::string* why = nullptr);
 
   std::string path() const { return dir_ + "/" + kArchiveName; }
   const std::string& dir() const { return dir_; }
 
  private:
   std::string dir_;
+  std::string problem_;
   mutable std::mutex mutex_;
   std::map<std::string, ArchiveEntry> entries_;
 };

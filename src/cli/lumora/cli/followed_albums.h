@@ -1,13 +1,16 @@
 // The albums `follow` keeps and `sync` fetches, in following.json:
 //
 //   {"albums":[{"id":"3700002","dir":"/home/me/Books","tag":false,
-//               "playlist":true,"last_sync":"2026-12-09T14:00:00Z",
-//               "result":"ok","failed":0,"tracks_held":20}]}
+//               "playlist":true,"notify":false,"limit_rate":0,"exec":"",
+//               "last_sync":"2026-12-09T14:00:00Z","result":"ok",
+//               "failed":0,"tracks_held":20}]}
 //
 // "last_sync" is null and "result" "never" before the first sync. Members
-// this version does not know are dropped on the next write.
+// this version does not know are dropped on the next write; members it
+// knows that a file lacks take their defaults.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,9 @@ struct FollowedAlbum {
   std::string dir;  // absolute, UTF-8
   bool tag = false;
   bool playlist = false;
+  bool notify = false;          // a desktop notification when a sync brings tracks
+  std::int64_t limit_rate = 0;  // bytes per second; 0: none
+  std::string exec;             // run with each new file's path; empty: none
   std::string last_sync;  // UTC "YYYY-MM-DDTHH:MM:SSZ"; empty: never
   // "never", "ok", "tracks failed", "album failed" or "interrupted".
   std::string result = "never";

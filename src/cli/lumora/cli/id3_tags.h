@@ -1,6 +1,10 @@
-// ID3v2 tags for a downloaded track, written with TagLib.
+// ID3v2 tags for a downloaded track. The tag is made with TagLib, but the
+// tagged file is written by us: a copy beside the track (the new tag, then
+// the audio after any old tag), synced, then renamed over the track. So a
+// track is either tagged whole or left exactly as it was downloaded.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace lumora::cli {
@@ -13,8 +17,12 @@ struct TrackTags {
   std::string artist;  // the album's uploader
 };
 
-// Writes an ID3v2 tag (and only that) into the file at the UTF-8 `path`.
-// False when the file cannot be read or written.
-bool write_id3_tags(const std::string& path, const TrackTags& tags);
+// Tags the file at the UTF-8 `path`, keeping the frames of a tag it has.
+// Returns why it could not (the system's reason, e.g. "No space left on
+// device"); empty on success.
+std::string write_id3_tags(const std::string& path, const TrackTags& tags);
+
+// True when the file starts with an ID3v2 tag.
+bool has_id3v2_tag(const std::string& path);
 
 }  // namespace lumora::cli

@@ -40,6 +40,9 @@ class TrackFetch {
   // that long (kStalled, its work kept).
   FetchResult run(const Text& address, const Text& path, int stall_seconds);
   FetchProgress progress() const;
+  // Bytes per second the next run() may take over all its connections; 0
+  // (the default) for no limit.
+  void set_throughput_cap(int bytes_per_second) { throughput_cap_ = bytes_per_second; }
   // Stops the running task (its work is kept as the engine keeps it) and
   // makes the next run() return kStopped at once. Any thread.
   void stop();
@@ -49,6 +52,7 @@ class TrackFetch {
   TaskParam param_;
   std::atomic<std::int64_t> size_{-1};
   std::atomic<bool> stop_{false};
+  int throughput_cap_ = 0;
 };
 
 }  // namespace lumora::cli

@@ -29,6 +29,8 @@ namespace lumora {
 // before any thread; a RequestComponent also calls it (once) if it was not.
 void net_global_init();
 
+inline constexpr std::size_t kMaxAnswerBody = 512u << 20;  // a hostile server cannot exhaust memory
+
 inline constexpr int kOptionSslErrorIgnoreFlags = 4;
 inline constexpr int kOptionEnableRedirects = 6;
 inline constexpr int kSslIgnoreAll = 0x3300;  // unknown CA, usage, CN, date
@@ -74,7 +76,19 @@ class RequestComponent {
   };
   const Timeouts& timeouts() const { return timeouts_; }
 
+  // The largest answer body a send() accepts; a larger one fails it. At
+  // most kMaxAnswerBody, the default.
+  void set_body_limit(std::size_t bytes);
+  // Why the last send() failed, in a person's words: the system's reason
+  // when it gave one ("connection refused", "cannot connect: Network is
+  // unreachable"), else what the transfer ran into ("host name not found",
+  // "timed out", "the answer is larger than 64 MiB"). Empty after a send()
+  // that brought an answer, whatever its status.
+  const std::string& failure() const { return failure_; }
+
   const ByteArray& response_body() const { return body_; }
+  // Hands the body over, leaving none behind.
+  ByteArray take_response_body() { return std::move(body_); }
   // The final answer's header lines (after redirects and interim answers),
   // without its status line, joined by "\r\n".
   Text all_response_headers() const;
@@ -92,9 +106,11 @@ class RequestComponent {
   std::string method_;
   bool opened_ = false;
   std::vector<std::pair<Text, Text>> headers_;
+  std::size_t body_limit_ = kMaxAnswerBody;
   ByteArray body_;
   std::vector<Text> header_lines_;
   int status_ = 0;
+  std::string failure_;
 };
 
 }  // namespace lumora

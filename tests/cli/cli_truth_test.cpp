@@ -1,0 +1,146 @@
+// get when the system says no: folders that cannot take the files, a disk
+// that fills while tags are written, links planted where the program keeps
+// its files, signals that end a run, and the words each of them is told in.
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli_fixture.h"
+#include "lumora/sim/audio_bytes.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::albums::kTwentyTracks;
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+// Names in `dir` that start with ".", other than the archive.
+std::vector<std::string> hidden_leftovers(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (name[0] == '.' && name != ".lumorafm-archive") names.push_back(name);
+  }
+  return names;
+}
+
+// A folder that cannot take the files is found before anything is listed
+// or fetched, and the system's reason is given.
+TEST_F(CliTest, AFolderThatCannotBeUsedSaysWhyBeforeAnyRequest) {
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "afile") << "x";
+  struct Case {
+    std::string dir;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {(folder / "afile").string(), "Not a directory"},
+      {(folder / "afile" / "sub").string(), "Not a directory"},
+      {"/sys/kernel", "Permission denied"},  // refused to root too
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dir);
+    const RunResult r = cli({"get", std::to_string(kTwentyTracks), "--dir", c.dir});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "lumorafm-cli: cannot use folder " + c.dir + ": " + c.reason + "\n");
+  }
+  EXPECT_TRUE(sim.mobile_log().snapshot().empty());
+  EXPECT_EQ(audio_gets(), 0u);
+}
+
+// The archive is never written through a link planted in its place, nor is
+// a file created where a dangling one points.
+TEST_F(CliTest, AnArchiveThatIsALinkIsRefused) {
+  const std::filesystem::path outside = folder.parent_path() / "outside";
+  std::filesystem::create_directories(folder);
+  std::ofstream(outside) << "mine\n";
+  for (const bool dangling : {false, true}) {
+    SCOPED_TRACE(dangling);
+    const std::filesystem::path target = dangling ? folder.parent_path() / "missing" : outside;
+    std::filesystem::remove(folder / ".lumorafm-archive");
+    std::filesystem::create_symlink(target, folder / ".lumorafm-archive");
+    const RunResult r = get(kTwentyTracks, {"--tracks", "1"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "lumorafm-cli: " + (folder / ".lumorafm-archive").string() +
+                         " is a symbolic link, which is refused\n");
+  }
+  EXPECT_EQ(read_file(outside), "mine\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.parent_path() / "missing"));
+  EXPECT_EQ(audio_gets(), 0u);
+}
+
+// Tags go into a copy that replaces the track only when whole: when the
+// copy cannot be written (here the file size limit stands in for a full
+// disk), the track stays exactly as downloaded, is reported with the
+// system's reason, and a later run with --tag tags it.
+TEST_F(CliTest, TagsThatCannotBeWrittenLeaveTheDownloadWhole) {
+  const sim::SimTrack& track = album(kTwentyTracks).tracks[0];
+  const std::uint64_t blocks = (track.size + 511) / 512;  // the track fits, track + tag do not
+  std::filesystem::create_directories(folder);
+  const std::string command = "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec \"$0\" \"$@\"";
+  std::vector<std::string> args = {"-c", command, LUMORAFM_CLI_PATH};
+  for (const std::string& a : with_platform({"get", std::to_string(kTwentyTracks), "--dir",
+                                             folder.string(), "--tracks", "1", "--tag"}))
+    args.push_back(a);
+  const RunResult r = run_program("/bin/sh", args);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "lumorafm-cli: track 1/20 " + file_name(track) +
+                       ": tags not written: File too large (the untagged file is kept)\n");
+  EXPECT_NE(r.out.find("done 0, skipped 0, failed 1 - "), std::string::npos) << r.out;
+  EXPECT_EQ(file_sha256(file_name(track)), sim.expected_sha256(track));
+  EXPECT_EQ(hidden_leftovers(folder), std::vector<std::string>{});
+  EXPECT_NE(read_file(folder / ".lumorafm-archive")
+                .find("\t" + std::to_string(track.size) + "\t" + file_name(track) + "\n"),
+            std::string::npos);
+
+  const std::size_t gets = audio_gets();
+  const RunResult again = get(kTwentyTracks, {"--tracks", "1", "--tag", "--skip-existing"});
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_EQ(audio_gets(), gets);
+  const std::string tagged = read_file(folder / file_name(track));
+  EXPECT_EQ(tagged.rfind("ID3", 0), 0u);
+  // The audio after the tag is the download, byte for byte.
+  const std::string audio = tagged.substr(tagged.size() - track.size);
+  EXPECT_EQ(sim::sha256_hex({reinterpret_cast<const std::uint8_t*>(audio.data()), audio.size()}),
+            sim.expected_sha256(track));
+  const RunResult third = get(kTwentyTracks, {"--tracks", "1", "--tag", "--skip-existing"});
+  EXPECT_NE(third.out.find("done 0, skipped 1, failed 0 - "), std::string::npos) << third.out;
+  EXPECT_EQ(read_file(folder / file_name(track)), tagged);
+}
+
+// systemctl stop sends SIGTERM, a closed terminal SIGHUP: each ends a run as
+// Ctrl+C does, work kept, with the signal's own exit status.
+TEST_F(CliTest, TermAndHangupEndARunAsCtrlCDoes) {
+  const sim::SimTrack& track = album(kTwentyTracks).tracks[0];
+  sim.audio().set_faults(track.audio_path, {.rate_cap = 8000});
+  for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(signal_number);
+    std::filesystem::remove_all(folder);
+    sim.audio().clear_sent();
+    ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"get", std::to_string(kTwentyTracks),
+                                                         "--dir", folder.string(), "--tracks", "1-3"}));
+    ASSERT_TRUE(child.started());
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (sim.audio().bytes_sent(track.audio_path) < 20000 && std::chrono::steady_clock::now() < deadline)
+      child.pump(10ms);
+    child.signal(signal_number);
+    ASSERT_TRUE(child.finish(10s));
+    EXPECT_EQ(child.exit_code(), 128 + signal_number) << child.err();
+    EXPECT_NE(child.out().find("done 0, skipped 0, failed 0, not fetched 3 - "), std::string::npos)
+        << child.out();
+    EXPECT_TRUE(std::filesystem::exists(folder / (file_name(track) + ".part")));
+  }
+}
+
+}  // namespace
+}  // namespace lumora::test
