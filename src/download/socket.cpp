@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "name_resolver.h"
+#include "tls_stream.h"
 
 namespace lumora {
 namespace {
@@ -38,12 +39,6 @@ IoStatus failed(SocketFault fault) {
 constexpr int kPollNotWaited = -2;
 constexpr int kPollConnectionError = -3;
 
-int ms_left(Clock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
 bool bytes_waiting(int fd) {
   int n = 0;
   return ::ioctl(fd, FIONREAD, &n) == 0 && n > 0;
@@ -57,7 +52,7 @@ int poll_until(int fd, short events, Clock::time_point deadline, const StopMarks
   for (;;) {
     if (marks.raised()) return 0;
     pollfd p[2] = {{fd, events, 0}, {marks.wake_fd, POLLIN, 0}};
-    const int left = ms_left(deadline);
+    const int left = ms_until(deadline);
     const int wait = marks.wake_fd >= 0 ? left : std::min(left, kWaitSliceMs);
     const int n = ::poll(p, 2, wait);
     if (n > 0 && (p[0].revents & POLLNVAL)) return kPollNotWaited;
@@ -71,43 +66,74 @@ int poll_until(int fd, short events, Clock::time_point deadline, const StopMarks
 
 }  // namespace
 
+int ms_until(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
 SocketFault last_socket_fault() { return tl_fault; }
 int last_socket_error() { return tl_error; }
 
+IoStatus socket_failure(SocketFault fault, int error) {
+  tl_fault = fault;
+  tl_error = error;
+  return IoStatus::kError;
+}
+
+IoStatus wait_socket(int fd, short events, int timeout_ms, const StopMarks& marks) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  const int n = poll_until(fd, events, deadline, marks);
+  if (marks.raised()) return IoStatus::kStopped;
+  if (n == kPollNotWaited) return failed(SocketFault::kNotWaited);
+  if (n == kPollConnectionError) return failed(SocketFault::kConnectionError);
+  if (n < 0) return failed(SocketFault::kWaitFailed);
+  return n > 0 ? IoStatus::kOk : IoStatus::kTimeout;
+}
+
 bool wait_unless_stopped(int ms, const StopMarks& marks) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  while (!marks.raised() && ms_left(deadline) > 0) poll_until(-1, 0, deadline, marks);
+  while (!marks.raised() && ms_until(deadline) > 0) poll_until(-1, 0, deadline, marks);
   return !marks.raised();
 }
 
+Socket::Socket() = default;
 Socket::~Socket() { close(); }
 
 Socket::Socket(Socket&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), low_mark_(std::exchange(other.low_mark_, 1)) {}
+    : fd_(std::exchange(other.fd_, -1)), low_mark_(std::exchange(other.low_mark_, 1)),
+      tls_(std::move(other.tls_)) {}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = std::exchange(other.fd_, -1);
     low_mark_ = std::exchange(other.low_mark_, 1);
+    tls_ = std::move(other.tls_);
   }
   return *this;
 }
 
 void Socket::close() {
+  tls_.reset();  // its goodbye goes out before the descriptor closes
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   low_mark_ = 1;
 }
 
 IoStatus Socket::wait_ready(short events, int timeout_ms, const StopMarks& marks) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  const int n = poll_until(fd_, events, deadline, marks);
-  if (marks.raised()) return IoStatus::kStopped;
-  if (n == kPollNotWaited) return failed(SocketFault::kNotWaited);
-  if (n == kPollConnectionError) return failed(SocketFault::kConnectionError);
-  if (n < 0) return failed(SocketFault::kWaitFailed);
-  return n > 0 ? IoStatus::kOk : IoStatus::kTimeout;
+  return wait_socket(fd_, events, timeout_ms, marks);
+}
+
+HandshakeResult Socket::start_tls(TlsClient& client, const Text& host, int port,
+                                  const HandshakeLimits& limits, const StopMarks& marks) {
+  if (fd_ < 0) {
+    socket_failure(SocketFault::kNoSocket, 0);
+    HandshakeResult none;
+    none.fault = HandshakeFault::kBroken;
+    return none;
+  }
+  tls_ = std::make_unique<TlsStream>(client, host, port);
+  return tls_->handshake(fd_, limits, marks);
 }
 
 IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopMarks& marks,
@@ -161,6 +187,7 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
 
 IoStatus Socket::send_all(std::string_view data, int timeout_ms, const StopMarks& marks) {
   if (fd_ < 0) return failed(SocketFault::kNoSocket);
+  if (tls_) return tls_->send_all(fd_, data, timeout_ms, marks);
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!data.empty()) {
     const ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
@@ -170,7 +197,7 @@ IoStatus Socket::send_all(std::string_view data, int timeout_ms, const StopMarks
     }
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
       return failed(SocketFault::kCall);
-    const IoStatus ready = wait_ready(POLLOUT, ms_left(deadline), marks);
+    const IoStatus ready = wait_ready(POLLOUT, ms_until(deadline), marks);
     if (ready != IoStatus::kOk) return ready;
   }
   return IoStatus::kOk;
@@ -180,6 +207,7 @@ IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int t
                          const StopMarks& marks) {
   got = 0;
   if (fd_ < 0) return failed(SocketFault::kNoSocket);
+  if (tls_) return tls_->receive(fd_, buffer, size, got, timeout_ms, marks);
   for (;;) {
     const ssize_t n = ::recv(fd_, buffer, size, 0);
     if (n > 0) {
@@ -197,6 +225,7 @@ IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& g
                                    int timeout_ms, const StopMarks& marks) {
   got = 0;
   if (fd_ < 0) return failed(SocketFault::kNoSocket);
+  if (tls_) return socket_failure(SocketFault::kCall, EOPNOTSUPP);
   for (;;) {
     const ssize_t n =
         ::splice(fd_, nullptr, pipe_fd, nullptr, size, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
@@ -213,7 +242,7 @@ IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& g
 }
 
 void Socket::set_receive_low_mark(int bytes) {
-  if (bytes == low_mark_) return;
+  if (bytes == low_mark_ || tls_) return;
   if (::setsockopt(fd_, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes) == 0) low_mark_ = bytes;
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string_view>
 
 #include "lumora/text/text.h"
@@ -40,12 +42,28 @@ SocketFault last_socket_fault();
 // connect's own error, ECONNREFUSED say); 0 when the failure had none.
 int last_socket_error();
 
+// Milliseconds until `deadline`, rounded up so that a wait for them never
+// ends early; 0 once it has passed.
+int ms_until(std::chrono::steady_clock::time_point deadline);
+
 // Waits `ms`; false when a mark was raised first.
 bool wait_unless_stopped(int ms, const StopMarks& marks);
 
+// For layers over a Socket's descriptor (TLS): waits until `fd` is ready
+// for `events` (POLLIN, POLLOUT), `timeout_ms` passes or a mark is raised;
+// and records a failure for last_socket_fault() and last_socket_error()
+// (returns kError).
+IoStatus wait_socket(int fd, short events, int timeout_ms, const StopMarks& marks);
+IoStatus socket_failure(SocketFault fault, int error);
+
+class TlsClient;
+class TlsStream;
+struct HandshakeResult;
+struct HandshakeLimits;
+
 class Socket {
  public:
-  Socket() = default;
+  Socket();
   ~Socket();
   Socket(Socket&& other) noexcept;
   Socket& operator=(Socket&& other) noexcept;
@@ -57,6 +75,13 @@ class Socket {
   // also covers a name that does not resolve (`resolve_failed` tells which).
   IoStatus connect(const Text& host, int port, int timeout_ms, const StopMarks& marks,
                    bool* resolve_failed = nullptr);
+  // Makes the connection speak TLS to `host` (tls_stream.h): the handshake,
+  // with the peer's certificate checked for that name. From then on
+  // send_all and receive carry the plain text; close() says goodbye.
+  HandshakeResult start_tls(TlsClient& client, const Text& host, int port,
+                            const HandshakeLimits& limits, const StopMarks& marks);
+  // False over TLS: the bytes on the wire are not the body's.
+  bool can_splice() const { return !tls_; }
   // Sends everything; `timeout_ms` for the whole text.
   IoStatus send_all(std::string_view data, int timeout_ms, const StopMarks& marks);
   // Waits up to `timeout_ms` for data, then reads at most `size` bytes.
@@ -72,7 +97,8 @@ class Socket {
   bool is_open() const { return fd_ >= 0; }
   // A receive's wait ends only once `bytes` have arrived (or the stream
   // ended), so a slow stream wakes the thread once a block rather than once
-  // a packet. Only a speed-up: failures are ignored.
+  // a packet. Only a speed-up: failures are ignored. Not over TLS, whose
+  // layer may hold part of a record the mark would wait past.
   void set_receive_low_mark(int bytes);
 
   // Listens on a free port of the IPv4 address this connected socket
@@ -87,6 +113,7 @@ class Socket {
   IoStatus wait_ready(short events, int timeout_ms, const StopMarks& marks);
   int fd_ = -1;
   int low_mark_ = 1;  // the system's default
+  std::unique_ptr<TlsStream> tls_;
 
  public:
   // The descriptor, for moving data without a copy through user space;

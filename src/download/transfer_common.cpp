@@ -258,10 +258,11 @@ TransferResult receive_body(Link& link, Socket& socket, const BodyFrame& frame,
     socket.set_receive_low_mark(static_cast<int>(
         std::min<std::int64_t>(static_cast<std::int64_t>(receive_size(link)), to_end)));
     IoStatus s;
-    if (!frame.chunks && pipe.usable() && body.stream == piece.next_offset()) {
+    if (!frame.chunks && pipe.usable() && socket.can_splice() &&
+        body.stream == piece.next_offset()) {
       st = receive_in_place(link, socket, pipe, body, got, s);
       if (st == Stored::kFailed) return TransferResult::kFatal;
-    } else {  // chunks, and a whole-file answer being read past, go through the buffer
+    } else {  // chunks, TLS, and a whole-file answer being read past go through the buffer
       s = socket.receive(link.buffer, receive_size(link), got, task.param().receive_timeout_ms,
                          link.marks);
       if (s == IoStatus::kOk) st = store_any(link, body, link.buffer, got);

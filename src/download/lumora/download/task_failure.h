@@ -20,6 +20,8 @@ enum class FailureKind : int {
   kBadRedirect,     // a redirect without a usable address
   kFtpRefused,      // an FTP server refused the login, a command or the transfer
   kFileChanging,    // the file changed on the server too many times
+  kCertificate,     // the server's certificate was refused: untrusted, another
+                    // host's, expired (message: why, in plain words)
 };
 
 struct TaskFailure {
