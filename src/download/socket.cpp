@@ -150,14 +150,23 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
     return IoStatus::kError;
   }
   IoStatus status = IoStatus::kError;
-  for (addrinfo* ai = list.get(); ai; ai = ai->ai_next) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  int untried = 0;
+  for (addrinfo* ai = list.get(); ai; ai = ai->ai_next) ++untried;
+  for (addrinfo* ai = list.get(); ai; ai = ai->ai_next, --untried) {
     fd_ = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                    ai->ai_protocol);
-    if (fd_ < 0) continue;
+    if (fd_ < 0) {
+      status = failed(SocketFault::kCall);
+      continue;
+    }
+    // Each address gets its share of what is left, so one that never
+    // answers cannot use up the time the next one would have answered in.
+    const int share = std::max(1, ms_until(deadline) / untried);
     if (::connect(fd_, ai->ai_addr, ai->ai_addrlen) == 0) {
       status = IoStatus::kOk;
     } else if (errno == EINPROGRESS) {
-      status = wait_ready(POLLOUT, timeout_ms, marks);
+      status = wait_ready(POLLOUT, share, marks);
       // A refused or unreachable peer shows as an error on the wait; the socket holds its errno.
       const bool broke = status == IoStatus::kError && tl_fault == SocketFault::kConnectionError;
       int error = 0;

@@ -71,8 +71,11 @@ class Socket {
   Socket& operator=(const Socket&) = delete;
 
   // Resolves `host` (name_resolver.h: a stop ends the wait for a name) and
-  // connects to the first address that answers within `timeout_ms`. kError
-  // also covers a name that does not resolve (`resolve_failed` tells which).
+  // tries its addresses, IPv6 and IPv4, in the resolver's order until one
+  // answers, all within `timeout_ms`: an address that refuses passes at
+  // once to the next, one that stays silent has its share of the time left.
+  // kError also covers a name that does not resolve (`resolve_failed` tells
+  // which); otherwise the last address's failure is the one reported.
   IoStatus connect(const Text& host, int port, int timeout_ms, const StopMarks& marks,
                    bool* resolve_failed = nullptr);
   // Makes the connection speak TLS to `host` (tls_stream.h): the handshake,
