@@ -256,25 +256,28 @@ void Socket::set_receive_low_mark(int bytes) {
 }
 
 IoStatus Socket::listen_beside(Socket& listener, Text& host, int& port) const {
-  sockaddr_in local{};
+  sockaddr_storage local{};
   socklen_t len = sizeof local;
+  auto* v4 = reinterpret_cast<sockaddr_in*>(&local);
+  auto* v6 = reinterpret_cast<sockaddr_in6*>(&local);
   if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0 ||
-      local.sin_family != AF_INET)
+      (local.ss_family != AF_INET && local.ss_family != AF_INET6))
     return IoStatus::kError;
+  const bool ipv6 = local.ss_family == AF_INET6;
   listener.close();
-  listener.fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  local.sin_port = 0;
-  len = sizeof local;
+  listener.fd_ = ::socket(local.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  (ipv6 ? v6->sin6_port : v4->sin_port) = 0;
   if (listener.fd_ < 0 || ::bind(listener.fd_, reinterpret_cast<sockaddr*>(&local), len) != 0 ||
       ::listen(listener.fd_, 1) != 0 ||
       ::getsockname(listener.fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
     listener.close();
     return IoStatus::kError;
   }
-  char text[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+  char text[INET6_ADDRSTRLEN] = {};
+  ::inet_ntop(local.ss_family, ipv6 ? static_cast<const void*>(&v6->sin6_addr) : &v4->sin_addr,
+              text, sizeof text);
   host = text;
-  port = ntohs(local.sin_port);
+  port = ntohs(ipv6 ? v6->sin6_port : v4->sin_port);
   return IoStatus::kOk;
 }
 

@@ -104,9 +104,9 @@ class Socket {
   // layer may hold part of a record the mark would wait past.
   void set_receive_low_mark(int bytes);
 
-  // Listens on a free port of the IPv4 address this connected socket
-  // speaks from; `listener` gets the listening socket, `host` and `port`
-  // what a peer must connect to. kError when not IPv4 or refused.
+  // Listens on a free port of the address (IPv4 or IPv6) this connected
+  // socket speaks from; `listener` gets the listening socket, `host` and
+  // `port` what a peer must connect to. kError when refused.
   IoStatus listen_beside(Socket& listener, Text& host, int& port) const;
   // On a listening socket: waits up to `timeout_ms` for one peer and makes
   // `peer` its connection.
