@@ -1,17 +1,22 @@
 // IPv6 and names with several addresses: an audio server that listens on
 // ::1 only, reached by its literal and by a name the resolver answers with
 // ::1 alone; a name whose first address refuses or stays silent and whose
-// second answers, within the connect time-out.
+// second answers, within the connect time-out; addresses that all stay
+// silent take one connect time-out together.
 #include <netdb.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine_fixture.h"
+#include "lumora/text/code_page.h"
 #include "lumora/sim/audio_server.h"
 #include "mute_server.h"
 #include "name_resolver.h"
@@ -19,6 +24,8 @@
 
 namespace lumora::test {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // What the injected resolver answers for any name: these addresses with
 // their own ports, in this order, whatever port was asked for.
@@ -83,8 +90,7 @@ TEST_F(DualStackTest, AnIpv6OnlyServerByLiteralAndByName) {
 }
 
 // Every connection of the task goes through the first address before it
-// reaches the second: a silent first one would cost each of them the whole
-// connect time-out, were the time not shared out.
+// reaches the second, within one connect time-out, so none needs a retry.
 TEST_F(DualStackTest, TheNextAddressAnswersWhenTheFirstRefusesOrStaysSilent) {
   MuteServer silent(MuteServer::Mode::kQueueFull);
   struct Case {
@@ -110,6 +116,35 @@ TEST_F(DualStackTest, TheNextAddressAnswersWhenTheFirstRefusesOrStaysSilent) {
     // Had an attempt failed, its retry would have waited five seconds.
     EXPECT_FALSE(recorder.logged("等待5秒后重试"));
   }
+}
+
+// However many addresses stay silent, the attempt ends within the connect
+// time-out, not within that many time-outs.
+TEST_F(DualStackTest, SilentAddressesTogetherTakeOneConnectTimeOut) {
+  MuteServer first(MuteServer::Mode::kQueueFull), second(MuteServer::Mode::kQueueFull);
+  answer_with({{"127.0.0.1", first.port()}, {"127.0.0.1", second.port()}});
+  constexpr int kTimeoutMs = 1000;
+  TaskParam p = param_for("http://two-silent.test/a.mp3", "c.mp3");
+  p.connect_timeout_ms = kTimeoutMs;
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::optional<Clock::time_point> timed_out;
+  p.log_routine = [&](const Text&, const Text& message, int) {
+    std::lock_guard lock(mutex);
+    if (!timed_out && gbk_to_utf8(message) == "连接 [two-silent.test:80]超时") {
+      timed_out = Clock::now();
+      cv.notify_all();
+    }
+  };
+  const auto start = Clock::now();
+  ASSERT_TRUE(download_.start_task(p));
+  std::unique_lock lock(mutex);
+  ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return timed_out.has_value(); }));
+  EXPECT_GE(*timed_out - start, std::chrono::milliseconds(kTimeoutMs));
+  // Two whole time-outs would be 2 s.
+  EXPECT_LT(*timed_out - start, std::chrono::milliseconds(kTimeoutMs * 3 / 2));
+  lock.unlock();
+  download_.stop_task();
 }
 
 }  // namespace
