@@ -45,7 +45,7 @@ Text common_name(X509* certificate) {
 Text date_text(const ASN1_TIME* time) {
   std::tm tm{};
   if (!time || ASN1_TIME_to_tm(time, &tm) != 1) return "an unknown date";
-  char text[16];
+  char text[40];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
   return text;
 }

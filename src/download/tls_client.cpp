@@ -49,6 +49,8 @@ SSL_CTX* make_context() {
   // A peer that closes without saying goodbye ends the stream as a plain
   // socket's close does; the body's length tells whether it came whole.
   SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
+  SSL_CTX_set_read_ahead(context, 1);
+  SSL_CTX_set_default_read_buffer_len(context, 64 * 1024);
   return context;
 }
 
