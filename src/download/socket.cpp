@@ -128,9 +128,7 @@ HandshakeResult Socket::start_tls(TlsClient& client, const Text& host, int port,
                                   const HandshakeLimits& limits, const StopMarks& marks) {
   if (fd_ < 0) {
     socket_failure(SocketFault::kNoSocket, 0);
-    HandshakeResult none;
-    none.fault = HandshakeFault::kBroken;
-    return none;
+    return {.fault = HandshakeFault::kBroken};
   }
   tls_ = std::make_unique<TlsStream>(client, host, port);
   return tls_->handshake(fd_, limits, marks);

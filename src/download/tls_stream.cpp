@@ -21,7 +21,9 @@ using Clock = std::chrono::steady_clock;
 
 // OpenSSL's own socket BIO writes with write(), which raises SIGPIPE on a
 // closed connection; the engine must not change the program's signals.
-int bio_fd(BIO* bio) { return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio))); }
+int bio_fd(BIO* bio) {
+  return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio)));
+}
 
 bool would_block() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
 
@@ -65,6 +67,16 @@ BIO* socket_bio(int fd) {
 short wanted_events(int error) { return error == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN; }
 
 bool wants_io(int error) { return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE; }
+
+// A handshake's wait that did not end ready; `overall`: it was cut to the
+// handshake's own limit.
+HandshakeFault wait_fault(IoStatus s, bool overall) {
+  switch (s) {
+    case IoStatus::kStopped: return HandshakeFault::kStopped;
+    case IoStatus::kTimeout: return overall ? HandshakeFault::kTimedOut : HandshakeFault::kNoAnswer;
+    default: return HandshakeFault::kBroken;
+  }
+}
 
 Text reason_words() {
   const unsigned long error = ERR_get_error();
@@ -111,9 +123,7 @@ HandshakeResult TlsStream::handshake(int fd, const HandshakeLimits& limits,
     const IoStatus s = wait_wanted(fd, error, wait, marks);
     if (s == IoStatus::kOk) continue;
     failed_ = true;
-    if (s == IoStatus::kStopped) r.fault = HandshakeFault::kStopped;
-    else if (s == IoStatus::kTimeout) r.fault = wait == left ? HandshakeFault::kTimedOut : HandshakeFault::kNoAnswer;
-    else r.fault = HandshakeFault::kBroken;
+    r.fault = wait_fault(s, wait == left);
     return r;
   }
   r.resumed = SSL_session_reused(ssl_.get()) == 1;

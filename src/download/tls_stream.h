@@ -40,9 +40,9 @@ enum class HandshakeFault {
 
 struct HandshakeResult {
   HandshakeFault fault = HandshakeFault::kNone;
-  Text words;
+  Text words = {};
   bool resumed = false;  // an earlier session was taken up
-  Text protocol;         // "TLSv1.3"
+  Text protocol = {};    // "TLSv1.3"
 };
 
 // Milliseconds: the whole handshake, and any one wait within it.
