@@ -129,7 +129,7 @@ run() {
     "$case" "$name" "$wall" "$cpu" "$peak" "$maxrss" "$ok" "$extra"
 }
 
-# Each tool trusts the run's authority only for the https case.
+# Each tool trusts the run's authority; it matters to the https case only.
 lumora() {
   run lumora "$1" env LUMORAFM_FETCH_PROGRESS=1 SSL_CERT_FILE="$work/ca.pem" \
     "$fetch" "$2" "$work/out/file.bin" 10
