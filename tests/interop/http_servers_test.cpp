@@ -94,7 +94,9 @@ std::vector<std::string> apache(const InteropTest& t, int, const std::string& ta
                    "User nobody\nGroup nogroup\n"
                    "ErrorLog " + d + "/logs/apache-error.log\n"
                    // %B would be the answer's length even when the client closed early.
-                   "LogFormat \"%r %>s [%{Range}i] <%{SSL_SESSION_RESUMED}x> %O\" bytes\n"
+                   // %{...}x is known only with mod_ssl loaded.
+                   "LogFormat \"%r %>s [%{Range}i] <" +
+                       (t.tls() ? "%{SSL_SESSION_RESUMED}x" : "-") + "> %O\" bytes\n"
                    "CustomLog " + d + "/logs/" + tag + ".log bytes\n"
                    "DocumentRoot " + d + "/www\n"
                    "<Directory " + d + ">\n  Require all granted\n</Directory>\n"
