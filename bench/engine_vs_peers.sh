@@ -4,7 +4,11 @@
 # alternating the tools in the same run and checking every file by SHA-256.
 #
 # Cases: nginx "limit_rate 2m" per connection; unthrottled; uneven (the
-# connection asking for the sixth segment gets a tenth of the others' rate).
+# connection asking for the sixth segment gets a tenth of the others' rate);
+# https: unthrottled over TLS, with a certificate authority made by the
+# openssl command for this run that each tool is told to trust (the goals:
+# CPU at most 0.8 x aria2c's, wall at most 1.0 x curl's, maximum resident
+# size at most 16 MiB).
 # Prints, per run: wall seconds, user+sys CPU seconds, peak RssAnon (KiB)
 # sampled every 50 ms, and the maximum resident size (KiB, file pages
 # included) that /usr/bin/time reports.
@@ -14,7 +18,7 @@
 # Usage: bench/engine_vs_peers.sh [FETCH_BINARY] [RUNS]
 #   FETCH_BINARY defaults to build/release/src/download/lumorafm-fetch
 #   RUNS (default 3) for the timed cases; the throttled curl run is done
-#   once (about 128 s). CASES (default "resume throttled fast uneven")
+#   once (about 128 s). CASES (default "resume throttled fast uneven https")
 #   picks cases. BASELINE=another lumorafm-fetch runs it too, interleaved
 #   with the first in the throttled and fast cases (as "baseline"), so that
 #   two builds meet the same machine load.
@@ -48,7 +52,21 @@ want=$(sha256sum "$work/www/file.bin" | cut -d' ' -f1)
 size=$((size_mib * 1024 * 1024))
 sixth=$((size / 10 * 5))
 
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+free_port() {
+  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+port=$(free_port)
+tls_port=$(free_port)
+
+# An authority of this run's own and a certificate it issues for 127.0.0.1.
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 \
+  -subj /CN=bench-authority -addext basicConstraints=critical,CA:TRUE \
+  -addext keyUsage=critical,keyCertSign -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
+openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=127.0.0.1 \
+  -keyout "$work/server.key" -out "$work/server.csr" 2>/dev/null
+printf 'subjectAltName=IP:127.0.0.1\n' > "$work/server.ext"
+openssl x509 -req -in "$work/server.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
+  -CAcreateserial -days 2 -extfile "$work/server.ext" -out "$work/server.pem" 2>/dev/null
 cat > "$work/nginx.conf" <<CONF
 worker_processes 1;
 daemon off;
@@ -72,6 +90,12 @@ http {
     location /fast/ { alias $work/www/; }
     location /slow/ { alias $work/www/; limit_rate 2m; }
     location /uneven/ { alias $work/www/; limit_rate \$uneven_rate; }
+  }
+  server {
+    listen 127.0.0.1:$tls_port ssl;
+    ssl_certificate $work/server.pem;
+    ssl_certificate_key $work/server.key;
+    location /fast/ { alias $work/www/; }
   }
 }
 CONF
@@ -136,7 +160,11 @@ PY
 }
 trap 'summary; cleanup' EXIT
 
-fetch_run() { run "$1" "$2" env LUMORAFM_FETCH_PROGRESS=1 "$3" "$4" "$work/out/file.bin" 10; }
+# Each tool trusts the run's authority; it matters to the https case only.
+fetch_run() {
+  run "$1" "$2" env LUMORAFM_FETCH_PROGRESS=1 SSL_CERT_FILE="$work/ca.pem" "$3" "$4" \
+    "$work/out/file.bin" 10
+}
 turn=0
 lumora() {  # with a baseline, each goes first every other time
   turn=$((turn + 1))
@@ -146,9 +174,10 @@ lumora() {  # with a baseline, each goes first every other time
 }
 aria() {
   run aria2c "$1" aria2c -x10 -s10 -k1M --file-allocation=falloc --allow-overwrite=true \
+    --ca-certificate="$work/ca.pem" \
     --console-log-level=error --summary-interval=0 -d "$work/out" -o file.bin "$2"
 }
-curl1() { run curl "$1" curl -s -o "$work/out/file.bin" "$2"; }
+curl1() { run curl "$1" curl -s --cacert "$work/ca.pem" -o "$work/out/file.bin" "$2"; }
 
 
 # Resume: lumorafm-fetch killed (SIGKILL) once its record claims half the
@@ -182,7 +211,7 @@ resume_case() {
 }
 
 base="http://127.0.0.1:$port"
-cases=" ${CASES:-resume throttled fast uneven} "
+cases=" ${CASES:-resume throttled fast uneven https} "
 [ "${RESUME_ONLY:-0}" = 1 ] && cases=" resume "
 echo "file: $size_mib MiB; ideal throttled wall: $(echo "scale=2; $size_mib / 20" | bc) s"
 if [[ $cases == *" resume "* ]]; then
@@ -203,4 +232,11 @@ if [[ $cases == *" fast "* ]]; then
   done
 fi
 [[ $cases != *" uneven "* ]] || lumora uneven "$base/uneven/file.bin"
+if [[ $cases == *" https "* ]]; then
+  for i in $(seq "$runs"); do
+    lumora https "https://127.0.0.1:$tls_port/fast/file.bin"
+    aria https "https://127.0.0.1:$tls_port/fast/file.bin"
+    curl1 https "https://127.0.0.1:$tls_port/fast/file.bin"
+  done
+fi
 

@@ -21,6 +21,8 @@ LUMORA_PACKAGES=(
   openbox x11-utils at-spi2-core dbus-daemon dbus-bin python3-pyatspi
   python3-pyftpdlib nginx-light aria2 curl
   apache2 lighttpd proftpd-core libcap2 libpam0g libssl3 libwrap0
+  lighttpd-mod-openssl
+  openssl
   desktop-file-utils appstream
   systemd man-db
 )

@@ -8,6 +8,7 @@
 #include "lumora/sim/audio_bytes.h"
 #include "lumora/sim/server_runner.h"
 #include "lumora/sim/stop_signal.h"
+#include "lumora/sim/tls_identity.h"
 
 namespace lumora::sim {
 
@@ -175,12 +176,23 @@ bool if_range_holds(const httplib::Request& request, const AudioFile& file) {
 
 }  // namespace
 
-AudioServer::AudioServer()
-    : sent_(std::make_shared<SentLog>()), stop_(std::make_shared<StopSignal>()), server_(std::make_unique<httplib::Server>()) {
+namespace {
+
+std::unique_ptr<httplib::Server> make_server(const TlsIdentity* tls) {
+  if (!tls) return std::make_unique<httplib::Server>();
+  return std::make_unique<httplib::SSLServer>(tls->certificate.get(), tls->key.get());
+}
+
+}  // namespace
+
+AudioServer::AudioServer(const AudioServerOptions& options)
+    : scheme_(options.tls ? "https" : "http"), host_(options.host),
+      sent_(std::make_shared<SentLog>()), stop_(std::make_shared<StopSignal>()),
+      server_(make_server(options.tls)) {
   server_->Get(R"(/audio/.*)", [this](const httplib::Request& request, httplib::Response& response) {
     serve(request, response);
   });
-  runner_ = std::make_unique<ServerRunner>(*server_, log_);
+  runner_ = std::make_unique<ServerRunner>(*server_, log_, nullptr, host_);
 }
 
 AudioServer::~AudioServer() { stop(); }
@@ -188,7 +200,8 @@ AudioServer::~AudioServer() { stop(); }
 int AudioServer::port() const { return runner_->port(); }
 
 std::string AudioServer::base_url() const {
-  return "http://127.0.0.1:" + std::to_string(port());
+  const bool v6 = host_.find(':') != std::string::npos;
+  return scheme_ + "://" + (v6 ? "[" + host_ + "]" : host_) + ":" + std::to_string(port());
 }
 
 AudioFile AudioServer::add_file(std::uint64_t size, AudioFaults faults) {
@@ -293,6 +306,11 @@ void AudioServer::serve(const httplib::Request& request, httplib::Response& resp
   if (faults.first_byte_delay.count() > 0 && !stop_->wait_until(Clock::now() + faults.first_byte_delay))
     return answer_text(response, 503, "stopping\n");
   if (faults.not_found) return answer_text(response, 404, "no such file\n");
+  if (!faults.redirect_to.empty()) {
+    response.status = 302;
+    response.set_header("Location", faults.redirect_to);
+    return;
+  }
   if ((faults.redirect_with_cookie || faults.relative_redirect) && !moved) {
     const std::string target = std::string(kMoved) + std::string(rest);
     return answer_redirect(response, file, faults, base_url() + std::string(kPrefix) + target, target);

@@ -1,6 +1,7 @@
 #include "lumora/sim/request_log.h"
 
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <algorithm>
 
@@ -34,6 +35,10 @@ void RequestLog::record(LoggedRequest request) {
 
 void RequestLog::record(const httplib::Request& request) {
   LoggedRequest logged{request.method, request.target, request.version, {}};
+  if (request.ssl) {
+    logged.tls = true;
+    logged.tls_resumed = SSL_session_reused(request.ssl) == 1;
+  }
   for (const auto& [name, value] : request.headers) {
     // httplib adds these itself; they never came over the wire.
     if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||

@@ -16,7 +16,8 @@ constexpr int kListenBacklog = 128;
 
 }  // namespace
 
-ServerRunner::ServerRunner(httplib::Server& server, RequestLog& log, const AnswerOverrides* overrides)
+ServerRunner::ServerRunner(httplib::Server& server, RequestLog& log, const AnswerOverrides* overrides,
+                           const std::string& host)
     : server_(server) {
   server_.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   server_.set_keep_alive_timeout(2);
@@ -38,7 +39,7 @@ ServerRunner::ServerRunner(httplib::Server& server, RequestLog& log, const Answe
                          canned->content_type);
     return httplib::Server::HandlerResponse::Handled;
   });
-  port_ = server_.bind_to_any_port("127.0.0.1");
+  port_ = server_.bind_to_any_port(host);
   if (port_ <= 0) {
     port_ = 0;
     return;

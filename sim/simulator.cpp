@@ -22,7 +22,9 @@ std::string percent_encoded(std::string_view text) {
 
 }  // namespace
 
-Simulator::Simulator() : catalogue_(audio_), search_(catalogue_), mobile_(catalogue_, growth_) {}
+Simulator::Simulator(const SimulatorOptions& options)
+    : audio_({.tls = options.audio_tls}), catalogue_(audio_), search_(catalogue_),
+      mobile_(catalogue_, growth_) {}
 
 Simulator::~Simulator() { stop(); }
 

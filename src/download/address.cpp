@@ -39,10 +39,30 @@ int read_port(std::string_view text) {
   return port <= 65535 ? port : 0;
 }
 
+// Splits "host", "host:port", "[v6]" or "[v6]:port"; the port text stays
+// empty when none is written. False on a bracket left open or followed by
+// anything but a port.
+bool split_host_port(std::string_view text, std::string_view& host, std::string_view& port,
+                     bool& has_port) {
+  std::size_t host_end = text.find(':');
+  if (!text.empty() && text[0] == '[') {
+    const auto close = text.find(']');
+    if (close == std::string_view::npos) return false;
+    host = text.substr(1, close - 1);
+    host_end = close + 1;
+    if (host_end < text.size() && text[host_end] != ':') return false;
+  } else {
+    host = text.substr(0, host_end);
+  }
+  has_port = host_end < text.size();
+  if (has_port) port = text.substr(host_end + 1);
+  return true;
+}
+
 // Fills host, port and user from the host part; false when unusable.
 bool read_host_part(Address& a, int default_port) {
   std::string_view part = a.host_part;
-  std::string_view host = part;
+  std::string_view host_and_port = part;
   a.port = default_port;
   const auto at = part.rfind('@');
   if (at != std::string_view::npos) {
@@ -51,13 +71,12 @@ bool read_host_part(Address& a, int default_port) {
     a.user = Text(user.substr(0, colon));
     if (colon != std::string_view::npos) a.password = Text(user.substr(colon + 1));
     a.has_user = true;
-    host = part.substr(at + 1);
+    host_and_port = part.substr(at + 1);
   }
-  const auto colon = host.find(':');
-  if (colon != std::string_view::npos) {
-    a.port = read_port(host.substr(colon + 1));
-    host = host.substr(0, colon);
-  }
+  std::string_view host, port;
+  bool has_port = false;
+  if (!split_host_port(host_and_port, host, port, has_port)) return false;
+  if (has_port) a.port = read_port(port);
   a.host = Text(host);
   return !a.host.empty() && a.port != 0;
 }
@@ -65,12 +84,33 @@ bool read_host_part(Address& a, int default_port) {
 const char* prefix_text(Scheme s) {
   switch (s) {
     case Scheme::kHttp: return "http://";
+    case Scheme::kHttps: return "https://";
     case Scheme::kFtp: return "ftp://";
     case Scheme::kMms: return "mms://";
     case Scheme::kRtsp: return "rtsp://";
   }
   return "http://";
 }
+
+std::optional<Address> cut_address(std::string_view address, std::size_t offset, Scheme scheme,
+                                   int port) {
+  const auto slash = address.find('/', offset);
+  if (slash == std::string_view::npos) return std::nullopt;
+  Address a;
+  a.scheme = scheme;
+  a.host_part = Text(address.substr(offset, slash - offset));
+  a.path = Text(address.substr(slash));
+  if (!read_host_part(a, port)) return std::nullopt;
+  return a;
+}
+
+Text lower_case(std::string_view text) {
+  Text lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+constexpr std::string_view kHttpsPrefix = "https://";
 
 }  // namespace
 
@@ -94,31 +134,22 @@ std::optional<Address> parse_address(std::string_view address) {
   // A line break would let an address write its own request lines.
   for (char c : address)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
-  Text lower(address);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const Prefix& p : kPrefixes) {
-    if (!matches(lower, p)) continue;
-    const std::size_t offset = static_cast<std::size_t>(p.follow_count) + 1;
-    const auto slash = address.find('/', offset);
-    if (slash == std::string_view::npos) return std::nullopt;
-    Address a;
-    a.scheme = p.scheme;
-    a.host_part = Text(address.substr(offset, slash - offset));
-    a.path = Text(address.substr(slash));
-    if (!read_host_part(a, p.port)) return std::nullopt;
-    return a;
-  }
+  const Text lower = lower_case(address);
+  if (lower.starts_with(kHttpsPrefix))
+    return cut_address(address, kHttpsPrefix.size(), Scheme::kHttps, 443);
+  for (const Prefix& p : kPrefixes)
+    if (matches(lower, p))
+      return cut_address(address, static_cast<std::size_t>(p.follow_count) + 1, p.scheme, p.port);
   return std::nullopt;
 }
 
 std::optional<Address> resolve_location(const Address& current, std::string_view location) {
   if (location.empty()) return std::nullopt;
-  Text lower(location.substr(0, 7));
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (lower.rfind("ftp://", 0) == 0) return std::nullopt;
-  if (lower == "http://") {
+  const Text lower = lower_case(location.substr(0, kHttpsPrefix.size()));
+  if (lower.starts_with("ftp://")) return std::nullopt;
+  if (lower.starts_with("http://") || lower.starts_with(kHttpsPrefix)) {
     auto a = parse_address(location);
-    if (!a || a->scheme != Scheme::kHttp) return std::nullopt;
+    if (!a || !is_http(a->scheme)) return std::nullopt;
     return a;
   }
   if (location.find("://") != std::string_view::npos) return std::nullopt;

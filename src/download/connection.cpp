@@ -20,7 +20,8 @@ void Connection::join() {
 
 TransferResult Connection::transfer_once(Link& link) {
   switch (task_.address().scheme) {
-    case Scheme::kHttp: return http_transfer(link);
+    case Scheme::kHttp:
+    case Scheme::kHttps: return http_transfer(link);
     case Scheme::kFtp: return ftp_transfer(link);
     case Scheme::kMms:
     case Scheme::kRtsp: break;

@@ -22,6 +22,8 @@
 
 namespace lumora {
 
+class TlsClient;
+
 class ExchangeTask {
  public:
   virtual ~ExchangeTask() = default;
@@ -104,6 +106,9 @@ class ExchangeTask {
   virtual void note_ranges_ignored() = 0;
   // A failure no retry can mend: every connection is asked to end.
   virtual void fail() = 0;
+  // The task's TLS side, shared by its connections: what lets a later
+  // connection resume an earlier one's session.
+  virtual TlsClient& tls_client() = 0;
 
   // False when nobody reads the log: callers may skip building lines.
   virtual bool logging() const = 0;

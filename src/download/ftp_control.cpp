@@ -1,9 +1,5 @@
 #include "ftp_control.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <string>
 
 #include "log_text.h"
@@ -91,88 +87,6 @@ TransferResult ftp_log_in(Link& link, FtpControl& control) {
   }
   link.task.log(kLogProgress, gbk(kFtpLoggedIn));
   return TransferResult::kGoOn;
-}
-
-namespace {
-
-// "PORT h1,h2,h3,h4,p1,p2" for a dotted IPv4 host.
-Text port_command(Text host, int port) {
-  for (char& c : host)
-    if (c == '.') c = ',';
-  return "PORT " + host + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
-}
-
-// The numeric address of the peer of a connected socket; empty when unknown.
-Text peer_host(const Socket& socket) {
-  sockaddr_storage peer{};
-  socklen_t len = sizeof peer;
-  if (::getpeername(socket.native(), reinterpret_cast<sockaddr*>(&peer), &len) != 0) return {};
-  char text[INET6_ADDRSTRLEN] = {};
-  const void* at = peer.ss_family == AF_INET6
-                       ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(peer).sin6_addr)
-                       : static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(peer).sin_addr);
-  if (::inet_ntop(peer.ss_family, at, text, sizeof text) == nullptr) return {};
-  return text;
-}
-
-TransferResult open_active(Link& link, FtpControl& control, FtpData& data) {
-  ExchangeTask& task = link.task;
-  task.log(kLogProgress, gbk(kFtpTryActive));
-  Text host;
-  int port = 0;
-  TransferResult failure = TransferResult::kRetry;
-  if (control.socket().listen_beside(data.listener, host, port) != IoStatus::kOk ||
-      control.command(port_command(host, port), failure) != 200) {
-    if (failure == TransferResult::kStopped) return failure;
-    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpActiveFailed)});
-    return TransferResult::kRetry;
-  }
-  data.active = true;
-  return TransferResult::kGoOn;
-}
-
-}  // namespace
-
-TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data) {
-  ExchangeTask& task = link.task;
-  TransferResult failure = TransferResult::kRetry;
-  const int code = control.command("PASV", failure);
-  if (code == 0) return failure;
-  const std::optional<HostPort> passive =
-      code == 227 ? passive_address(control.last_text()) : std::nullopt;
-  if (!passive) {
-    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpDataSetupFailed)});
-    return open_active(link, control, data);
-  }
-  // The data channel goes where the control connection goes: a reply naming
-  // another host would have us fetch from, or knock on, a machine the user
-  // never asked for. Only the port is the server's to choose.
-  const Text host = peer_host(control.socket());
-  if (host.empty()) {
-    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpDataSetupFailed)});
-    return TransferResult::kRetry;
-  }
-  if (host != passive->host)
-    task.log(kLogProgress, format_log(gbk(kFtpPassiveElsewhere),
-                                      {passive->host, host, host, std::to_string(passive->port)}));
-  if (data.socket.connect(host, passive->port, task.param().connect_timeout_ms, link.marks) !=
-      IoStatus::kOk) {
-    if (link.marks.raised()) return TransferResult::kStopped;
-    task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpDataConnectFailed)});
-    return TransferResult::kRetry;
-  }
-  return TransferResult::kGoOn;
-}
-
-TransferResult ftp_ready_data(Link& link, FtpData& data) {
-  if (!data.active) return TransferResult::kGoOn;
-  const IoStatus s =
-      data.listener.accept_one(data.socket, link.task.param().connect_timeout_ms, link.marks);
-  data.listener.close();
-  if (s == IoStatus::kOk) return TransferResult::kGoOn;
-  if (s == IoStatus::kStopped) return TransferResult::kStopped;
-  link.task.report_trouble({FailureKind::kFtpRefused, gbk(kFtpDataConnectFailed)});
-  return TransferResult::kRetry;
 }
 
 }  // namespace lumora

@@ -1,6 +1,5 @@
 // The FTP control connection of one connection's session: commands out,
-// numbered replies in, logging in, and setting up the data channel
-// (passive first, active when PASV fails). Used on the connection's thread.
+// numbered replies in, logging in. Used on the connection's thread.
 #pragma once
 
 #include "connection.h"
@@ -36,23 +35,5 @@ class FtpControl {
 
 // Waits for the greeting, sends USER and PASS. kGoOn when logged in.
 TransferResult ftp_log_in(Link& link, FtpControl& control);
-
-// A data channel in the making: after ftp_open_data() the passive one is
-// connected; an active one is listening and connects after the transfer
-// command, in ftp_ready_data().
-struct FtpData {
-  Socket socket;
-  Socket listener;
-  bool active = false;
-};
-
-// PASV and a connect to the control connection's own peer at the port the
-// reply gives (the reply's host is only logged when it differs); when PASV
-// fails, PORT with a listening socket.
-// kGoOn when set up, else the result the connection acts on (logged).
-TransferResult ftp_open_data(Link& link, FtpControl& control, FtpData& data);
-// After the transfer command's preliminary reply: accepts the server's
-// connection in active mode. kGoOn when the channel is ready.
-TransferResult ftp_ready_data(Link& link, FtpData& data);
 
 }  // namespace lumora

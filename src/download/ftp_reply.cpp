@@ -64,4 +64,19 @@ std::optional<HostPort> passive_address(const Text& reply) {
   return hp;
 }
 
+std::optional<int> extended_passive_port(const Text& reply) {
+  const auto open = reply.find('(');
+  if (open == Text::npos || open + 4 >= reply.size()) return std::nullopt;
+  const char d = reply[open + 1];
+  if (d < 33 || d > 126 || is_digit(d) || reply[open + 2] != d || reply[open + 3] != d)
+    return std::nullopt;
+  std::size_t at = open + 4;
+  int port = 0, digits = 0;
+  for (; at < reply.size() && is_digit(reply[at]) && digits < 6; ++at, ++digits)
+    port = port * 10 + (reply[at] - '0');
+  if (digits == 0 || digits > 5 || port < 1 || port > 65535) return std::nullopt;
+  if (at + 1 >= reply.size() || reply[at] != d || reply[at + 1] != ')') return std::nullopt;
+  return port;
+}
+
 }  // namespace lumora

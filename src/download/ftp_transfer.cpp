@@ -5,6 +5,7 @@
 
 #include "connection.h"
 #include "ftp_control.h"
+#include "ftp_data_channel.h"
 #include "log_text.h"
 #include "lumora/download/answer_head.h"
 #include "lumora/text/code_page.h"

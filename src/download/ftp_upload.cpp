@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ftp_control.h"
+#include "ftp_data_channel.h"
 #include "log_text.h"
 #include "lumora/text/code_page.h"
 #include "transfer_common.h"

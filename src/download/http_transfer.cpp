@@ -4,6 +4,7 @@
 #include <string>
 
 #include "connection.h"
+#include "http_dial.h"
 #include "log_text.h"
 #include "lumora/download/answer_head.h"
 #include "lumora/download/chunked_decoder.h"
@@ -164,8 +165,8 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
     }
   }
   Socket socket;
-  const TransferResult dialled = proxy ? dial(link, socket, proxy->host, proxy->port, true)
-                                       : dial(link, socket, address.host, address.port, false);
+  bool absolute_form = false;
+  const TransferResult dialled = dial_http(link, socket, address, proxy, absolute_form);
   if (dialled != TransferResult::kGoOn) return dialled;
 
   std::optional<std::int64_t> asked;
@@ -176,7 +177,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
                                   .cookie = cookie,
                                   .if_range = asked ? task.resume_validator() : std::nullopt,
                                   .credentials = credentials_for(task.address(), address),
-                                  .via_proxy = proxy.has_value()});
+                                  .via_proxy = absolute_form});
   task.log(kLogSent, head);
   const IoStatus sent = socket.send_all(head, p.send_timeout_ms, link.marks);
   if (sent != IoStatus::kOk) {

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "name_resolver.h"
+#include "tls_stream.h"
 
 namespace lumora {
 namespace {
@@ -41,13 +42,6 @@ constexpr int kCollectSliceMs = 250;
 constexpr int kPollNotWaited = -2;
 constexpr int kPollConnectionError = -3;
 
-// Rounded up, so that a wait in whole milliseconds never ends before its
-// deadline.
-int ms_left(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
 bool bytes_waiting(int fd) {
   int n = 0;
   return ::ioctl(fd, FIONREAD, &n) == 0 && n > 0;
@@ -61,7 +55,7 @@ int poll_until(int fd, short events, Clock::time_point deadline, const StopMarks
   for (;;) {
     if (marks.raised()) return 0;
     pollfd p[2] = {{fd, events, 0}, {marks.wake_fd, POLLIN, 0}};
-    const int left = ms_left(deadline);
+    const int left = ms_until(deadline);
     const int wait = marks.wake_fd >= 0 ? left : std::min(left, kWaitSliceMs);
     const int n = ::poll(p, 2, wait);
     if (n > 0 && (p[0].revents & POLLNVAL)) return kPollNotWaited;
@@ -75,43 +69,72 @@ int poll_until(int fd, short events, Clock::time_point deadline, const StopMarks
 
 }  // namespace
 
+int ms_until(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
 SocketFault last_socket_fault() { return tl_fault; }
 int last_socket_error() { return tl_error; }
 
+IoStatus socket_failure(SocketFault fault, int error) {
+  tl_fault = fault;
+  tl_error = error;
+  return IoStatus::kError;
+}
+
+IoStatus wait_socket(int fd, short events, int timeout_ms, const StopMarks& marks) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  const int n = poll_until(fd, events, deadline, marks);
+  if (marks.raised()) return IoStatus::kStopped;
+  if (n == kPollNotWaited) return failed(SocketFault::kNotWaited);
+  if (n == kPollConnectionError) return failed(SocketFault::kConnectionError);
+  if (n < 0) return failed(SocketFault::kWaitFailed);
+  return n > 0 ? IoStatus::kOk : IoStatus::kTimeout;
+}
+
 bool wait_unless_stopped(int ms, const StopMarks& marks) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  while (!marks.raised() && ms_left(deadline) > 0) poll_until(-1, 0, deadline, marks);
+  while (!marks.raised() && ms_until(deadline) > 0) poll_until(-1, 0, deadline, marks);
   return !marks.raised();
 }
 
+Socket::Socket() = default;
 Socket::~Socket() { close(); }
 
 Socket::Socket(Socket&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), low_mark_(std::exchange(other.low_mark_, 1)) {}
+    : fd_(std::exchange(other.fd_, -1)), low_mark_(std::exchange(other.low_mark_, 1)),
+      tls_(std::move(other.tls_)) {}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = std::exchange(other.fd_, -1);
     low_mark_ = std::exchange(other.low_mark_, 1);
+    tls_ = std::move(other.tls_);
   }
   return *this;
 }
 
 void Socket::close() {
+  tls_.reset();  // its goodbye goes out before the descriptor closes
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   low_mark_ = 1;
 }
 
 IoStatus Socket::wait_ready(short events, int timeout_ms, const StopMarks& marks) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  const int n = poll_until(fd_, events, deadline, marks);
-  if (marks.raised()) return IoStatus::kStopped;
-  if (n == kPollNotWaited) return failed(SocketFault::kNotWaited);
-  if (n == kPollConnectionError) return failed(SocketFault::kConnectionError);
-  if (n < 0) return failed(SocketFault::kWaitFailed);
-  return n > 0 ? IoStatus::kOk : IoStatus::kTimeout;
+  return wait_socket(fd_, events, timeout_ms, marks);
+}
+
+HandshakeResult Socket::start_tls(TlsClient& client, const Text& host, int port,
+                                  const HandshakeLimits& limits, const StopMarks& marks) {
+  if (fd_ < 0) {
+    socket_failure(SocketFault::kNoSocket, 0);
+    return {.fault = HandshakeFault::kBroken};
+  }
+  tls_ = std::make_unique<TlsStream>(client, host, port);
+  return tls_->handshake(fd_, limits, marks);
 }
 
 IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopMarks& marks,
@@ -128,14 +151,23 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
     return IoStatus::kError;
   }
   IoStatus status = IoStatus::kError;
-  for (addrinfo* ai = list.get(); ai; ai = ai->ai_next) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  int untried = 0;
+  for (addrinfo* ai = list.get(); ai; ai = ai->ai_next) ++untried;
+  for (addrinfo* ai = list.get(); ai; ai = ai->ai_next, --untried) {
     fd_ = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                    ai->ai_protocol);
-    if (fd_ < 0) continue;
+    if (fd_ < 0) {
+      status = failed(SocketFault::kCall);
+      continue;
+    }
+    // Each address gets its share of what is left, so one that never
+    // answers cannot use up the time the next one would have answered in.
+    const int share = std::max(1, ms_until(deadline) / untried);
     if (::connect(fd_, ai->ai_addr, ai->ai_addrlen) == 0) {
       status = IoStatus::kOk;
     } else if (errno == EINPROGRESS) {
-      status = wait_ready(POLLOUT, timeout_ms, marks);
+      status = wait_ready(POLLOUT, share, marks);
       // A refused or unreachable peer shows as an error on the wait; the socket holds its errno.
       const bool broke = status == IoStatus::kError && tl_fault == SocketFault::kConnectionError;
       int error = 0;
@@ -165,6 +197,7 @@ IoStatus Socket::connect(const Text& host, int port, int timeout_ms, const StopM
 
 IoStatus Socket::send_all(std::string_view data, int timeout_ms, const StopMarks& marks) {
   if (fd_ < 0) return failed(SocketFault::kNoSocket);
+  if (tls_) return tls_->send_all(fd_, data, timeout_ms, marks);
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!data.empty()) {
     const ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
@@ -174,7 +207,7 @@ IoStatus Socket::send_all(std::string_view data, int timeout_ms, const StopMarks
     }
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
       return failed(SocketFault::kCall);
-    const IoStatus ready = wait_ready(POLLOUT, ms_left(deadline), marks);
+    const IoStatus ready = wait_ready(POLLOUT, ms_until(deadline), marks);
     if (ready != IoStatus::kOk) return ready;
   }
   return IoStatus::kOk;
@@ -184,6 +217,7 @@ IoStatus Socket::receive(char* buffer, std::size_t size, std::size_t& got, int t
                          const StopMarks& marks) {
   got = 0;
   if (fd_ < 0) return failed(SocketFault::kNoSocket);
+  if (tls_) return tls_->receive(fd_, buffer, size, got, timeout_ms, marks);
   for (;;) {
     const ssize_t n = ::recv(fd_, buffer, size, 0);
     if (n > 0) {
@@ -204,7 +238,7 @@ IoStatus Socket::wait_readable(int timeout_ms, const StopMarks& marks) {
   // time-out without a byte is one.
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {
-    const int left = ms_left(deadline);
+    const int left = ms_until(deadline);
     const IoStatus s = wait_ready(POLLIN, std::min(left, kCollectSliceMs), marks);
     if (s != IoStatus::kTimeout) return s;
     if (bytes_waiting(fd_)) return IoStatus::kOk;
@@ -216,6 +250,7 @@ IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& g
                                    int timeout_ms, const StopMarks& marks) {
   got = 0;
   if (fd_ < 0) return failed(SocketFault::kNoSocket);
+  if (tls_) return socket_failure(SocketFault::kCall, EOPNOTSUPP);
   for (;;) {
     const ssize_t n =
         ::splice(fd_, nullptr, pipe_fd, nullptr, size, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
@@ -232,30 +267,33 @@ IoStatus Socket::receive_into_pipe(int pipe_fd, std::size_t size, std::size_t& g
 }
 
 void Socket::set_receive_low_mark(int bytes) {
-  if (bytes == low_mark_) return;
+  if (bytes == low_mark_ || tls_) return;
   if (::setsockopt(fd_, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes) == 0) low_mark_ = bytes;
 }
 
 IoStatus Socket::listen_beside(Socket& listener, Text& host, int& port) const {
-  sockaddr_in local{};
+  sockaddr_storage local{};
   socklen_t len = sizeof local;
+  auto* v4 = reinterpret_cast<sockaddr_in*>(&local);
+  auto* v6 = reinterpret_cast<sockaddr_in6*>(&local);
   if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0 ||
-      local.sin_family != AF_INET)
+      (local.ss_family != AF_INET && local.ss_family != AF_INET6))
     return IoStatus::kError;
+  const bool ipv6 = local.ss_family == AF_INET6;
   listener.close();
-  listener.fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  local.sin_port = 0;
-  len = sizeof local;
+  listener.fd_ = ::socket(local.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  (ipv6 ? v6->sin6_port : v4->sin_port) = 0;
   if (listener.fd_ < 0 || ::bind(listener.fd_, reinterpret_cast<sockaddr*>(&local), len) != 0 ||
       ::listen(listener.fd_, 1) != 0 ||
       ::getsockname(listener.fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
     listener.close();
     return IoStatus::kError;
   }
-  char text[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+  char text[INET6_ADDRSTRLEN] = {};
+  ::inet_ntop(local.ss_family, ipv6 ? static_cast<const void*>(&v6->sin6_addr) : &v4->sin_addr,
+              text, sizeof text);
   host = text;
-  port = ntohs(local.sin_port);
+  port = ntohs(ipv6 ? v6->sin6_port : v4->sin_port);
   return IoStatus::kOk;
 }
 

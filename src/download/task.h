@@ -31,6 +31,7 @@
 #include "lumora/download/working_file.h"
 #include "socket.h"
 #include "stop_signal.h"
+#include "tls_client.h"
 
 namespace lumora {
 
@@ -87,6 +88,7 @@ class Task final : public ExchangeTask {
   bool same_version(const AnswerHead& answer) override;
   void note_ranges_ignored() override;
   void fail() override;
+  TlsClient& tls_client() override { return tls_client_; }
   bool logging() const override { return static_cast<bool>(param_.log_routine); }
   void log(int level, Text message) override;
   void report_trouble(TaskFailure trouble) override;
@@ -184,6 +186,7 @@ class Task final : public ExchangeTask {
   std::condition_variable queue_cv_;
   std::deque<Message> queue_;
 
+  TlsClient tls_client_;
   std::vector<std::unique_ptr<Connection>> connections_;  // control thread only
   int next_connection_id_ = 1;
 };

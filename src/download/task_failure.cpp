@@ -34,6 +34,7 @@ std::string describe(const TaskFailure& f) {
     case FailureKind::kFtpRefused: return "the FTP server refused: " + gbk_to_utf8(f.message);
     case FailureKind::kFileChanging: return "the file kept changing on the server";
     case FailureKind::kBadAnswer: return "bad answer from the server";
+    case FailureKind::kCertificate: return gbk_to_utf8(f.message);
   }
   return gbk_to_utf8(f.message);
 }

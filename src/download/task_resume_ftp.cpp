@@ -16,7 +16,7 @@ Text Task::resume_path() const {
     Text settled = settle_path({});
     return settled.back() == '/' ? Text() : settled;
   }
-  if (address_.scheme != Scheme::kHttp || path.back() == '/') return {};
+  if (!is_http(address_.scheme) || path.back() == '/') return {};
   return path;
 }
 

@@ -28,7 +28,18 @@ TEST(ParseAddress, SchemesPortsAndRefusals) {
       {"mms://media/s", true, Scheme::kMms, "media", 1755, "/s"},
       {"mmst://media/s", true, Scheme::kMms, "media", 1755, "/s"},
       {"rtsp://media/s", true, Scheme::kRtsp, "media", 554, "/s"},
-      {"https://secure/a", false, Scheme::kHttp, "", 0, ""},
+      {"https://secure/a", true, Scheme::kHttps, "secure", 443, "/a"},
+      {"HTTPS://secure:8443/a", true, Scheme::kHttps, "secure", 8443, "/a"},
+      {"http://[::1]:8080/a.mp3", true, Scheme::kHttp, "::1", 8080, "/a.mp3"},
+      {"https://[2001:db8::7]/a", true, Scheme::kHttps, "2001:db8::7", 443, "/a"},
+      {"ftp://u:p@[::1]:2121/a", true, Scheme::kFtp, "::1", 2121, "/a"},
+      {"ftp://u@[::1]/a", true, Scheme::kFtp, "::1", 21, "/a"},
+      {"http://[::1/a", false, Scheme::kHttp, "", 0, ""},
+      {"http://[::1]x/a", false, Scheme::kHttp, "", 0, ""},
+      {"http://[]/a", false, Scheme::kHttp, "", 0, ""},
+      {"http://[::1]:/a", false, Scheme::kHttp, "", 0, ""},
+      {"http://::1/a", false, Scheme::kHttp, "", 0, ""},
+      {"httpx://h/a", false, Scheme::kHttp, "", 0, ""},
       {"http://no-path", false, Scheme::kHttp, "", 0, ""},
       {"http:///a", false, Scheme::kHttp, "", 0, ""},
       {"http://h:0/a", false, Scheme::kHttp, "", 0, ""},
@@ -54,6 +65,9 @@ TEST(ParseAddress, SchemesPortsAndRefusals) {
 TEST(ParseAddress, HostPartKeptAsWrittenTheHostLineWithoutUserInformation) {
   EXPECT_EQ(parse_address("http://Web.Example:81/a")->authority(), "Web.Example:81");
   EXPECT_EQ(parse_address("http://Web.Example:81/a")->whole(), "http://Web.Example:81/a");
+  // The Host line carries an IPv6 literal in its brackets.
+  EXPECT_EQ(parse_address("http://[::1]:81/a")->authority(), "[::1]:81");
+  EXPECT_EQ(parse_address("HTTPS://[::1]/a")->whole(), "https://[::1]/a");
   const Address a = *parse_address("http://u:s@cr@Web.Example/a");
   EXPECT_EQ(a.authority(), "Web.Example");
   EXPECT_EQ(a.user, "u");
@@ -89,7 +103,9 @@ TEST(ResolveLocation, AbsoluteRelativeAndRefused) {
       {"/root.mp3", "http://h:81/root.mp3"},
       {"ftp://h/x", nullptr},
       {"FTP://h/x", nullptr},
-      {"https://h/x", nullptr},
+      {"https://h/x", "https://h/x"},
+      {"HTTPS://h:8443/x", "https://h:8443/x"},
+      {"http://[::1]:82/x", "http://[::1]:82/x"},
       {"http://nopath", nullptr},
       {"", nullptr},
   };
@@ -101,6 +117,12 @@ TEST(ResolveLocation, AbsoluteRelativeAndRefused) {
       EXPECT_EQ(a->whole(), c.whole);
     }
   }
+}
+
+TEST(ResolveLocation, RelativeKeepsTheSchemeOfTheAnswer) {
+  const Address secure = *parse_address("https://h/dir/a.mp3");
+  EXPECT_EQ(resolve_location(secure, "b.mp3")->whole(), "https://h/dir/b.mp3");
+  EXPECT_EQ(resolve_location(secure, "http://h/c.mp3")->scheme, Scheme::kHttp);
 }
 
 }  // namespace

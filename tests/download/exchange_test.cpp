@@ -17,6 +17,7 @@
 #include "exchange_task.h"
 #include "lumora/text/code_page.h"
 #include "raw_server.h"
+#include "tls_client.h"
 #include "transfer_common.h"
 
 namespace lumora::test {
@@ -107,6 +108,7 @@ class MemoryTask final : public ExchangeTask {
   bool same_version(const AnswerHead&) override { return true; }
   void note_ranges_ignored() override {}
   void fail() override {}
+  TlsClient& tls_client() override { return tls_; }
   bool logging() const override { return true; }
   void log(int, Text message) override {
     std::lock_guard lock(mutex_);
@@ -128,6 +130,7 @@ class MemoryTask final : public ExchangeTask {
  private:
   TaskParam param_;
   Address address_;
+  TlsClient tls_;
   std::atomic<bool> stop_{false};
   const std::int64_t shrink_to_;
   const bool refuse_;

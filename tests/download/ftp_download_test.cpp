@@ -37,8 +37,14 @@ class FtpDownloadTest : public EngineTest {
     server_.reset();
     std::filesystem::remove_all(root_);
   }
-  std::string url(const std::string& login, const std::string& name) const {
-    return "ftp://" + login + "127.0.0.1:" + std::to_string(server_->port()) + "/" + name;
+  std::string url(const std::string& login, const std::string& name,
+                  const std::string& host = "127.0.0.1") const {
+    return "ftp://" + login + host + ":" + std::to_string(server_->port()) + "/" + name;
+  }
+  // The commands the server received, one a line ("commands=" option).
+  std::string commands() const {
+    std::ifstream in(dir_ + "-commands");
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   std::string root_;
   std::unique_ptr<FtpServer> server_;
@@ -78,6 +84,39 @@ TEST_F(FtpDownloadTest, PassiveDataComesFromTheControlPeerNotTheNamedHost) {
   EXPECT_EQ(finish(std::chrono::seconds(30)).outcome, TaskOutcome::kComplete);
   EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
   EXPECT_TRUE(recorder_.logged("PASV返回的地址 [127.0.0.2] 不是服务器的地址 [127.0.0.1]"));
+}
+
+// PASV and PORT cannot carry an IPv6 address: EPSV and EPRT do. Over IPv4
+// the engine keeps to PASV, so a server that refuses EPSV serves it.
+TEST_F(FtpDownloadTest, ExtendedCommandsOverIpv6OnlyAndBothModes) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> options;
+    const char* host;
+    const char* used;
+    const char* never;
+  };
+  const Case cases[] = {
+      {"IPv6, passive", {"host=::1"}, "[::1]", "EPSV\n", "PASV\n"},
+      {"IPv6, active", {"host=::1", "no-pasv"}, "[::1]", "EPRT\n", "PORT\n"},
+      {"IPv4, EPSV refused", {"no-epsv"}, "127.0.0.1", "PASV\n", "EPSV\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(dir_ + "-commands");
+    std::vector<std::string> options = c.options;
+    options.push_back("commands=" + dir_ + "-commands");
+    serve_with(options);
+    Recorder recorder;
+    TaskParam p = param_for(url("", "track.mp3", c.host), "t.mp3");
+    p.connections = 1;  // active mode: see ActiveModeWhenPassiveIsRefused
+    EXPECT_EQ(run_to_end(recorder, p).outcome, TaskOutcome::kComplete);
+    EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
+    std::filesystem::remove(path("t.mp3"));
+    EXPECT_NE(commands().find(c.used), std::string::npos) << commands();
+    EXPECT_EQ(commands().find(c.never), std::string::npos) << commands();
+  }
+  std::filesystem::remove(dir_ + "-commands");
 }
 
 TEST_F(FtpDownloadTest, UploadsByteExactInBothModes) {

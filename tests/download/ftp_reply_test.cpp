@@ -60,5 +60,32 @@ TEST(FtpReplyTest, PassiveAddress) {
   }
 }
 
+TEST(FtpReplyTest, ExtendedPassivePort) {
+  struct Case {
+    const char* reply;
+    int port;  // 0: refused
+  } cases[] = {
+      {"229 Entering Extended Passive Mode (|||6446|)", 6446},
+      {"229 Entering Extended Passive Mode (!!!65535!)", 65535},
+      {"229 (|||65536|)", 0},
+      {"229 (|||0|)", 0},
+      {"229 (|||123456|)", 0},
+      {"229 (|||6446!)", 0},
+      {"229 (|||6446|", 0},
+      {"229 (||2|6446|)", 0},  // no address may come between the delimiters
+      {"229 (|1|::1|6446|)", 0},
+      {"229 (111222)", 0},
+      {"229 Entering Extended Passive Mode", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reply);
+    const auto port = extended_passive_port(c.reply);
+    ASSERT_EQ(port.has_value(), c.port != 0);
+    if (port) {
+      EXPECT_EQ(*port, c.port);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lumora

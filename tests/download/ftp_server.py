@@ -10,6 +10,9 @@
 #   sent=PATH          append "MONOTONIC_NS REST BYTES" to PATH for each RETR
 #                      once its data channel closes (REST: where it started)
 #   no-rest-while=PATH refuse REST while PATH exists
+#   host=ADDRESS       listen there (default 127.0.0.1; "::1" for IPv6)
+#   no-epsv            refuse extended passive mode only
+#   commands=PATH      append each command's name to PATH as it arrives
 import os
 import socket
 import sys
@@ -54,10 +57,17 @@ class Handler(FTPHandler):
             super().ftp_PASV(line)
 
     def ftp_EPSV(self, line):
-        if "no-pasv" in options or "pasv-elsewhere" in options:
+        if "no-pasv" in options or "pasv-elsewhere" in options or "no-epsv" in options:
             self.respond("502 Extended passive mode refused.")
         else:
             super().ftp_EPSV(line)
+
+    def pre_process_command(self, line, cmd, arg):
+        path = options.get("commands")
+        if path:
+            with open(path, "a") as out:
+                out.write(cmd + "\n")
+        super().pre_process_command(line, cmd, arg)
 
     def ftp_REST(self, line):
         flag = options.get("no-rest-while")
@@ -113,7 +123,7 @@ if "pasv-elsewhere" in options:
 # the plain one (and its sendfile) unless a log of what was sent is wanted.
 if "rate" in options or "sent" in options:
     Handler.dtp_handler = DataHandler
-server = FTPServer(("127.0.0.1", 0), Handler)
+server = FTPServer((options.get("host", "127.0.0.1"), 0), Handler)
 server.max_cons = 64
 print(server.address[1], flush=True)
 server.serve_forever()

@@ -134,6 +134,13 @@ void RawServer::serve(int fd) {
 
 RawServer::Handler RawServer::proxy() {
   return [](int fd, const std::string& head) {
+    if (head.starts_with("CONNECT 127.0.0.1:")) {  // a tunnel: bytes both ways, unread
+      const int origin = connect_loopback(std::stoi(head.substr(18)));
+      if (origin < 0) return;
+      if (send_text(fd, "HTTP/1.1 200 Connection established\r\n\r\n")) pipe_both(fd, origin);
+      ::close(origin);
+      return;
+    }
     // "GET http://127.0.0.1:port/path HTTP/1.1": rewrite to origin form and
     // ask the origin to close, so the answer ends with the connection.
     const auto host_at = head.find("://") + 3;

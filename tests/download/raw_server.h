@@ -44,7 +44,8 @@ class RawServer {
   std::vector<std::string> heads() const;
 
   // A handler that forwards each absolute-form request to its origin and
-  // pipes the answer back.
+  // pipes the answer back, and answers a CONNECT to a loopback port with a
+  // tunnel.
   static Handler proxy();
 
  private:

@@ -25,6 +25,8 @@ TEST(TaskFailureText, TheWordsCarryTheStatusAndTheSystemsReason) {
       {{FailureKind::kConnectionLost, "x", 0, ECONNRESET},
        "connection lost: Connection reset by peer"},
       {{FailureKind::kNoSize, "x", 0, 0}, "no size: the server gave no length"},
+      {{FailureKind::kCertificate, "certificate not trusted: self-signed", 0, 0},
+       "certificate not trusted: self-signed"},
       {{FailureKind::kFtpRefused, gbk(u8"登录失败"), 0, 0}, "the FTP server refused: 登录失败"},
   };
   for (const Case& c : cases) {

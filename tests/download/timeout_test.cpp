@@ -47,6 +47,7 @@ TEST_F(TimeoutTest, ReceiveTimeOutEndsTheAttemptAndTheRetryFollows) {
       // One piece (under 20480 bytes): its 1000 bytes are kept.
       {"HTTP, a head then nothing", Mode::kHeadThenNothing, "http", "Range: bytes=1000-\r\n"},
       {"FTP, no greeting", Mode::kSilent, "ftp", ""},
+      {"HTTPS, no answer to the hello", Mode::kSilent, "https", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -97,6 +98,38 @@ TEST_F(TimeoutTest, ConnectTimeOutEndsTheAttemptAndTheRetryFollows) {
   ASSERT_TRUE(server.wait_accepted(1, kRetryBound));
   EXPECT_TRUE(server.wait_received(0, "GET /a.mp3 HTTP/1.1\r\n", 5s));
   EXPECT_EQ(stop().outcome, TaskOutcome::kStopped);
+}
+
+// A TLS handshake belongs to connecting: however long each receive may
+// wait, the whole of it ends within the connect time-out, and a stop ends
+// it at once.
+TEST_F(TimeoutTest, TheHandshakeEndsWithinTheConnectTimeOutOrAtAStop) {
+  for (const bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped" : "timed out");
+    MuteServer server(Mode::kSilent);
+    Recorder recorder;
+    TaskParam p = param_for(url("https", server), "a.mp3");
+    p.connect_timeout_ms = kTimeoutMs;
+    p.receive_timeout_ms = 60000;
+    p.stop_wait_ms = 1000;
+    recorder.attach(p);
+    ASSERT_TRUE(download_.start_task(p));
+    ASSERT_TRUE(server.wait_accepted(1, 10s));
+    const auto asked = Clock::now();
+    if (stopped) {
+      ASSERT_TRUE(server.wait_received(0, "\x16\x03", 5s));  // the hello is out
+      EXPECT_EQ(stop().outcome, TaskOutcome::kStopped);
+      EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(p.stop_wait_ms));
+      continue;
+    }
+    ASSERT_TRUE(server.wait_closed(1, kBound + 2s));
+    const MuteServer::Visit first = server.visits()[0];
+    EXPECT_GE(first.closed - first.accepted, std::chrono::milliseconds(kTimeoutMs - 100));
+    EXPECT_LE(first.closed - first.accepted, kBound);
+    const std::string line = "连接 [127.0.0.1:" + std::to_string(server.port()) + "]超时";
+    EXPECT_TRUE(recorder.logged(line));
+    download_.stop_task();
+  }
 }
 
 }  // namespace

@@ -153,12 +153,15 @@ void AlbumRoad::list_tracks(std::int64_t album_id, int count) {
   app_->shell().open_track_window();
   const sim::SimAlbum& album = *sim_->catalogue().album(album_id);
   for (int i = 0; i < count; ++i) {
-    const int row = controls().append_row(WindowId::track, u8"超级列表框1");
-    controls().set_cell(WindowId::track, u8"超级列表框1", row, 1,
-                        utf8_to_gbk(album.tracks[static_cast<std::size_t>(i)].title));
-    controls().set_cell(WindowId::track, u8"超级列表框1", row, 2,
-                        album.tracks[static_cast<std::size_t>(i)].play_url);
+    const sim::SimTrack& track = album.tracks[static_cast<std::size_t>(i)];
+    add_track_row(utf8_to_gbk(track.title), track.play_url);
   }
+}
+
+void AlbumRoad::add_track_row(const Text& title, const Text& address) {
+  const int row = controls().append_row(WindowId::track, u8"超级列表框1");
+  controls().set_cell(WindowId::track, u8"超级列表框1", row, 1, title);
+  controls().set_cell(WindowId::track, u8"超级列表框1", row, 2, address);
 }
 
 void AlbumRoad::click_check_box(int row) {

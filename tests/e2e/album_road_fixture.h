@@ -43,6 +43,8 @@ class AlbumRoad : public ::testing::Test {
   // Opens the Track window and writes the album's first `count` tracks into
   // it as a listing does (title, address), without asking the platform.
   void list_tracks(std::int64_t album_id, int count);
+  // Writes one row into the open Track window as a listing does.
+  void add_track_row(const Text& title, const Text& address);
   // Clicks row `row`'s check box; returns once its check event has run.
   void click_check_box(int row);
   // Puts the cursor on row `row` (or below the last row when `row` is -1),

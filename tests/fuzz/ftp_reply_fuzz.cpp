@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes, in arbitrary pieces, to the FTP reply reader, the
-// way a control connection delivers them, and to the PASV address reader.
+// way a control connection delivers them, and to the PASV address and EPSV
+// port readers.
 //
 // Input: a byte that sets the piece length, then the bytes.
 #include <cstddef>
@@ -26,8 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (reply->code < 0 || reply->code > 999 || pending.size() >= before) std::abort();
       if (const auto hp = lumora::passive_address(reply->last))
         if (hp->port < 1 || hp->port > 65535) std::abort();
+      if (const auto port = lumora::extended_passive_port(reply->last))
+        if (*port < 1 || *port > 65535) std::abort();
     }
   }
   lumora::passive_address(lumora::Text(bytes));
+  lumora::extended_passive_port(lumora::Text(bytes));
   return 0;
 }

@@ -1,5 +1,7 @@
 // The engine against Debian's FTP servers on loopback, vsftpd and proftpd,
-// each in passive mode and, with passive mode refused, active mode. Every
+// each in passive mode and, with passive mode refused, active mode, and in
+// passive mode on ::1 alone (EPSV, which PASV's reply cannot stand in for).
+// Every
 // server is started by the test with a config written into its folder and
 // paced per session; its transfer log (xferlog) counts what it sent.
 #include <cstdio>
@@ -22,6 +24,7 @@ struct FtpServer {
                                          bool passive)>
       command;
   bool passive;
+  const char* host = "127.0.0.1";
 };
 
 void write_file(const std::string& path, const std::string& text) {
@@ -44,7 +47,10 @@ std::vector<std::string> vsftpd(const InteropTest& t, int port, const std::strin
   const std::string d = t.dir(), conf = d + "/run/vsftpd-" + tag + ".conf";
   // It drops to `nopriv_user` inside an empty folder only root may write.
   std::filesystem::create_directories(d + "/run/empty");
-  write_file(conf, "listen=YES\nlisten_address=127.0.0.1\nlisten_port=" + std::to_string(port) +
+  const bool v6 = t.host().find(':') != std::string::npos;
+  const std::string listen = v6 ? "listen=NO\nlisten_ipv6=YES\nlisten_address6=" + t.host()
+                                : "listen=YES\nlisten_address=" + t.host();
+  write_file(conf, listen + "\nlisten_port=" + std::to_string(port) +
                        "\nbackground=NO\nanonymous_enable=YES\nlocal_enable=NO\n"
                        "no_anon_password=YES\nanon_root=" + d + "/www\n"
                        "ftp_username=ftp\nnopriv_user=nobody\n"
@@ -64,7 +70,8 @@ std::vector<std::string> proftpd(const InteropTest& t, int port, const std::stri
                                  bool passive) {
   const std::string d = t.dir(), conf = d + "/run/proftpd-" + tag + ".conf";
   write_file(conf, "ServerType standalone\nDefaultServer off\nSocketBindTight on\n"
-                   "Port " + std::to_string(port) + "\nDefaultAddress 127.0.0.1\nUseIPv6 off\n"
+                   "Port " + std::to_string(port) + "\nDefaultAddress " + t.host() +
+                   "\nUseIPv6 " + (t.host().find(':') != std::string::npos ? "on" : "off") + "\n"
                    "User nobody\nGroup nogroup\n"
                    "PidFile " + d + "/run/proftpd.pid\n"
                    "ScoreboardFile " + d + "/run/proftpd.scoreboard\n"
@@ -89,6 +96,8 @@ const FtpServer kServers[] = {
     {"vsftpd_active", vsftpd_version, vsftpd, false},
     {"proftpd_passive", proftpd_version, proftpd, true},
     {"proftpd_active", proftpd_version, proftpd, false},
+    {"vsftpd_ipv6", vsftpd_version, vsftpd, true, "::1"},
+    {"proftpd_ipv6", proftpd_version, proftpd, true, "::1"},
 };
 
 class FtpInterop : public InteropTest, public ::testing::WithParamInterface<FtpServer> {
@@ -100,6 +109,9 @@ class FtpInterop : public InteropTest, public ::testing::WithParamInterface<FtpS
     ASSERT_NE(version, "") << GetParam().name << ": the server is not there (scripts/setup.sh)";
     RecordProperty("version", version);
     std::printf("%s %s\n", GetParam().name, version.c_str());
+    if (std::string(GetParam().host) != host_) {
+      ASSERT_NO_FATAL_FAILURE(listen_on(GetParam().host, false));
+    }
   }
   void start(const std::string& tag) {
     start_server(GetParam().command(*this, port_, tag, GetParam().passive),
@@ -109,9 +121,7 @@ class FtpInterop : public InteropTest, public ::testing::WithParamInterface<FtpS
     server_.stop();
     start(tag);
   }
-  std::string url(const std::string& name) const {
-    return "ftp://127.0.0.1:" + std::to_string(port_) + "/" + name;
-  }
+  std::string url(const std::string& name) const { return "ftp://" + host_and_port() + "/" + name; }
   LogTally tally(const std::string& tag) const {
     return tally_log(logs() + "/" + tag + ".log", kXferBytesField);
   }
@@ -125,6 +135,9 @@ TEST_P(FtpInterop, WholeFileOverTenConnectionsIsExact) {
   EXPECT_EQ(file_sha256(out("f.bin")), sha_of(kOldSeed));
   server_.stop();
   EXPECT_GE(tally("whole").entries, kConnections);
+  if (host() != "127.0.0.1") {  // every session's data channel came through EPSV
+    EXPECT_GE(lines_holding(logs() + "/whole.commands.log", "EPSV"), kConnections);
+  }
 }
 
 TEST_P(FtpInterop, StopAtHalfThenResumeFetchesOnlyTheRest) {

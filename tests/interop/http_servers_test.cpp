@@ -1,7 +1,9 @@
 // The engine against Debian's own web servers on loopback: nginx, apache2
 // (a static file, and a script whose answers come chunked), lighttpd and
-// Python's http.server (HTTP/1.0, no ranges). Each is started by the test
-// with a config written into its folder; its access log counts what it sent.
+// Python's http.server (HTTP/1.0, no ranges); the first three also over TLS
+// with a certificate of an authority made for the test, and nginx on ::1
+// alone. Each is started by the test with a config written into its folder;
+// its access log counts what it sent.
 #include <pwd.h>
 #include <unistd.h>
 
@@ -32,30 +34,40 @@ struct HttpServer {
   bool ranges;
   int bytes_field;  // bytes sent in the access log, from the end; 0: not logged
   const char* log_folder = "";  // under logs()
+  const char* host = "127.0.0.1";
+  bool tls = false;
+  // In an access log line over TLS, what a resumed session's handshake shows;
+  // nullptr: the server does not log it.
+  const char* resumed_mark = nullptr;
 };
 
 void write_file(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-std::vector<std::string> nginx(const InteropTest& t, int port, const std::string& tag) {
+std::vector<std::string> nginx(const InteropTest& t, int, const std::string& tag) {
   const std::string d = t.dir(), conf = d + "/run/nginx-" + tag + ".conf";
   write_file(conf, "worker_processes 1;\ndaemon off;\nmaster_process on;\n"
                    "pid " + d + "/run/nginx.pid;\nerror_log " + d + "/logs/nginx-error.log;\n"
                    "events { worker_connections 256; }\nhttp {\n"
-                   "  log_format bytes '$request $status [$http_range] $body_bytes_sent';\n"
+                   "  log_format bytes '$request $status [$http_range] <$ssl_session_reused> "
+                   "$body_bytes_sent';\n"
                    "  access_log " + d + "/logs/" + tag + ".log bytes;\n"
                    "  client_body_temp_path " + d + "/run;\n  proxy_temp_path " + d + "/run;\n"
                    "  fastcgi_temp_path " + d + "/run;\n  uwsgi_temp_path " + d + "/run;\n"
                    "  scgi_temp_path " + d + "/run;\n"
-                   "  server {\n    listen 127.0.0.1:" + std::to_string(port) + ";\n"
+                   "  server {\n    listen " + t.host_and_port() + (t.tls() ? " ssl" : "") +
+                   ";\n" +
+                   (t.tls() ? "    ssl_certificate " + t.certificate_file() +
+                                  ";\n    ssl_certificate_key " + t.key_file() + ";\n"
+                            : "") +
                    "    location /f/ { alias " + d + "/www/; }\n"
                    "    location /paced/ { alias " + d + "/www/; limit_rate " +
                        std::to_string(kPaceKiB) + "k; }\n  }\n}\n");
   return {"/usr/sbin/nginx", "-e", d + "/logs/nginx-error.log", "-p", d + "/run", "-c", conf};
 }
 
-std::vector<std::string> apache(const InteropTest& t, int port, const std::string& tag) {
+std::vector<std::string> apache(const InteropTest& t, int, const std::string& tag) {
   const std::string d = t.dir(), conf = d + "/run/apache-" + tag + ".conf";
   const std::string m = "/usr/lib/apache2/modules/";
   std::filesystem::create_directories(d + "/cgi");
@@ -64,18 +76,27 @@ std::vector<std::string> apache(const InteropTest& t, int port, const std::strin
   std::string modules;
   for (const char* mod : {"mpm_event", "authz_core", "alias", "cgid", "ratelimit", "env", "rewrite"})
     modules += "LoadModule " + std::string(mod) + "_module " + m + "mod_" + mod + ".so\n";
+  const std::string tls =
+      !t.tls() ? ""
+               : "LoadModule socache_shmcb_module " + m + "mod_socache_shmcb.so\n"
+                 "LoadModule ssl_module " + m + "mod_ssl.so\n"
+                 "SSLEngine on\nSSLCertificateFile " + t.certificate_file() + "\n"
+                 "SSLCertificateKeyFile " + t.key_file() + "\n"
+                 "SSLSessionCache shmcb:" + d + "/run/ssl_cache(512000)\n";
   const std::string pace = "  SetOutputFilter RATE_LIMIT\n  SetEnv rate-limit " +
                            std::to_string(kPaceKiB) + "\n";
   write_file(conf, "ServerRoot " + d + "/run\nServerName 127.0.0.1\n"
-                   "Listen 127.0.0.1:" + std::to_string(port) + "\n"
+                   "Listen " + t.host_and_port() + "\n"
                    "PidFile " + d + "/run/apache.pid\nDefaultRuntimeDir " + d + "/run\n"
-                   "Mutex file:" + d + "/run\n" + modules +
+                   "Mutex file:" + d + "/run\n" + modules + tls +
                    "ScriptSock " + d + "/run/cgid.sock\n"
                    // As root it must hand its workers to a user.
                    "User nobody\nGroup nogroup\n"
                    "ErrorLog " + d + "/logs/apache-error.log\n"
                    // %B would be the answer's length even when the client closed early.
-                   "LogFormat \"%r %>s [%{Range}i] %O\" bytes\n"
+                   // %{...}x is known only with mod_ssl loaded.
+                   "LogFormat \"%r %>s [%{Range}i] <" +
+                       (t.tls() ? "%{SSL_SESSION_RESUMED}x" : "-") + "> %O\" bytes\n"
                    "CustomLog " + d + "/logs/" + tag + ".log bytes\n"
                    "DocumentRoot " + d + "/www\n"
                    "<Directory " + d + ">\n  Require all granted\n</Directory>\n"
@@ -104,11 +125,15 @@ std::vector<std::string> lighttpd(const InteropTest& t, int port, const std::str
   if (const passwd* nobody = ::getpwnam("nobody"))
     ::chown((d + "/logs/lighttpd").c_str(), nobody->pw_uid, nobody->pw_gid);
   write_file(conf, "server.document-root = \"" + d + "/www\"\n"
-                   "server.bind = \"127.0.0.1\"\nserver.port = " + std::to_string(port) + "\n"
+                   "server.bind = \"" + t.host() + "\"\nserver.port = " + std::to_string(port) + "\n"
                    "server.pid-file = \"" + d + "/run/lighttpd.pid\"\n"
                    "server.errorlog = \"" + d + "/logs/lighttpd/error.log\"\n"
                    "server.username = \"nobody\"\nserver.groupname = \"nogroup\"\n"
-                   "server.modules = ( \"mod_accesslog\", \"mod_alias\" )\n"
+                   "server.modules = ( \"mod_accesslog\", \"mod_alias\"" +
+                       (t.tls() ? ", \"mod_openssl\" )\nssl.engine = \"enable\"\n"
+                                  "ssl.pemfile = \"" + t.certificate_file() + "\"\n"
+                                  "ssl.privkey = \"" + t.key_file() + "\"\n"
+                                : " )\n") +
                    "mimetype.assign = ( \"\" => \"application/octet-stream\" )\n"
                    "accesslog.filename = \"" + d + "/logs/lighttpd/" + tag + ".log\"\n"
                    "accesslog.format = \"%r %>s [%{Range}i] %b\"\n"
@@ -130,6 +155,12 @@ const HttpServer kServers[] = {
     {"apache2_chunked", "apache2", apache, "/stream/", "/stream-paced/", true, -1},
     {"lighttpd", "lighttpd", lighttpd, "/f/", "/paced/", true, -1, "lighttpd/"},
     {"python_http_server", "python3", python, "/", nullptr, false, 0},
+    {"nginx_tls", "nginx-light", nginx, "/f/", "/paced/", true, -1, "", "127.0.0.1", true, "<r>"},
+    {"apache2_tls", "apache2", apache, "/f/", "/paced/", true, -1, "", "127.0.0.1", true,
+     "<Resumed>"},
+    {"lighttpd_tls", "lighttpd-mod-openssl", lighttpd, "/f/", "/paced/", true, -1, "lighttpd/",
+     "127.0.0.1", true},
+    {"nginx_ipv6", "nginx-light", nginx, "/f/", "/paced/", true, -1, "", "::1"},
 };
 
 // Without a server-side pace the stop is timed by the engine's own cap.
@@ -144,6 +175,9 @@ class HttpInterop : public InteropTest, public ::testing::WithParamInterface<Htt
     ASSERT_NE(version, "") << GetParam().package << " is not installed (scripts/setup.sh)";
     RecordProperty("version", version);
     std::printf("%s %s\n", GetParam().package, version.c_str());
+    if (GetParam().tls || std::string(GetParam().host) != host_) {
+      ASSERT_NO_FATAL_FAILURE(listen_on(GetParam().host, GetParam().tls));
+    }
   }
   void start(const std::string& tag) {
     start_server(GetParam().command(*this, port_, tag));
@@ -153,7 +187,7 @@ class HttpInterop : public InteropTest, public ::testing::WithParamInterface<Htt
     start(tag);
   }
   std::string url(const char* prefix, const std::string& name) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + prefix + name;
+    return (tls() ? "https://" : "http://") + host_and_port() + prefix + name;
   }
   std::string paced_url(const std::string& name) const {
     return url(GetParam().paced_path ? GetParam().paced_path : GetParam().path, name);
@@ -178,6 +212,14 @@ TEST_P(HttpInterop, WholeFileOverTenConnectionsIsExact) {
   server_.stop();  // every answer logged
   if (GetParam().bytes_field != 0 && GetParam().ranges) {
     EXPECT_GE(tally("whole").entries, kConnections);
+  }
+  // One full handshake; every later connection resumes its session.
+  if (const char* mark = GetParam().resumed_mark) {
+    const LogTally all = tally("whole");
+    const int resumed = lines_holding(log_path("whole"), mark);
+    std::printf("[ sessions ] %s: %d handshakes, %d resumed\n", GetParam().name, all.entries,
+                resumed);
+    EXPECT_EQ(resumed, all.entries - 1);
   }
 }
 

@@ -166,6 +166,13 @@ void expect_no_kept_bytes_asked(const char* server, const ResumeRecord& record,
               static_cast<long long>(missing + sent.entries * per_entry));
 }
 
+int lines_holding(const std::string& path, const std::string& text) {
+  std::ifstream in(path);
+  int count = 0;
+  for (std::string line; std::getline(in, line);) count += line.find(text) != std::string::npos;
+  return count;
+}
+
 void InteropTest::SetUp() {
   char pattern[] = "/tmp/lumora-interop-XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);
@@ -184,6 +191,7 @@ void InteropTest::SetUp() {
 void InteropTest::TearDown() {
   download_.stop_task();
   server_.stop();
+  authority_.reset();
   fs::remove_all(dir_);
 }
 
@@ -211,8 +219,26 @@ std::string InteropTest::sha_of(std::uint64_t seed, std::int64_t size) {
 
 void InteropTest::start_server(const std::vector<std::string>& argv,
                                const std::string& extra_log) {
-  const std::string failure = server_.start(argv, port_, logs() + "/output.txt", extra_log);
+  const std::string failure =
+      server_.start(argv, port_, logs() + "/output.txt", extra_log, host_);
   ASSERT_EQ(failure, "") << "the server did not start";
+}
+
+std::string InteropTest::host_and_port() const {
+  const std::string host = host_.find(':') == std::string::npos ? host_ : "[" + host_ + "]";
+  return host + ":" + std::to_string(port_);
+}
+
+void InteropTest::listen_on(const std::string& host, bool tls) {
+  host_ = host;
+  port_ = free_loopback_port(host);
+  ASSERT_NE(port_, 0) << "no free port on " << host;
+  if (!tls) return;
+  authority_ = std::make_unique<TrustedAuthority>();
+  const sim::TlsIdentity identity = authority_->issue({.names = {host}});
+  ASSERT_TRUE(identity);
+  ASSERT_TRUE(write_text_file(certificate_file(), identity.certificate_pem()));
+  ASSERT_TRUE(write_text_file(key_file(), identity.key_pem()));
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "engine_fixture.h"
 #include "live_server.h"
 #include "lumora/download/resume_record.h"
+#include "trusted_authority.h"
 
 namespace lumora::test {
 
@@ -43,6 +45,8 @@ LogTally tally_log(const std::string& path, int field);
 // does not log a RETR the client cut short, so the RESTs count. A session
 // is told by "[pid N]" in the line, or else by its first word.
 enum class LogKind { kHttpRequests, kFtpCommands };
+// Lines of the file at `path` that hold `text`.
+int lines_holding(const std::string& path, const std::string& text);
 std::vector<std::int64_t> asked_starts(const std::string& path, LogKind kind);
 // Checks a resume against its server's log: as many starts as the log has
 // entries, none inside bytes `record` keeps (a resume that asks for one
@@ -62,6 +66,14 @@ class InteropTest : public ::testing::Test {
   std::string logs() const { return dir_ + "/logs"; }
   std::string out(const std::string& name) const { return dir_ + "/out/" + name; }
   std::vector<std::string> out_files() const;
+  // Where the server listens: 127.0.0.1 or ::1, and "host:port" as an
+  // address writes it ("[::1]:port").
+  const std::string& host() const { return host_; }
+  std::string host_and_port() const;
+  // Over TLS: the server's certificate and key (PEM files).
+  bool tls() const { return authority_ != nullptr; }
+  std::string certificate_file() const { return dir_ + "/run/server.pem"; }
+  std::string key_file() const { return dir_ + "/run/server.key"; }
 
  protected:
   void SetUp() override;
@@ -85,9 +97,15 @@ class InteropTest : public ::testing::Test {
 
   // Starts the server (a failure ends the test with the server's words).
   void start_server(const std::vector<std::string>& argv, const std::string& extra_log = {});
+  // The server is to listen on `host` (a free port there), over TLS with a
+  // certificate of an authority the engine trusts while the test runs when
+  // `tls`. Before start_server().
+  void listen_on(const std::string& host, bool tls);
 
   std::string dir_;
+  std::string host_ = "127.0.0.1";
   int port_ = 0;
+  std::unique_ptr<TrustedAuthority> authority_;
   LiveServer server_;
   Download download_;
   std::unique_ptr<Recorder> recorder_;

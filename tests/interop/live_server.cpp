@@ -22,19 +22,31 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-sockaddr_in loopback(int port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
+// "127.0.0.1" or "::1" and a port.
+sockaddr_storage loopback(const std::string& host, int port, socklen_t& length) {
+  sockaddr_storage s{};
+  if (host.find(':') != std::string::npos) {
+    auto* a = reinterpret_cast<sockaddr_in6*>(&s);
+    a->sin6_family = AF_INET6;
+    a->sin6_port = htons(static_cast<std::uint16_t>(port));
+    ::inet_pton(AF_INET6, host.c_str(), &a->sin6_addr);
+    length = sizeof *a;
+  } else {
+    auto* a = reinterpret_cast<sockaddr_in*>(&s);
+    a->sin_family = AF_INET;
+    a->sin_port = htons(static_cast<std::uint16_t>(port));
+    ::inet_pton(AF_INET, host.c_str(), &a->sin_addr);
+    length = sizeof *a;
+  }
+  return s;
 }
 
-bool accepts(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+bool accepts(const std::string& host, int port) {
+  socklen_t length = 0;
+  const sockaddr_storage a = loopback(host, port, length);
+  const int fd = ::socket(a.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  const sockaddr_in a = loopback(port);
-  const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+  const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), length) == 0;
   ::close(fd);
   return ok;
 }
@@ -49,14 +61,15 @@ std::string tail_of(const std::string& path) {
 
 }  // namespace
 
-int free_loopback_port() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a = loopback(0);
-  socklen_t length = sizeof a;
+int free_loopback_port(const std::string& host) {
+  socklen_t length = 0;
+  sockaddr_storage a = loopback(host, 0, length);
+  const int fd = ::socket(a.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int port = 0;
-  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), length) == 0 &&
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0)
-    port = ntohs(a.sin_port);
+    port = ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(a).sin6_port
+                                         : reinterpret_cast<sockaddr_in&>(a).sin_port);
   if (fd >= 0) ::close(fd);
   return port;
 }
@@ -64,7 +77,8 @@ int free_loopback_port() {
 LiveServer::~LiveServer() { stop(); }
 
 std::string LiveServer::start(const std::vector<std::string>& argv, int port,
-                              const std::string& output_path, const std::string& extra_log) {
+                              const std::string& output_path, const std::string& extra_log,
+                              const std::string& host) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -91,7 +105,7 @@ std::string LiveServer::start(const std::vector<std::string>& argv, int port,
              std::to_string(status) + "); its output:\n" + tail_of(output_path) +
              (extra_log.empty() ? "" : "\nits log:\n" + tail_of(extra_log));
     }
-    if (accepts(port)) {
+    if (accepts(host, port)) {
       port_ = port;
       return "";
     }

@@ -11,9 +11,10 @@
 
 namespace lumora::test {
 
-// A port on 127.0.0.1 that was free a moment ago (bound to port 0, then
-// closed). Another process may take it meanwhile: start() says so.
-int free_loopback_port();
+// A port on `host` (127.0.0.1 or ::1) that was free a moment ago (bound to
+// port 0, then closed). Another process may take it meanwhile: start()
+// says so.
+int free_loopback_port(const std::string& host = "127.0.0.1");
 
 class LiveServer {
  public:
@@ -23,11 +24,13 @@ class LiveServer {
   LiveServer& operator=(const LiveServer&) = delete;
 
   // Runs `argv` (argv[0] a full path) with its standard output and error
-  // in `output_path`, and waits up to 15 s for `port` to accept. On failure
-  // returns a message naming the program, why, and the end of its output
-  // and of `extra_log` (a log file the server writes itself); "" when ready.
+  // in `output_path`, and waits up to 15 s for `port` on `host` to accept.
+  // On failure returns a message naming the program, why, and the end of
+  // its output and of `extra_log` (a log file the server writes itself);
+  // "" when ready.
   std::string start(const std::vector<std::string>& argv, int port,
-                    const std::string& output_path, const std::string& extra_log = {});
+                    const std::string& output_path, const std::string& extra_log = {},
+                    const std::string& host = "127.0.0.1");
   void stop();
   int port() const { return port_; }
 

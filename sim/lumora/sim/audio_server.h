@@ -11,6 +11,7 @@
 // Content-Length and "Content-Range: bytes a-b/size" for one range
 // ("bytes=a-", "bytes=a-b", "bytes=-n"); 416 for a range past the end.
 // Keep-alive is supported; requests with "Connection: close" are closed.
+// Served over HTTPS when given a certificate, and on 127.0.0.1 or ::1.
 // Every file answer carries an ETag and a Last-Modified that change when the
 // file's content does; a Range request whose If-Range matches neither is
 // answered with the whole file.
@@ -38,6 +39,14 @@ namespace lumora::sim {
 
 class ServerRunner;
 struct StopSignal;
+struct TlsIdentity;
+
+struct AudioServerOptions {
+  // HTTPS with this certificate (the server takes its own references);
+  // nullptr: plain HTTP.
+  const TlsIdentity* tls = nullptr;
+  std::string host = "127.0.0.1";  // or "::1"
+};
 
 // Faults combine: e.g. a redirect to a target that drops connections.
 struct AudioFaults {
@@ -49,6 +58,9 @@ struct AudioFaults {
   bool redirect_with_cookie = false;
   // "302 Found" with the relative "Location: moved/<n>.mp3".
   bool relative_redirect = false;
+  // "302 Found" to this address, another server's say (over the other
+  // scheme); empty: none.
+  std::string redirect_to = {};
   bool not_found = false;          // 404 with a short text body
   bool no_content_length = false;  // body delimited by closing the connection
   // Cut the connection after `drop_after_bytes` body bytes of an answer that
@@ -73,7 +85,7 @@ struct SentSpan {
 
 struct AudioFile {
   std::string path;  // "/audio/<n>.mp3"
-  std::string url;   // "http://127.0.0.1:<port>/audio/<n>.mp3"
+  std::string url;   // base_url() + path
   std::uint64_t size = 0;
   std::uint64_t seed = 0;  // content: fill_audio_bytes(seed, ...)
   std::string etag;        // quoted, as sent
@@ -84,13 +96,14 @@ struct AudioFile {
 // thread-safe and may be called while requests are served.
 class AudioServer {
  public:
-  AudioServer();
+  explicit AudioServer(const AudioServerOptions& options = {});
   ~AudioServer();
   AudioServer(const AudioServer&) = delete;
   AudioServer& operator=(const AudioServer&) = delete;
 
   int port() const;
-  std::string base_url() const;  // "http://127.0.0.1:<port>"
+  // "http://127.0.0.1:<port>", "https://..." or "http://[::1]:<port>"
+  std::string base_url() const;
 
   // A new file with its own content; paths are never reused.
   AudioFile add_file(std::uint64_t size, AudioFaults faults = {});
@@ -122,6 +135,7 @@ class AudioServer {
   std::shared_ptr<Entry> find(std::string_view path) const;
 
   struct SentLog;
+  const std::string scheme_, host_;
   RequestLog log_;
   std::shared_ptr<SentLog> sent_;
   std::shared_ptr<StopSignal> stop_;

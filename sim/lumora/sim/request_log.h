@@ -23,6 +23,11 @@ struct LoggedRequest {
   // wire order is lost here; tests that assert header order use a raw
   // capturing server instead.
   std::vector<std::pair<std::string, std::string>> headers;
+  // Over TLS: whether the connection's handshake resumed a session. One
+  // request a connection (the engine's "Connection: close") makes these
+  // the handshakes' counts.
+  bool tls = false;
+  bool tls_resumed = false;
 
   // Value of the first header of that name (ASCII case-insensitive), or "".
   std::string header(std::string_view name) const;

@@ -1,4 +1,5 @@
-// Runs one cpp-httplib server on 127.0.0.1 at an ephemeral port, on a thread
+// Runs one cpp-httplib server on a loopback address (127.0.0.1 unless told
+// otherwise) at an ephemeral port, on a thread
 // of its own, with every request recorded in a RequestLog before routing
 // and answered from the overrides when one matches.
 #pragma once
@@ -21,7 +22,8 @@ class ServerRunner {
   // `server` has its routes set already; it, `log` and `overrides` are owned
   // by the caller and must outlive this runner. Binds and starts listening
   // before returning; the port is 0 when binding failed.
-  ServerRunner(httplib::Server& server, RequestLog& log, const AnswerOverrides* overrides = nullptr);
+  ServerRunner(httplib::Server& server, RequestLog& log, const AnswerOverrides* overrides = nullptr,
+               const std::string& host = "127.0.0.1");
   ~ServerRunner();  // stop()
   ServerRunner(const ServerRunner&) = delete;
   ServerRunner& operator=(const ServerRunner&) = delete;

@@ -5,7 +5,7 @@
 //   lumora::sim::Simulator sim;
 //   sim.search_base();  // "https://127.0.0.1:P", self-signed certificate
 //   sim.mobile_base();  // "http://127.0.0.1:P"
-//   sim.audio_base();   // "http://127.0.0.1:P"
+//   sim.audio_base();   // "http://127.0.0.1:P" ("https://..." with audio_tls)
 //   const SimAlbum* album = sim.catalogue().album(albums::kFortyFiveTracks);
 //   sim.expected_sha256(album->tracks[0]);
 //   sim.audio().set_faults(album->tracks[0].audio_path, {.drop = ...});
@@ -26,9 +26,15 @@
 
 namespace lumora::sim {
 
+struct SimulatorOptions {
+  // Serves the audio files, and so every track address, over HTTPS with
+  // this certificate (the server takes its own references); nullptr: HTTP.
+  const TlsIdentity* audio_tls = nullptr;
+};
+
 class Simulator {
  public:
-  Simulator();
+  explicit Simulator(const SimulatorOptions& options = {});
   ~Simulator();
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;

@@ -36,8 +36,10 @@ class Download {
   // working name and reaches its final name only when complete; a working
   // file and record left by a stopped or killed task for the same final
   // name and address are resumed (working_file.h). False, with no event ever raised,
-  // when a task is still held, the address is not accepted ("https://", no
-  // "/" after the host, a bad port) or threads cannot be made.
+  // when a task is still held, the address is not accepted (an unknown
+  // scheme, no "/" after the host, a bad port) or threads cannot be made.
+  // "https://" addresses are fetched over TLS, their certificates checked
+  // against the system's trust store (tls_client.h).
   bool start_task(const TaskParam& param);
   // Bytes stored so far; 0 when no task is alive.
   std::int64_t received_bytes() const;

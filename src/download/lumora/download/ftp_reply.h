@@ -1,5 +1,6 @@
 // Reading what an FTP server says on its control connection: numbered
-// replies (multi-line ones included) and the address a PASV reply gives.
+// replies (multi-line ones included), the address a PASV reply gives and the
+// port an EPSV reply gives.
 // Pure functions over bytes received, no I/O.
 #pragma once
 
@@ -28,5 +29,11 @@ struct HostPort {
   int port = 0;
 };
 std::optional<HostPort> passive_address(const Text& reply);
+
+// "229 Entering Extended Passive Mode (|||6446|)": the port, or nullopt
+// when the reply is not of that form (any delimiter the server chose, the
+// same one four times; no network or address between them) or the port is
+// not in 1..65535.
+std::optional<int> extended_passive_port(const Text& reply);
 
 }  // namespace lumora

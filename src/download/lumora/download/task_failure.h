@@ -23,6 +23,8 @@ enum class FailureKind : int {
   kFtpRefused,      // an FTP server refused the login, a command or the transfer
   kFileChanging,    // the file changed on the server too many times
   kBadAnswer,       // an answer head that contradicts itself (two lengths, say)
+  kCertificate,     // the server's certificate was refused: untrusted, another
+                    // host's, expired (message: why, in plain words)
 };
 
 struct TaskFailure {
