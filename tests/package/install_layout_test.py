@@ -212,9 +212,11 @@ class InstallLayout(unittest.TestCase):
             with open(fake, "w") as f:
                 f.write("#!/bin/sh\n[ \"$1\" = following ] && printf '%s' '" + followed + "'\n")
             os.chmod(fake, 0o755)
+            line = " ".join(words)
             script = (f". '{self.path(COMPLETION)}'\n"
                       f"COMP_WORDS=({' '.join(repr(w) for w in words)})\n"
                       f"COMP_CWORD={len(words) - 1}\n"
+                      f"COMP_LINE={line!r} COMP_POINT={len(line)}\n"
                       "_lumorafm_cli\n"
                       "printf '%s\\n' \"${COMPREPLY[@]}\"\n")
             done = run("bash", "--norc", "-c", script,
@@ -229,7 +231,8 @@ class InstallLayout(unittest.TestCase):
         cases = [
             (["lumorafm-cli", "sy"], "", ["sync"]),
             (["lumorafm-cli", "--demo", "fo"], "", ["follow", "following"]),
-            (["lumorafm-cli", "sync", "--"], "", ["--jobs", "--playlist"]),
+            (["lumorafm-cli", "sync", "--"], "",
+             ["--jobs", "--playlist", "--notify", "--limit-rate", "--exec", "--quiet"]),
             (["lumorafm-cli", "--"], "", ["--search-base", "--mobile-base", "--demo", "--help",
                                           "--version"]),
             (["lumorafm-cli", "unfollow", ""], "3700002\t/a\n3700005\t/b\n",
