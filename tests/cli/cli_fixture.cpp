@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 
 #include "lumora/sim/audio_bytes.h"
@@ -69,6 +70,13 @@ std::vector<std::string> lines_starting(const std::string& text, const std::stri
   for (std::string line; std::getline(in, line);)
     if (line.rfind(prefix, 0) == 0) lines.push_back(line);
   return lines;
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
 }
 
 }  // namespace lumora::test

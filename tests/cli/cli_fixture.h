@@ -38,5 +38,7 @@ class CliTest : public ::testing::Test {
 
 // Lines of `text` that start with `prefix`.
 std::vector<std::string> lines_starting(const std::string& text, const std::string& prefix);
+// A whole file's bytes; empty when it cannot be read.
+std::string read_file(const std::filesystem::path& path);
 
 }  // namespace lumora::test

@@ -62,13 +62,6 @@ class FollowTest : public CliTest {
   std::filesystem::path config;
 };
 
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
-
 TEST_F(FollowTest, FollowUnfollowAndFollowingRoundTrip) {
   EXPECT_EQ(follow(kTwentyTracks).code, 0);
   const RunResult second = follow(kWithoutCategory, {"--tag", "--playlist"});

@@ -15,13 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 using sim::albums::kTwentyTracks;
 
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
-
 // The size as the summary writes it.
 std::string mebibytes(std::uint64_t bytes) {
   char text[32];

@@ -17,13 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using sim::albums::kTwentyTracks;
 
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
-
 // Names in `dir` that start with ".", other than the archive.
 std::vector<std::string> hidden_leftovers(const std::filesystem::path& dir) {
   std::vector<std::string> names;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "lumora/text/code_page.h"
 
@@ -97,6 +98,19 @@ TaskResult EngineTest::stop() {
   std::optional<TaskResult> r = download_.wait(std::chrono::milliseconds(0));
   EXPECT_TRUE(r) << "no task to stop";
   return r.value_or(TaskResult{});
+}
+
+void EngineTest::stop_after(const std::string& url, const std::string& name,
+                            std::int64_t bytes) {
+  Recorder recorder;
+  TaskParam p = param_for(url, name);
+  recorder.attach(p);
+  ASSERT_TRUE(download_.start_task(p));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (download_.received_bytes() < bytes && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_GE(download_.received_bytes(), bytes);
+  ASSERT_EQ(stop().outcome, TaskOutcome::kStopped);
 }
 
 TaskResult EngineTest::run_to_end(Recorder& recorder, TaskParam p,

@@ -51,6 +51,9 @@ class EngineTest : public ::testing::Test {
   TaskResult finish(std::chrono::milliseconds limit = std::chrono::seconds(60));
   // Stops the running task; its result.
   TaskResult stop();
+  // Starts a task for `url` saved as `name` and stops it once `bytes` are
+  // stored (30 s at most).
+  void stop_after(const std::string& url, const std::string& name, std::int64_t bytes);
   // Runs `p` with `recorder` attached to its end; its result.
   TaskResult run_to_end(Recorder& recorder, TaskParam p,
                         std::chrono::milliseconds limit = std::chrono::seconds(60));

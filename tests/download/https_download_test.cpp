@@ -48,18 +48,6 @@ class HttpsTest : public EngineTest {
     }
     return h;
   }
-  // Starts a task and stops it once `bytes` are stored.
-  void interrupt(const sim::AudioFile& f, const std::string& name, std::int64_t bytes) {
-    Recorder recorder;
-    TaskParam p = param_for(f.url, name);
-    recorder.attach(p);
-    ASSERT_TRUE(download_.start_task(p));
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (download_.received_bytes() < bytes && Clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_GE(download_.received_bytes(), bytes);
-    ASSERT_EQ(stop().outcome, TaskOutcome::kStopped);
-  }
 
   static TrustedAuthority* authority_;
   std::unique_ptr<sim::TlsIdentity> identity_;
@@ -105,7 +93,7 @@ TEST_F(HttpsTest, StopThenResumeEndsAsTheFileOnTheServer) {
     SCOPED_TRACE(c.what);
     const sim::AudioFile f = server_->add_file(2000000, {.rate_cap = 100000});
     const std::string name = std::string(c.what) + ".mp3";
-    interrupt(f, name, 400000);
+    stop_after(f.url, name, 400000);
     if (c.replaced) server_->replace_content(f.path, 1500000);
     server_->set_faults(f.path, {});
     server_->log().clear();

@@ -35,17 +35,10 @@ class ResumeTest : public EngineTest {
  protected:
   // Starts a task for `name` and stops it once `bytes` are stored.
   void interrupt(const sim::AudioFile& f, const std::string& name, std::int64_t bytes) {
-    Recorder recorder;
-    TaskParam p = param_for(f.url, name);
-    recorder.attach(p);
-    ASSERT_TRUE(download_.start_task(p));
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (download_.received_bytes() < bytes && Clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_GE(download_.received_bytes(), bytes);
-    ASSERT_EQ(stop().outcome, TaskOutcome::kStopped);
+    stop_after(f.url, name, bytes);
     ASSERT_EQ(files(), (std::vector<std::string>{name + ".part", name + ".part.rec"}));
   }
+
   std::optional<ResumeRecord> record_of(const std::string& name) const {
     return decode_record(read_all(path(name + ".part.rec")));
   }
