@@ -88,7 +88,7 @@ TEST_F(AlbumRoad, AnAddressTheEngineRefusesShowsFailure) {
   // A row as a listing would write it, with an address the engine refuses.
   const int row = controls().append_row(WindowId::track, u8"超级列表框1");
   controls().set_cell(WindowId::track, u8"超级列表框1", row, 1, "refused");
-  controls().set_cell(WindowId::track, u8"超级列表框1", row, 2, "https://127.0.0.1:1/x.mp3");
+  controls().set_cell(WindowId::track, u8"超级列表框1", row, 2, "gopher://127.0.0.1:1/x.mp3");
   check_all_rows();
   choose_folder(folder_);
   download_checked();
