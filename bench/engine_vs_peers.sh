@@ -134,7 +134,8 @@ run() {
   extra=$(grep -o 'progress:.*' "$work/tool.log" || true)
   printf '%-9s %-8s wall %7.2f s  cpu %6.2f s  rssanon %7d KiB  maxrss %7d KiB  sha %s %s\n' \
     "$case" "$name" "$wall" "$cpu" "$peak" "$maxrss" "$ok" "$extra"
-  echo "$case $name $wall $cpu $maxrss" >>"$work/results.txt"
+  # A failed run (a baseline that cannot fetch https, say) has no figures.
+  if [ "$ok" = ok ]; then echo "$case $name $wall $cpu $maxrss" >>"$work/results.txt"; fi
 }
 
 # Medians per case and tool, and lumora's ratios to the peers (and to the
