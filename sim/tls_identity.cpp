@@ -46,7 +46,9 @@ std::string alternative_names(const std::vector<std::string>& names) {
     unsigned char bytes[16];
     const bool address = ::inet_pton(AF_INET, name.c_str(), bytes) == 1 ||
                          ::inet_pton(AF_INET6, name.c_str(), bytes) == 1;
-    out += (out.empty() ? "" : ",") + std::string(address ? "IP:" : "DNS:") + name;
+    if (!out.empty()) out += ',';
+    out += address ? "IP:" : "DNS:";
+    out += name;
   }
   return out;
 }

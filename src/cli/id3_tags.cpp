@@ -108,7 +108,7 @@ std::string write_id3_tags(const std::string& path, const TrackTags& tags) {
 
   const std::filesystem::path target(path);
   std::string copy_path =
-      (target.parent_path() / ("." + target.filename().string() + ".tag-XXXXXX")).string();
+      (target.parent_path() / ('.' + target.filename().string() + ".tag-XXXXXX")).string();
   Fd copy{::mkostemp(copy_path.data(), O_CLOEXEC)};
   if (copy.fd < 0) return system_reason(errno);
   errno = 0;

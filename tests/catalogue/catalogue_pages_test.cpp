@@ -261,7 +261,7 @@ TEST_F(CataloguePages, ALongPageArrivesInParts) {
   });
   EXPECT_EQ(parts, (std::vector<std::size_t>{1000, 1000, 500}));
   ASSERT_EQ(rows.size(), 2500u);
-  for (int i = 0; i < 2500; ++i) EXPECT_EQ(rows[i].title, "t" + std::to_string(i));
+  for (int i = 0; i < 2500; ++i) EXPECT_EQ(rows[i].title, 't' + std::to_string(i));
 }
 
 TEST_F(CataloguePages, APageRepeatingTheOneBeforeEndsAHugeCount) {

@@ -93,7 +93,7 @@ TEST_F(CliTest, TagsThatCannotBeWrittenLeaveTheDownloadWhole) {
   EXPECT_EQ(file_sha256(file_name(track)), sim.expected_sha256(track));
   EXPECT_EQ(hidden_leftovers(folder), std::vector<std::string>{});
   EXPECT_NE(read_file(folder / ".lumorafm-archive")
-                .find("\t" + std::to_string(track.size) + "\t" + file_name(track) + "\n"),
+                .find('\t' + std::to_string(track.size) + '\t' + file_name(track) + '\n'),
             std::string::npos);
 
   const std::size_t gets = audio_gets();

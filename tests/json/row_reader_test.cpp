@@ -188,7 +188,7 @@ TEST(RowReader, HandsOverEachRowAsItsObjectCloses) {
   const RowReader reader(text, kQuery);
   int seen = 0;
   reader.read([&](const std::vector<Text>& fields) {
-    EXPECT_EQ(fields[0], "t" + std::to_string(seen));
+    EXPECT_EQ(fields[0], 't' + std::to_string(seen));
     ++seen;
   });
   EXPECT_EQ(seen, 1000);
