@@ -20,6 +20,14 @@ using sim::albums::kFortyFiveTracks;
 using sim::albums::kTwentyTracks;
 
 
+// `count` rows of a listing page's "list", titled t0, t1, ...
+std::string track_rows(int count) {
+  std::string list;
+  for (int i = 0; i < count; ++i)
+    list += std::string(i ? "," : "") + R"({"title":"t)" + std::to_string(i) + R"(","playUrl64":"u"})";
+  return list;
+}
+
 class CataloguePages : public ::testing::Test {
  protected:
   sim::Simulator sim;
@@ -248,9 +256,7 @@ TEST_F(CataloguePages, BoundsEndTheWalkBeforeTheCountDoes) {
 
 // A page of any length reaches the sink in parts, in order.
 TEST_F(CataloguePages, ALongPageArrivesInParts) {
-  std::string list;
-  for (int i = 0; i < 2500; ++i)
-    list += std::string(i ? "," : "") + R"({"title":"t)" + std::to_string(i) + R"(","playUrl64":"u"})";
+  const std::string list = track_rows(2500);
   sim.mobile_overrides().add(
       {.needle = "albumId=79&", .body = R"({"data":{"maxPageId":1,"list":[)" + list + "]}}"});
   std::vector<std::size_t> parts;
@@ -265,9 +271,7 @@ TEST_F(CataloguePages, ALongPageArrivesInParts) {
 }
 
 TEST_F(CataloguePages, APageRepeatingTheOneBeforeEndsAHugeCount) {
-  std::string list;
-  for (int i = 0; i < 20; ++i)
-    list += std::string(i ? "," : "") + R"({"title":"t)" + std::to_string(i) + R"(","playUrl64":"u"})";
+  const std::string list = track_rows(20);
   sim.mobile_overrides().add(
       {.needle = "albumId=77&", .body = R"({"data":{"maxPageId":2000000000,"list":[)" + list + "]}}"});
   const Tracks found = list_tracks_of("77");
