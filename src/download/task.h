@@ -160,7 +160,7 @@ class Task final : public ExchangeTask {
   std::atomic<int> open_connections_{0};
 
   mutable std::mutex counter_mutex_;
-  SegmentPlan plan_;
+  SegmentPlan plan_{param_.min_piece};
   std::int64_t received_ = 0;
   std::int64_t recent_ = 0;
   LocalFile file_;

@@ -61,13 +61,14 @@ bool Task::start_over_if_changed() {
       return false;
     }
     changed_ = false;
-    plan_ = SegmentPlan();
+    plan_ = SegmentPlan(param_.min_piece);
     received_ = 0;
     recent_ = 0;
     etag_.clear();
     last_modified_.clear();
     resume_pending_ = false;
     saved_done_ = 0;
+    last_save_ = {};
   }
   open_connections(1);
   return true;

@@ -101,7 +101,7 @@ bool Task::confirm_resume(const AnswerHead& answer, std::int64_t asked) {
 // stored bytes are of another file now: removed, so that a fresh start
 // which then fails leaves nothing behind either.
 void Task::abandon_resume() {
-  plan_ = SegmentPlan();
+  plan_ = SegmentPlan(param_.min_piece);
   received_ = 0;
   recent_ = 0;
   etag_.clear();
@@ -141,8 +141,18 @@ void Task::save_record_if_due() {
     std::lock_guard lock(counter_mutex_);
     // A changed file's bytes are from two versions: never recorded.
     if (!plan_.is_cut() || resume_pending_ || failed_ || changed_ || !working_.held()) return;
+    // A whole file is about to reach its final name: a record saves nothing.
+    if (plan_.complete()) return;
     const auto now = std::chrono::steady_clock::now();
     const std::size_t done = plan_.done_count();
+    // The first interval starts with the cut: a record then would save no
+    // work, and its two syncs would hold up the opening of the further
+    // connections and a small file's end.
+    if (last_save_ == std::chrono::steady_clock::time_point{}) {
+      last_save_ = now;
+      saved_done_ = done;
+      return;
+    }
     if (done == saved_done_ && now - last_save_ < kRecordInterval) return;
     saved_done_ = done;
     last_save_ = now;

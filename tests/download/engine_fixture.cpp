@@ -78,6 +78,9 @@ TaskParam EngineTest::param_for(const std::string& url, const std::string& name)
   p.url = url;
   p.save_path = utf8_to_gbk(path(name));
   p.connections = 10;
+  // Test files are small: pieces down to 20 KiB keep several connections
+  // at work on them. ConnectionCountTest keeps the engine's own minimum.
+  p.min_piece = 20480;
   p.connect_timeout_ms = 5000;
   p.send_timeout_ms = 5001;
   p.receive_timeout_ms = 10000;
@@ -102,8 +105,11 @@ TaskResult EngineTest::stop() {
 
 void EngineTest::stop_after(const std::string& url, const std::string& name,
                             std::int64_t bytes) {
+  stop_after(param_for(url, name), bytes);
+}
+
+void EngineTest::stop_after(TaskParam p, std::int64_t bytes) {
   Recorder recorder;
-  TaskParam p = param_for(url, name);
   recorder.attach(p);
   ASSERT_TRUE(download_.start_task(p));
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);

@@ -54,6 +54,7 @@ class EngineTest : public ::testing::Test {
   // Starts a task for `url` saved as `name` and stops it once `bytes` are
   // stored (30 s at most).
   void stop_after(const std::string& url, const std::string& name, std::int64_t bytes);
+  void stop_after(TaskParam p, std::int64_t bytes);
   // Runs `p` with `recorder` attached to its end; its result.
   TaskResult run_to_end(Recorder& recorder, TaskParam p,
                         std::chrono::milliseconds limit = std::chrono::seconds(60));

@@ -5,28 +5,38 @@
 namespace lumora {
 namespace {
 
+// Pieces small enough for the tables below to stay readable.
+constexpr std::int64_t kSmall = 20480;
+
 TEST(SegmentPlan, CutsEqualSegmentsWithRemainderLast) {
+  constexpr std::int64_t kMiB = 1 << 20;
   struct Case {
     std::int64_t size;
     int connections;
+    std::int64_t min_piece;
     std::size_t count;
     std::int64_t piece;
     std::int64_t last;
   } cases[] = {
-      {1000000, 10, 10, 100000, 100000},
-      {1000003, 10, 10, 100000, 100003},
-      {20479, 10, 1, 20479, 20479},  // below one piece: one connection
-      {20480, 10, 10, 2048, 2048},
-      {1, 10, 1, 1, 1},
-      {0, 10, 1, 0, 0},
-      {100000, 0, 1, 100000, 100000},
-      {100000, -3, 1, 100000, 100000},
-      {5000000000LL, 10, 10, 500000000, 500000000},  // past 4 GiB
-      {1000000, 100000, SegmentPlan::kMaxSegments, 3906, 1000000 - 255 * 3906},
+      {1000000, 10, kSmall, 10, 100000, 100000},
+      {1000003, 10, kSmall, 10, 100000, 100003},
+      {20479, 10, kSmall, 1, 20479, 20479},  // below one piece: one connection
+      {61439, 10, kSmall, 2, 30719, 30720},  // no piece below the minimum
+      {1, 10, kSmall, 1, 1, 1},
+      {0, 10, kSmall, 1, 0, 0},
+      {100000, 0, kSmall, 1, 100000, 100000},
+      {100000, -3, kSmall, 1, 100000, 100000},
+      {5000000000LL, 10, kSmall, 10, 500000000, 500000000},  // past 4 GiB
+      {10000000, 100000, kSmall, SegmentPlan::kMaxSegments, 39062, 10000000 - 255 * 39062},
+      // The engine's own minimum: small tracks stay whole.
+      {300000, 10, SegmentPlan::kMinPiece, 1, 300000, 300000},
+      {3 * kMiB / 2, 10, SegmentPlan::kMinPiece, 1, 3 * kMiB / 2, 3 * kMiB / 2},
+      {3 * kMiB, 10, SegmentPlan::kMinPiece, 3, kMiB, kMiB},
+      {40 * kMiB, 10, SegmentPlan::kMinPiece, 10, 4 * kMiB, 4 * kMiB},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.size);
-    SegmentPlan plan;
+    SegmentPlan plan(c.min_piece);
     plan.cut(c.size, c.connections, 7);
     ASSERT_EQ(plan.count(), c.count);
     EXPECT_EQ(plan.at(0).length, c.piece);
@@ -39,7 +49,7 @@ TEST(SegmentPlan, CutsEqualSegmentsWithRemainderLast) {
 }
 
 TEST(SegmentPlan, FurtherConnectionsTakeFreeSegmentsInOrder) {
-  SegmentPlan plan;
+  SegmentPlan plan(kSmall);
   plan.cut(1000000, 10, 1);
   for (int k = 1; k < 10; ++k) {
     const auto piece = plan.take(k + 1);
@@ -49,7 +59,7 @@ TEST(SegmentPlan, FurtherConnectionsTakeFreeSegmentsInOrder) {
 }
 
 TEST(SegmentPlan, SplitsTheLargestRemainderKeepingTheLargerLowerHalf) {
-  SegmentPlan plan;
+  SegmentPlan plan(kSmall);
   plan.cut(300001, 3, 1);  // 100000, 100000, 100001
   ASSERT_TRUE(plan.take(2));
   ASSERT_TRUE(plan.take(3));
@@ -64,7 +74,7 @@ TEST(SegmentPlan, SplitsTheLargestRemainderKeepingTheLargerLowerHalf) {
   EXPECT_EQ(plan.at(3).length, 50000);
   EXPECT_EQ(plan.at(3).end(), 300001);
 
-  SegmentPlan odd;
+  SegmentPlan odd(kSmall);
   odd.cut(40961, 1, 1);
   ASSERT_TRUE(odd.take(2));
   EXPECT_EQ(odd.at(0).length, 20481);  // the odd byte stays below
@@ -72,16 +82,38 @@ TEST(SegmentPlan, SplitsTheLargestRemainderKeepingTheLargerLowerHalf) {
 }
 
 TEST(SegmentPlan, NoSplitBelowTwoPieces) {
-  SegmentPlan plan;
+  SegmentPlan plan(kSmall);
   plan.cut(40959, 1, 1);
   EXPECT_FALSE(plan.take(2));
-  SegmentPlan exact;
+  SegmentPlan exact(kSmall);
   exact.cut(40960, 1, 1);
   EXPECT_TRUE(exact.take(2));
 }
 
+TEST(SegmentPlan, ASlowOwnersRemainderUnderTwoPiecesIsStillHalved) {
+  using namespace std::chrono_literals;
+  constexpr std::int64_t kMiB = 1 << 20;
+  const SegmentPlan::Clock::time_point t0{};
+  SegmentPlan plan;  // the engine's own minimum: 1 MiB pieces
+  plan.cut(3 * kMiB, 3, 1, t0);
+  ASSERT_EQ(plan.take(2, t0), 1u);
+  ASSERT_EQ(plan.take(3, t0), 2u);
+  plan.store(0, kMiB);           // the first connection is done and idle
+  plan.store(1, kMiB - 200000);  // fast: 200000 bytes left, well under a second
+  plan.store(2, 100000);         // slow: about 15 s left at its pace
+  EXPECT_FALSE(plan.take(1, t0 + 500ms)) << "a pace watched for less than a second";
+  const auto piece = plan.take(1, t0 + 1500ms);
+  ASSERT_TRUE(piece);
+  EXPECT_EQ(plan.at(*piece).end(), 3 * kMiB);
+  EXPECT_EQ(plan.at(2).end(), plan.at(*piece).start);
+  // The fast remainder is never halved: a new connection would not win.
+  plan.store(2, plan.at(2).remaining());
+  plan.store(*piece, plan.at(*piece).remaining());
+  EXPECT_FALSE(plan.take(4, t0 + 1500ms));
+}
+
 TEST(SegmentPlan, StoreClipsAtTheShrunkEnd) {
-  SegmentPlan plan;
+  SegmentPlan plan(kSmall);
   plan.cut(100000, 1, 1);
   EXPECT_EQ(plan.store(0, 10000), 10000);
   ASSERT_TRUE(plan.take(2));  // segment 0 now ends at 55000
@@ -97,7 +129,7 @@ TEST(SegmentPlan, StoreClipsAtTheShrunkEnd) {
 }
 
 TEST(SegmentPlan, ASplitLeavesAClaimedReceiveAlone) {
-  SegmentPlan plan;
+  SegmentPlan plan(kSmall);
   plan.cut(100000, 1, 1);
   EXPECT_EQ(plan.reserve(0, 20480), 20480);  // a receive is in flight
   const auto piece = plan.take(2);
@@ -112,7 +144,7 @@ TEST(SegmentPlan, ASplitLeavesAClaimedReceiveAlone) {
 }
 
 TEST(SegmentPlan, ReleasedSegmentIsTakenBeforeAnySplit) {
-  SegmentPlan plan;
+  SegmentPlan plan(kSmall);
   plan.cut(1000000, 2, 1);
   ASSERT_EQ(plan.take(2), std::optional<std::size_t>(1));
   plan.store(1, 1000);
@@ -126,7 +158,7 @@ TEST(SegmentPlan, ReleasedSegmentIsTakenBeforeAnySplit) {
 
 
 TEST(SegmentPlan, HandOutReportsTheSegmentThatShrank) {
-  SegmentPlan plan;
+  SegmentPlan plan(kSmall);
   plan.cut(1000000, 2, 1);
   ASSERT_EQ(plan.take(2), 1u);
   const auto h = plan.hand_out(3);
@@ -140,7 +172,7 @@ TEST(SegmentPlan, HandOutReportsTheSegmentThatShrank) {
 }
 
 TEST(SegmentPlan, RestoredTableHandsOutOnlyWhatIsMissing) {
-  SegmentPlan plan;
+  SegmentPlan plan(kSmall);
   std::vector<Segment> table(3);
   table[0] = {.start = 0, .length = 100000, .received = 100000};
   table[1] = {.start = 100000, .length = 100000, .received = 30000, .in_use = true};

@@ -43,6 +43,7 @@ TEST_F(SlowSourceTest, ASlowLineKeepsEveryByteItReceives) {
   RawServer server(file.handler());
   TaskParam p = param_for(server.url("/a.mp3"), "a.mp3");
   p.receive_timeout_ms = 500;
+  p.min_piece = kSize / 10;
   const double sending = file.seconds_for(kSize / 10);
   const auto [r, took] = run(p, std::chrono::milliseconds(static_cast<int>(2 * sending * 1000)));
   EXPECT_EQ(r.outcome, TaskOutcome::kComplete);

@@ -3,6 +3,7 @@
 // its counter lock. Offsets and lengths are bytes, 64-bit.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,9 @@ struct Segment {
   std::int64_t reserved = 0;  // being received past `received` right now
   int owner = -1;             // connection id while in use
   bool in_use = false;
+  // When the owner took it, and what was received by then: its pace.
+  std::chrono::steady_clock::time_point taken_at{};
+  std::int64_t received_at_take = 0;
 
   std::int64_t end() const { return start + length; }
   std::int64_t next_offset() const { return start + received; }
@@ -27,17 +31,29 @@ struct Segment {
 
 class SegmentPlan {
  public:
-  // Smallest piece worth a connection: below it a file is not cut, and a
-  // remainder under twice this is not split.
-  static constexpr std::int64_t kMinPiece = 20480;
+  // Smallest piece worth a connection of its own: on a real line each new
+  // connection pays a round trip to connect and another to ask (and a TLS
+  // handshake), which a piece smaller than this does not win back.
+  static constexpr std::int64_t kMinPiece = 1 << 20;
   // Upper bound on segments, so a huge `connections` cannot make
   // zero-length pieces or thousands of threads.
   static constexpr int kMaxSegments = 256;
+  // A remainder under two pieces is still halved when its owner, at the
+  // pace it has kept for at least this long, would need longer than this
+  // for it alone (a slow connection at the end of a file)...
+  static constexpr std::chrono::seconds kSlowRemainder{1};
+  // ...down to halves of this size.
+  static constexpr std::int64_t kSlowSplitFloor = 64 << 10;
+  using Clock = std::chrono::steady_clock;
 
-  // Cuts `size` bytes into N equal segments (N = connections, 1 when the
-  // size is under kMinPiece); the last takes the remainder. Segment 0 is
-  // given to `owner`.
-  void cut(std::int64_t size, int connections, int owner);
+  // `min_piece`: no segment is cut or split off smaller than this (at
+  // least 1 byte).
+  explicit SegmentPlan(std::int64_t min_piece = kMinPiece);
+
+  // Cuts `size` bytes into N equal segments, N = connections but no more
+  // than fit min_piece each (so a file under two pieces stays whole); the
+  // last takes the remainder. Segment 0 is given to `owner`.
+  void cut(std::int64_t size, int connections, int owner, Clock::time_point now = Clock::now());
   bool is_cut() const { return cut_; }
   std::int64_t size() const { return size_; }
 
@@ -54,10 +70,11 @@ class SegmentPlan {
   };
   // Work for a connection: a segment nobody works on that still misses
   // bytes, else (while splits are allowed) the upper half of the largest
-  // unclaimed remainder (the lower, larger half stays). Empty when neither
-  // exists.
-  std::optional<Handout> hand_out(int owner);
-  std::optional<std::size_t> take(int owner);
+  // unclaimed remainder when that is at least two pieces, else of the one
+  // a slow owner would need longest for (see kSlowRemainder); the lower,
+  // larger half stays. Empty when none of these exists.
+  std::optional<Handout> hand_out(int owner, Clock::time_point now = Clock::now());
+  std::optional<std::size_t> take(int owner, Clock::time_point now = Clock::now());
   // The server ignores ranges: a split-off piece would be read from byte 0,
   // so from now on only whole segments are handed out.
   void stop_splitting() { splits_allowed_ = false; }
@@ -81,9 +98,13 @@ class SegmentPlan {
   std::size_t done_count() const;
 
  private:
-  std::optional<std::size_t> split_largest(int owner);
+  // The segment whose remainder a split halves, if any.
+  std::optional<std::size_t> split_target(Clock::time_point now) const;
+  std::size_t split(std::size_t index, int owner, Clock::time_point now);
+  static void give(Segment& s, int owner, Clock::time_point now);
 
   std::vector<Segment> segments_;
+  std::int64_t min_piece_;
   std::int64_t size_ = 0;
   bool cut_ = false;
   bool splits_allowed_ = true;

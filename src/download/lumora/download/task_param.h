@@ -74,6 +74,9 @@ struct TaskParam {
   Text ftp_user = "anonymous";
   Text ftp_password = "guest@example.com";
   int connections = 1;
+  // Bytes: no piece a connection is given is smaller, so a file under two
+  // pieces is fetched over the connection that learnt its size alone.
+  std::int64_t min_piece = 1 << 20;
   int throughput_cap = 0;  // bytes per second over all connections; 0 = none
   int connect_timeout_ms = 20000;
   int send_timeout_ms = 20000;
