@@ -125,6 +125,7 @@ TEST_F(HttpsTest, RefusedCertificatesFailBeforeAnyByteIsStored) {
     const char* what;
     sim::TlsIdentity identity;
     std::string words;
+    const char* host = "127.0.0.1";  // in the address, for a name's check
   };
   Case cases[] = {
       {"self-signed", sim::make_tls_identity(), "certificate not trusted: self-signed"},
@@ -132,6 +133,8 @@ TEST_F(HttpsTest, RefusedCertificatesFailBeforeAnyByteIsStored) {
        "certificate not trusted: unknown issuer Stranger authority"},
       {"another host's", trusted->issue({.names = {"other.example"}}),
        "certificate is for other.example, not 127.0.0.1"},
+      {"another host's, reached by name", trusted->issue({.names = {"other.example"}}),
+       "certificate is for other.example, not localhost", "localhost"},
       {"expired", trusted->issue({.valid_from_s = -2 * 86400, .valid_until_s = -86400}),
        "certificate expired on " + date_in(-86400)},
   };
@@ -142,7 +145,9 @@ TEST_F(HttpsTest, RefusedCertificatesFailBeforeAnyByteIsStored) {
     const sim::AudioFile f = server.add_file(100000);
     Recorder recorder;
     const auto started = Clock::now();
-    const TaskResult r = run_to_end(recorder, param_for(f.url, "a.mp3"));
+    std::string url = f.url;
+    url.replace(url.find("127.0.0.1"), 9, c.host);
+    const TaskResult r = run_to_end(recorder, param_for(url, "a.mp3"));
     EXPECT_EQ(r.outcome, TaskOutcome::kFailed);
     EXPECT_EQ(r.failure.kind, FailureKind::kCertificate);
     EXPECT_EQ(r.failure.message, c.words);
