@@ -1,11 +1,12 @@
 // The download walk: the ticked Track list rows, one file at a time, through
-// the program's single Download object, with progress in the row's status
-// cell and totals in the status bar; and the checked-row bookkeeping.
+// the program's single Download object (by the road's TrackFetch), with
+// progress in the row's status cell and totals in the status bar; and the
+// checked-row bookkeeping.
 //
-// Everything here runs on the UI thread, except on_task_event, which the
-// engine calls on its own threads and which only stores an atomic. The walk
-// polls every 200 ms and keeps the windows alive meanwhile, so the other
-// handlers run nested inside start_download.
+// Everything here runs on the UI thread; the fetch's event routine runs on
+// the engine's threads and only stores an atomic. The walk polls every
+// 200 ms and keeps the windows alive meanwhile, so the other handlers run
+// nested inside start_download.
 #pragma once
 
 #include <cstdint>
