@@ -37,7 +37,8 @@
 
 #include "lumora/app/fonts.h"
 #include "lumora/controls/control_names.h"
-#include "lumora/queue/download_queue.h"
+#include "lumora/download/download.h"
+#include "lumora/road/walk_task.h"
 #include "lumora/text/code_page.h"
 #include "road_driver.h"
 
@@ -337,8 +338,8 @@ int bench_engine() {
   Clock::time_point start;
   bool trace = true;
   std::vector<std::string> timeline;
-  lumora::TaskParam param;
-  param.event_routine = [&](const lumora::TaskEvent& e, lumora::TaskContext&) {
+  const lumora::EventRoutine event_routine = [&](const lumora::TaskEvent& e,
+                                                 lumora::TaskContext&) {
     std::lock_guard lock(mutex);
     if (trace && e.kind != lumora::TaskEventKind::kBytesStored) {
       char line[128];
@@ -354,7 +355,9 @@ int bench_engine() {
   int status = 0;
   for (int i = 0; i < kWalkFiles; ++i) {
     // The walk's own settings, without its windows.
-    lumora::set_walk_task(param, w.files[i].url, (folder / (walk_title(i) + ".mp3")).string());
+    lumora::TaskParam param =
+        lumora::walk_task_param(w.files[i].url, (folder / (walk_title(i) + ".mp3")).string());
+    param.event_routine = event_routine;
     {
       std::lock_guard lock(mutex);
       start = Clock::now();

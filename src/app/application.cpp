@@ -10,10 +10,9 @@ namespace lumora {
 
 Application::Application(ExitRoutines& exits, PlatformEndpoints endpoints)
     : endpoints_(std::move(endpoints)),
-      task_param_(std::make_unique<TaskParam>()),
       download_(std::make_unique<Download>()),
       shell_(exits),
-      queue_(shell_.controls(), shell_.checked_rows(), *task_param_, *download_) {
+      queue_(shell_.controls(), shell_.checked_rows(), *download_) {
   // Before any worker thread can start.
   net_global_init();
   exits.add([this] { release_download_resources(); });
@@ -57,7 +56,6 @@ void Application::start_worker(std::function<void()> work) {
 void Application::release_download_resources() {
   if (download_) download_->stop_task();
   download_.reset();
-  task_param_.reset();
 }
 
 }  // namespace lumora

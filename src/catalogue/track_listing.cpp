@@ -6,6 +6,7 @@
 #include "lumora/catalogue/page_walk.h"
 #include "lumora/catalogue/request_addresses.h"
 #include "lumora/controls/control_names.h"
+#include "lumora/controls/controls.h"
 #include "lumora/text/code_page.h"
 #include "lumora/text/number.h"
 

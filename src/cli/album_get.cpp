@@ -18,9 +18,9 @@
 #include "lumora/cli/interrupt.h"
 #include "lumora/cli/listing_commands.h"
 #include "lumora/cli/listing_output.h"
-#include "lumora/cli/track_fetch.h"
 #include "lumora/cli/track_selection.h"
-#include "lumora/queue/file_name.h"
+#include "lumora/road/file_name.h"
+#include "lumora/road/track_fetch.h"
 #include "lumora/text/code_page.h"
 
 namespace lumora::cli {

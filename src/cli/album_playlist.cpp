@@ -5,7 +5,7 @@
 #include "lumora/cli/atomic_file.h"
 #include "lumora/cli/download_archive.h"
 #include "lumora/cli/listing_output.h"
-#include "lumora/queue/file_name.h"
+#include "lumora/road/file_name.h"
 #include "lumora/text/code_page.h"
 
 namespace lumora::cli {

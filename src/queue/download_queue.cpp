@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "lumora/controls/control_names.h"
-#include "lumora/queue/file_name.h"
 #include "lumora/queue/progress_text.h"
+#include "lumora/road/file_name.h"
 #include "lumora/text/code_page.h"
 #include "lumora/text/number.h"
 
@@ -23,8 +23,8 @@ constexpr int kEndCheckMs = 10;
 }  // namespace
 
 DownloadQueue::DownloadQueue(Controls& controls, CheckedRowCounter& checked_rows,
-                             TaskParam& param, Download& download)
-    : controls_(controls), checked_rows_(checked_rows), param_(param), download_(download) {}
+                             Download& download)
+    : controls_(controls), checked_rows_(checked_rows), fetch_(download) {}
 
 void DownloadQueue::set_idle(bool idle) {
   controls_.set_enabled(WindowId::track, kStartButton, idle);
@@ -87,46 +87,25 @@ Text DownloadQueue::download_folder() {
   return folder;
 }
 
-void set_walk_task(TaskParam& param, const Text& address, const Text& path) {
-  param.mode_flags = kModeDownload;
-  param.url = address;
-  param.save_path = path;
-  param.connections = 10;
-  param.connect_timeout_ms = 5000;
-  param.send_timeout_ms = 5001;
-  param.receive_timeout_ms = 10000;
-  param.stop_wait_ms = 1000;
-  param.receive_block_size = 10240;
-}
-
-void DownloadQueue::fill_task_param(const Text& address, const Text& path) {
-  set_walk_task(param_, address, path);
-  param_.event_routine = [this](const TaskEvent& e, TaskContext& task) {
-    return on_task_event(e, task);
-  };
-}
-
 int DownloadQueue::download_one(const Text& address, const Text& path, int row) {
-  fill_task_param(address, path);
   last_complete_ = false;
-  // The previous file's size must not drive this file's percentage.
-  task_total_size_ = 0.0;
-  if (!download_.start_task(param_)) return 0;
-  std::optional<TaskResult> result;
-  while (!(result = download_.wait(std::chrono::milliseconds(0)))) {
-    const Text progress = progress_text(download_.received_bytes(), task_total_size_,
-                                        download_.take_recent_bytes());
-    controls_.set_cell(WindowId::track, kList, row, kStatusColumn, progress);
-    for (int waited = 0; waited < kPollMs && download_.busy(); waited += kEndCheckMs)
+  if (!fetch_.start(address, path)) return 0;
+  std::optional<FetchResult> result;
+  while (!(result = fetch_.wait(std::chrono::milliseconds(0)))) {
+    show_progress(row);
+    for (int waited = 0; waited < kPollMs && fetch_.busy(); waited += kEndCheckMs)
       controls_.wait_pumping(kEndCheckMs);
   }
   last_complete_ = result->outcome == TaskOutcome::kComplete;
   return 1;
 }
 
-int DownloadQueue::on_task_event(const TaskEvent& e, TaskContext&) {
-  if (e.kind == TaskEventKind::kSizeKnown) task_total_size_ = static_cast<double>(e.value);
-  return 0;
+void DownloadQueue::show_progress(int row) {
+  // Before the size is known (-1) the percentage is 0.
+  const FetchProgress p = fetch_.progress();
+  controls_.set_cell(WindowId::track, kList, row, kStatusColumn,
+                     progress_text(p.received, static_cast<double>(p.size),
+                                   fetch_.take_recent_bytes()));
 }
 
 void DownloadQueue::stop_download() { set_idle(true); }

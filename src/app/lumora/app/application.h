@@ -11,15 +11,14 @@
 #include "lumora/app/shell.h"
 #include "lumora/catalogue/endpoints.h"
 #include "lumora/download/download.h"
-#include "lumora/download/task_param.h"
 #include "lumora/queue/download_queue.h"
 
 namespace lumora {
 
 class Application {
  public:
-  // UI thread, after QApplication and prepare_fonts(). Creates the TaskParam
-  // record and the Download object and registers their release with `exits`.
+  // UI thread, after QApplication and prepare_fonts(). Creates the Download
+  // object and registers its release with `exits`.
   Application(ExitRoutines& exits, PlatformEndpoints endpoints);
   // Stops a task still running, whose events would reach the queue.
   ~Application();
@@ -31,11 +30,8 @@ class Application {
 
   Shell& shell() { return shell_; }
   DownloadQueue& queue() { return queue_; }
-  // The program-wide record the walk fills and hands to start_task for
-  // every file.
-  TaskParam& task_param() { return *task_param_; }
 
-  // Stops a running task and frees the download objects; runs at exit.
+  // Stops a running task and frees the Download object; runs at exit.
   void release_download_resources();
 
   // Search and listing workers running, each counted from its click until
@@ -49,7 +45,6 @@ class Application {
   void start_worker(std::function<void()> work);
 
   const PlatformEndpoints endpoints_;
-  std::unique_ptr<TaskParam> task_param_;
   std::unique_ptr<Download> download_;
   Shell shell_;
   DownloadQueue queue_;

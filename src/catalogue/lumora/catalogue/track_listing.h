@@ -4,11 +4,14 @@
 
 #include "lumora/catalogue/catalogue_entries.h"
 #include "lumora/catalogue/endpoints.h"
-#include "lumora/controls/controls.h"
 #include "lumora/net/request_component.h"
 #include "lumora/text/text.h"
 
 namespace lumora {
+
+// The window workers' way to the lists (lumora/controls/controls.h); a
+// caller of the page walks alone needs none of it.
+class Controls;
 
 // Asks for every track page of the album and hands each page's tracks to
 // `sink` as they arrive. The album id goes in as it stands. Runs on the

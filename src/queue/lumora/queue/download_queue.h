@@ -1,34 +1,30 @@
 // The download walk: the ticked Track list rows, one file at a time, through
-// the program's single Download object, with progress in the row's status
-// cell and totals in the status bar; and the checked-row bookkeeping.
+// the program's single Download object (by the road's TrackFetch), with
+// progress in the row's status cell and totals in the status bar; and the
+// checked-row bookkeeping.
 //
-// Everything here runs on the UI thread, except on_task_event, which the
-// engine calls on its own threads and which only stores an atomic. The walk
-// polls every 200 ms and keeps the windows alive meanwhile, so the other
-// handlers run nested inside start_download.
+// Everything here runs on the UI thread; the fetch's event routine runs on
+// the engine's threads and only stores an atomic. The walk polls every
+// 200 ms and keeps the windows alive meanwhile, so the other handlers run
+// nested inside start_download.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 
+#include "lumora/controls/controls.h"
 #include "lumora/download/download.h"
 #include "lumora/download/task_param.h"
+#include "lumora/road/track_fetch.h"
 #include "lumora/text/text.h"
-#include "lumora/controls/controls.h"
 
 namespace lumora {
 
-// The walk's settings for one file: download mode, ten connections, its
-// time-outs and block size. The event routine is left to the caller.
-void set_walk_task(TaskParam& param, const Text& address, const Text& path);
-
 class DownloadQueue {
  public:
-  // All four outlive the queue; `param` and `download` are the program-wide
-  // engine objects, reused for every file.
-  DownloadQueue(Controls& controls, CheckedRowCounter& checked_rows, TaskParam& param,
-                Download& download);
+  // All three outlive the queue; `download` is the program-wide engine
+  // object, reused for every file.
+  DownloadQueue(Controls& controls, CheckedRowCounter& checked_rows, Download& download);
   DownloadQueue(const DownloadQueue&) = delete;
   DownloadQueue& operator=(const DownloadQueue&) = delete;
 
@@ -47,10 +43,10 @@ class DownloadQueue {
   // 0 when the engine refused to start it.
   int download_one(const Text& address, const Text& path, int row);
   bool last_file_complete() const { return last_complete_; }
-
-  // The task's event routine: keeps the size for the percentage. Always 0,
-  // which for kind 18 lets the engine number the name itself.
-  int on_task_event(const TaskEvent& event, TaskContext& task);
+  // The settings the walk handed the engine for the file it is at, or
+  // fetched last. Its event routine keeps the size for the percentage and
+  // answers kind 18 so that the engine numbers the name itself.
+  const TaskParam& task_param() const { return fetch_.task_param(); }
 
   // Menu and list handlers.
   void check_all();
@@ -63,19 +59,17 @@ class DownloadQueue {
  private:
   void set_idle(bool idle);
   void download_row(int row);
-  void fill_task_param(const Text& address, const Text& path);
+  void show_progress(int row);
   Text download_folder();
 
   Controls& controls_;
   CheckedRowCounter& checked_rows_;
-  TaskParam& param_;
-  Download& download_;
+  TrackFetch fetch_;
   FolderSource default_folder_;
   bool walking_ = false;
   bool last_complete_ = false;
   std::int32_t done_count_ = 0;
   std::int32_t pending_count_ = 0;
-  std::atomic<double> task_total_size_{0.0};
 };
 
 }  // namespace lumora

@@ -1,4 +1,4 @@
-#include "lumora/queue/file_name.h"
+#include "lumora/road/file_name.h"
 
 #include <gtest/gtest.h>
 
