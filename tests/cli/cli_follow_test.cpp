@@ -15,7 +15,7 @@
 
 #include "cli_fixture.h"
 #include "lumora/sim/audio_bytes.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -257,7 +257,7 @@ TEST_F(FollowTest, FollowRefusesAnAlbumThatCannotBeListed) {
   EXPECT_EQ(unknown.err, "lumorafm-cli: cannot follow: album 99999999 has no tracks\n");
   const RunResult refused = run_program(
       LUMORAFM_CLI_PATH,
-      {"--mobile-base", "http://127.0.0.1:" + std::to_string(refused_loopback_port()), "follow",
+      {"--mobile-base", "http://127.0.0.1:" + std::to_string(free_loopback_port()), "follow",
        "3700002", "--dir", folder.string()});
   EXPECT_EQ(refused.code, 2);
   EXPECT_EQ(refused.err, "lumorafm-cli: cannot follow: album 3700002 cannot be listed: connection refused\n");

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -77,7 +77,7 @@ TEST_F(CliTest, NothingFoundAndNothingListedAreTold) {
 // A search or listing that could not be made is never mistaken for an
 // empty one: it says why and exits 2.
 TEST_F(CliTest, APlatformThatCannotBeReachedSaysWhy) {
-  const std::string refused = "http://127.0.0.1:" + std::to_string(refused_loopback_port());
+  const std::string refused = "http://127.0.0.1:" + std::to_string(free_loopback_port());
   struct Case {
     const char* what;
     int status;  // 0: nobody listens
