@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "child_process.h"
+#include "lumora/test_support/child_process.h"
 #include "lumora/version.h"
 
 namespace lumora::test {

@@ -1,13 +1,13 @@
 #include "lumora/app/download_folder.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QByteArray>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "lumora/test_support/temp_folder.h"
 #include "lumora/text/code_page.h"
 
 namespace lumora {
@@ -34,7 +34,8 @@ class EnvOverride {
 };
 
 TEST(DefaultDownloadFolder, ProgramFolderWhenWritableElseTheMusicFolder) {
-  const fs::path root = fs::temp_directory_path() / ("lumora-folder-" + std::to_string(::getpid()));
+  const test::TempFolder temp("lumora-folder");
+  const fs::path& root = temp.path();
   const fs::path home = root / "home";
   const fs::path program = root / "bin";
   fs::create_directories(home);
@@ -59,7 +60,6 @@ TEST(DefaultDownloadFolder, ProgramFolderWhenWritableElseTheMusicFolder) {
     EXPECT_TRUE(fs::is_directory(c.folder)) << c.what;
   }
   EXPECT_TRUE(fs::exists(program / "LumoraFM" / "x"));  // an existing folder is left as it is
-  fs::remove_all(root);
 }
 
 }  // namespace

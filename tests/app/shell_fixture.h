@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "lumora/app/shell.h"
+#include "lumora/test_support/qt_app.h"
 #include "lumora/ui/list_view.h"
-#include "qt_app.h"
 
 namespace lumora::test {
 

@@ -10,8 +10,8 @@
 #include "lumora/catalogue/platform_page.h"
 #include "lumora/catalogue/track_listing.h"
 #include "lumora/sim/simulator.h"
+#include "lumora/test_support/loopback_server.h"
 #include "lumora/text/code_page.h"
-#include "raw_server.h"
 
 namespace lumora {
 namespace {
@@ -227,7 +227,7 @@ TEST_F(CataloguePages, AnUnreadableFirstAnswerSaysWhy) {
     EXPECT_EQ(found.walk.first_problem, c.problem);
     EXPECT_TRUE(found.rows.empty());
   }
-  endpoints.mobile_base = "http://127.0.0.1:" + std::to_string(test::refused_loopback_port());
+  endpoints.mobile_base = "http://127.0.0.1:" + std::to_string(test::free_loopback_port());
   EXPECT_EQ(list("1").walk.first_problem, "connection refused");
 }
 

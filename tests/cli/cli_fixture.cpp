@@ -1,25 +1,11 @@
 #include "cli_fixture.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 
 #include "lumora/sim/audio_bytes.h"
 
 namespace lumora::test {
-
-void CliTest::SetUp() {
-  char pattern[] = "/tmp/lumora-cli-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  folder = std::filesystem::path(pattern) / "albums";
-}
-
-void CliTest::TearDown() {
-  std::error_code error;
-  std::filesystem::remove_all(folder.parent_path(), error);
-}
 
 std::vector<std::string> CliTest::with_platform(std::vector<std::string> args) const {
   args.insert(args.begin(), {"--search-base", sim.search_base(), "--mobile-base", sim.mobile_base()});
@@ -70,13 +56,6 @@ std::vector<std::string> lines_starting(const std::string& text, const std::stri
   for (std::string line; std::getline(in, line);)
     if (line.rfind(prefix, 0) == 0) lines.push_back(line);
   return lines;
-}
-
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
 }
 
 }  // namespace lumora::test

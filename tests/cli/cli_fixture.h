@@ -8,16 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
 #include "lumora/sim/simulator.h"
+#include "lumora/test_support/child_process.h"
+#include "lumora/test_support/temp_folder.h"
 
 namespace lumora::test {
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-
   // The program's arguments after the platform options.
   std::vector<std::string> with_platform(std::vector<std::string> args) const;
   RunResult cli(std::vector<std::string> args) const;
@@ -33,12 +31,11 @@ class CliTest : public ::testing::Test {
   std::string file_name(const sim::SimTrack& track, const std::string& number = "") const;
 
   mutable sim::Simulator sim;
-  std::filesystem::path folder;
+  TempFolder work{"lumora-cli"};
+  std::filesystem::path folder = work.path() / "albums";  // made by the program
 };
 
 // Lines of `text` that start with `prefix`.
 std::vector<std::string> lines_starting(const std::string& text, const std::string& prefix);
-// A whole file's bytes; empty when it cannot be read.
-std::string read_file(const std::filesystem::path& path);
 
 }  // namespace lumora::test

@@ -15,7 +15,7 @@
 
 #include "cli_fixture.h"
 #include "lumora/sim/audio_bytes.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -194,11 +194,7 @@ TEST_F(FollowTest, ASecondSyncWhileOneRunsSaysSoAndExitsAtOnce) {
   ASSERT_EQ(follow(a.id).code, 0);
   ChildProcess first(LUMORAFM_CLI_PATH, with_platform({"sync"}));
   ASSERT_TRUE(first.started());
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (sim.audio().bytes_sent(a.tracks[0].audio_path) == 0 &&
-         std::chrono::steady_clock::now() < deadline)
-    first.pump(10ms);
-  ASSERT_GT(sim.audio().bytes_sent(a.tracks[0].audio_path), 0u);
+  ASSERT_TRUE(first.pump_until([&] { return sim.audio().bytes_sent(a.tracks[0].audio_path) > 0; }, 30s));
 
   const std::size_t listings = sim.mobile_log().snapshot().size();
   const RunResult second = cli({"sync"});
@@ -218,10 +214,8 @@ TEST_F(FollowTest, AnInterruptedSyncExits130AndTheNextFetchesNothingTwice) {
   ASSERT_EQ(follow(a.id, {"--playlist"}).code, 0);
   ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"sync"}));
   ASSERT_TRUE(child.started());
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  auto half_sent = [&] { return sim.audio().bytes_sent(slow.audio_path) >= slow.size / 2; };
-  while (!half_sent() && std::chrono::steady_clock::now() < deadline) child.pump(10ms);
-  ASSERT_TRUE(half_sent());
+  ASSERT_TRUE(child.pump_until(
+      [&] { return sim.audio().bytes_sent(slow.audio_path) >= slow.size / 2; }, 30s));
   child.signal(SIGINT);
   ASSERT_TRUE(child.finish(10s));
   EXPECT_EQ(child.exit_code(), 130) << child.err();
@@ -257,7 +251,7 @@ TEST_F(FollowTest, FollowRefusesAnAlbumThatCannotBeListed) {
   EXPECT_EQ(unknown.err, "lumorafm-cli: cannot follow: album 99999999 has no tracks\n");
   const RunResult refused = run_program(
       LUMORAFM_CLI_PATH,
-      {"--mobile-base", "http://127.0.0.1:" + std::to_string(refused_loopback_port()), "follow",
+      {"--mobile-base", "http://127.0.0.1:" + std::to_string(free_loopback_port()), "follow",
        "3700002", "--dir", folder.string()});
   EXPECT_EQ(refused.code, 2);
   EXPECT_EQ(refused.err, "lumorafm-cli: cannot follow: album 3700002 cannot be listed: connection refused\n");
@@ -294,10 +288,7 @@ TEST_F(FollowTest, ASyncEndedByASignalNotesItAsInterrupted) {
     sim.audio().clear_sent();
     ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"sync"}));
     ASSERT_TRUE(child.started());
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (sim.audio().bytes_sent(a.tracks[1].audio_path) < 10000 &&
-           std::chrono::steady_clock::now() < deadline)
-      child.pump(10ms);
+    child.pump_until([&] { return sim.audio().bytes_sent(a.tracks[1].audio_path) >= 10000; }, 30s);
     child.signal(signal_number);
     ASSERT_TRUE(child.finish(10s));
     EXPECT_EQ(child.exit_code(), 128 + signal_number) << child.err();
@@ -410,9 +401,7 @@ TEST_F(FollowTest, TheManPageNamesEveryFileTheProgramWrites) {
   ASSERT_EQ(follow(a.id, {"--tag", "--playlist"}).code, 0);
   ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"sync"}));
   ASSERT_TRUE(child.started());
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (sim.audio().bytes_sent(a.tracks[2].audio_path) < 10000 && std::chrono::steady_clock::now() < deadline)
-    child.pump(10ms);
+  child.pump_until([&] { return sim.audio().bytes_sent(a.tracks[2].audio_path) >= 10000; }, 30s);
   child.signal(SIGTERM);
   ASSERT_TRUE(child.finish(10s));
   ASSERT_EQ(cli({"get", std::to_string(a.id), "--dir", album_dir(a.id).string(), "--tracks", "1",

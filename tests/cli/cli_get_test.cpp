@@ -194,10 +194,8 @@ TEST_F(CliTest, CtrlCStopsWithinASecondKeepsTheWorkAndALaterGetResumes) {
                                                        folder.string(), "--tracks", "1"}));
   ASSERT_TRUE(child.started());
   // Interrupt once about half the file has gone out, so the resume has work to keep.
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  auto half_sent = [&] { return sim.audio().bytes_sent(track.audio_path) >= track.size / 2; };
-  while (!half_sent() && std::chrono::steady_clock::now() < deadline) child.pump(10ms);
-  ASSERT_TRUE(half_sent());
+  ASSERT_TRUE(child.pump_until(
+      [&] { return sim.audio().bytes_sent(track.audio_path) >= track.size / 2; }, 30s));
   const auto signalled = std::chrono::steady_clock::now();
   child.signal(SIGINT);
   ASSERT_TRUE(child.finish(10s));

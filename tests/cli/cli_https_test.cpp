@@ -6,11 +6,12 @@
 #include <filesystem>
 #include <memory>
 
-#include "child_process.h"
 #include "cli_fixture.h"
 #include "lumora/sim/audio_bytes.h"
 #include "lumora/sim/simulator.h"
 #include "lumora/sim/tls_identity.h"
+#include "lumora/test_support/child_process.h"
+#include "lumora/test_support/temp_folder.h"
 #include "trusted_authority.h"
 
 namespace lumora::test {
@@ -20,12 +21,6 @@ using sim::albums::kTwentyTracks;
 
 class CliHttpsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/lumora-cli-https-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
   RunResult get(const sim::Simulator& s, const std::string& tracks) const {
     return run_program(LUMORAFM_CLI_PATH,
                        {"--search-base", s.search_base(), "--mobile-base", s.mobile_base(), "get",
@@ -34,7 +29,8 @@ class CliHttpsTest : public ::testing::Test {
   }
 
   TrustedAuthority authority_;
-  std::filesystem::path folder_;
+  TempFolder temp_{"lumora-cli-https"};
+  const std::filesystem::path folder_ = temp_.path();
 };
 
 TEST_F(CliHttpsTest, GetFetchesAnHttpsAlbumWhole) {

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -77,7 +77,7 @@ TEST_F(CliTest, NothingFoundAndNothingListedAreTold) {
 // A search or listing that could not be made is never mistaken for an
 // empty one: it says why and exits 2.
 TEST_F(CliTest, APlatformThatCannotBeReachedSaysWhy) {
-  const std::string refused = "http://127.0.0.1:" + std::to_string(refused_loopback_port());
+  const std::string refused = "http://127.0.0.1:" + std::to_string(free_loopback_port());
   struct Case {
     const char* what;
     int status;  // 0: nobody listens
@@ -149,11 +149,8 @@ TEST_F(CliTest, TracksArePrintedAsTheirPagesArrive) {
     ChildProcess child(LUMORAFM_CLI_PATH, with_platform(args));
     ASSERT_TRUE(child.started());
     const std::string fortieth = json ? "\"number\": 40," : "\n40\t";
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (child.out().find(fortieth) == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline)
-      child.pump(10ms);
-    EXPECT_NE(child.out().find(fortieth), std::string::npos) << child.out();
+    EXPECT_TRUE(child.pump_until([&] { return child.out().find(fortieth) != std::string::npos; }, 30s))
+        << child.out();
     EXPECT_EQ(child.exit_code(), -1);  // still waiting for page 3
     {
       std::lock_guard lock(mutex);
@@ -201,9 +198,7 @@ TEST_F(CliTest, AClosedPipeEndsTheListingQuietly) {
     demo_args.insert(demo_args.end(), args.begin(), args.end());
     ChildProcess child(LUMORAFM_CLI_PATH, demo ? demo_args : with_platform(args));
     ASSERT_TRUE(child.started());
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (child.out().find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline)
-      child.pump(10ms);
+    child.pump_until([&] { return child.out().find('\n') != std::string::npos; }, 30s);
     child.close_output();
     ASSERT_TRUE(child.finish(30s));
     EXPECT_EQ(child.exit_code(), 128 + SIGPIPE);

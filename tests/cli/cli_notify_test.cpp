@@ -49,18 +49,12 @@ class NotifyTest : public CliTest {
   }
 
   static bool wait_for(ChildProcess& child, const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (child.out().find(text) == std::string::npos && child.exit_code() < 0 &&
-           std::chrono::steady_clock::now() < deadline)
-      child.pump(10ms);
-    return child.out().find(text) != std::string::npos;
+    return child.pump_until([&] { return child.out().find(text) != std::string::npos; }, 20s);
   }
   // The notifications the service has received, each "APP\tSUMMARY\tBODY".
   std::vector<std::string> notices(std::size_t at_least) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (lines_starting(service->out(), "lumorafm-cli").size() < at_least &&
-           std::chrono::steady_clock::now() < deadline)
-      service->pump(10ms);
+    service->pump_until(
+        [&] { return lines_starting(service->out(), "lumorafm-cli").size() >= at_least; }, 20s);
     return lines_starting(service->out(), "lumorafm-cli");
   }
   std::string dir_of(const std::string& id) const { return (folder / id).string(); }

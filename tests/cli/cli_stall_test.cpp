@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "cli_fixture.h"
+#include "lumora/test_support/loopback_server.h"
 #include "paced_file.h"
-#include "raw_server.h"
 
 namespace lumora::test {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 TEST_F(CliTest, ARefusedSourceFailsAfterTheStallAndTheAlbumGoesOn) {
   const sim::SimTrack& good = album(sim::albums::kTwentyTracks).tracks[0];
   const std::string dead =
-      "http://127.0.0.1:" + std::to_string(refused_loopback_port()) + "/dead.mp3";
+      "http://127.0.0.1:" + std::to_string(free_loopback_port()) + "/dead.mp3";
   sim.mobile_overrides().add(
       {.needle = "albumId=4444&",
        .body = R"({"data":{"maxPageId":1,"list":[{"title":"Dead","playUrl64":")" + dead +
@@ -31,7 +31,7 @@ TEST_F(CliTest, ARefusedSourceFailsAfterTheStallAndTheAlbumGoesOn) {
 // silent, and what it sent is kept.
 TEST_F(CliTest, ATrickleFailsAsTooSlowWithItsWorkKept) {
   PacedFile trickle(10000, 1, std::chrono::milliseconds(200));
-  RawServer server(trickle.handler());
+  LoopbackServer server(trickle.handler());
   sim.mobile_overrides().add(
       {.needle = "albumId=4445&",
        .body = R"({"data":{"maxPageId":1,"list":[{"title":"Slow","playUrl64":")" +

@@ -123,9 +123,7 @@ TEST_F(CliTest, TermAndHangupEndARunAsCtrlCDoes) {
     ChildProcess child(LUMORAFM_CLI_PATH, with_platform({"get", std::to_string(kTwentyTracks),
                                                          "--dir", folder.string(), "--tracks", "1-3"}));
     ASSERT_TRUE(child.started());
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (sim.audio().bytes_sent(track.audio_path) < 20000 && std::chrono::steady_clock::now() < deadline)
-      child.pump(10ms);
+    child.pump_until([&] { return sim.audio().bytes_sent(track.audio_path) >= 20000; }, 30s);
     child.signal(signal_number);
     ASSERT_TRUE(child.finish(10s));
     EXPECT_EQ(child.exit_code(), 128 + signal_number) << child.err();

@@ -1,25 +1,21 @@
 #include "lumora/cli/download_archive.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "lumora/test_support/temp_folder.h"
 
 namespace lumora::cli {
 namespace {
 
 class ArchiveTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/lumora-archive-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
+  test::TempFolder temp{"lumora-archive"};
   void touch(const std::string& name) { std::ofstream(dir + "/" + name) << "x"; }
 
-  std::string dir;
+  const std::string dir = temp.string();
 };
 
 TEST_F(ArchiveTest, ListedTracksCountOnlyWhileTheirFileIsThere) {
@@ -91,13 +87,8 @@ TEST(ArchiveKey, TrackIdsWhenGivenElseTheAddressWithoutQuery) {
 
 class FirstFormat : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/lumora-archive-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-  std::string dir;
+  test::TempFolder temp{"lumora-archive"};
+  const std::string dir = temp.string();
 };
 
 TEST_F(FirstFormat, LinesAreReadAndNewLinesKeepTheirSizes) {

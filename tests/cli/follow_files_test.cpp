@@ -1,7 +1,6 @@
 // The followed set's file format, the playlist's text and the atomic
 // replace under them.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include "lumora/cli/atomic_file.h"
 #include "lumora/cli/followed_albums.h"
 #include "lumora/cli/sync_lock.h"
+#include "lumora/test_support/temp_folder.h"
 
 namespace lumora::cli {
 namespace {
@@ -67,9 +67,8 @@ TEST(AlbumPlaylist, EntriesStayTwoLinesAndNamesNeverLookLikeComments) {
 }
 
 TEST(AtomicFile, ReplacesWholeAndLeavesNoTemporaryBehind) {
-  char pattern[] = "/tmp/lumora-atomic-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::filesystem::path folder(pattern);
+  const test::TempFolder temp("lumora-atomic");
+  const std::filesystem::path& folder = temp.path();
   const std::string path = (folder / "f.json").string();
   EXPECT_EQ(replace_file_atomically(path, "one"), "");
   EXPECT_EQ(replace_file_atomically(path, "two, longer"), "");
@@ -79,24 +78,22 @@ TEST(AtomicFile, ReplacesWholeAndLeavesNoTemporaryBehind) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
   EXPECT_NE(replace_file_atomically((folder / "missing" / "f").string(), "x"), "");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
-  std::filesystem::remove_all(folder);
 }
 
 TEST(SyncLock, IsHeldByOneHolderAtATime) {
-  char pattern[] = "/tmp/lumora-lock-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const test::TempFolder temp("lumora-lock");
+  const std::string folder = temp.string();
   {
-    const SyncLock first(pattern);
+    const SyncLock first(folder);
     ASSERT_TRUE(first.taken()) << first.error();
     // flock locks belong to the open file, so a second open in the same
     // process meets the first one as another process would.
-    const SyncLock second(pattern);
+    const SyncLock second(folder);
     EXPECT_FALSE(second.taken());
     EXPECT_TRUE(second.busy());
   }
-  const SyncLock after(pattern);
+  const SyncLock after(folder);
   EXPECT_TRUE(after.taken());
-  std::filesystem::remove_all(pattern);
 }
 
 }  // namespace

@@ -4,32 +4,22 @@
 #include "lumora/cli/id3_tags.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+
+#include "lumora/test_support/temp_folder.h"
 
 namespace lumora::cli {
 namespace {
 
 class Id3Tags : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/lumora-tags-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-  std::string read(const std::string& name) const {
-    std::ifstream in(dir / name, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-  }
-  std::filesystem::path dir;
+  std::string read(const std::string& name) const { return test::read_file(dir / name); }
+  test::TempFolder temp{"lumora-tags"};
+  const std::filesystem::path dir = temp.path();
 };
 
 // Bytes that read as MPEG audio frames to TagLib (frame sync, layer III).

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine_fixture.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -52,7 +52,7 @@ class ChangingServer {
 
  private:
   std::atomic<int> requests_{0};
-  RawServer raw_;
+  LoopbackServer raw_;
 };
 
 class ChangingFileTest : public EngineTest {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine_fixture.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -125,7 +125,7 @@ TEST_F(ChunkedAnswerTest, FileIsTheServersBytesWhateverTheFraming) {
   for (const Behaviour& b : kBehaviours) {
     SCOPED_TRACE(b.what);
     std::atomic<int> piece_requests{0};
-    RawServer raw([&](int fd, const std::string& head) {
+    LoopbackServer raw([&](int fd, const std::string& head) {
       const std::int64_t from = range_from(head);
       send_text(fd, b.answer(from, from < 0 ? -1 : piece_requests++));
     });

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -31,7 +31,7 @@ void answer_file(int fd) {
 class CredentialsTest : public EngineTest {};
 
 TEST_F(CredentialsTest, CredentialsGoToTheirOwnOriginOnly) {
-  RawServer other([](int fd, const std::string&) { answer_file(fd); });
+  LoopbackServer other([](int fd, const std::string&) { answer_file(fd); });
   struct Case {
     const char* what;
     std::string location;  // where the first answer redirects
@@ -45,7 +45,7 @@ TEST_F(CredentialsTest, CredentialsGoToTheirOwnOriginOnly) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RawServer own([&](int fd, const std::string& head) {
+    LoopbackServer own([&](int fd, const std::string& head) {
       if (head.find("GET /dir/a.mp3 ") == 0)
         return (void)send_text(fd, "HTTP/1.1 302 Found\r\nLocation: " + c.location +
                                        "\r\nContent-Length: 0\r\n\r\n");

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "engine_fixture.h"
-#include "lumora/text/code_page.h"
 #include "lumora/sim/audio_server.h"
+#include "lumora/test_support/loopback_server.h"
+#include "lumora/text/code_page.h"
 #include "mute_server.h"
 #include "name_resolver.h"
-#include "raw_server.h"
 
 namespace lumora::test {
 namespace {
@@ -98,7 +98,7 @@ TEST_F(DualStackTest, TheNextAddressAnswersWhenTheFirstRefusesOrStaysSilent) {
     Answer first;
   };
   const Case cases[] = {
-      {"refused", {"127.0.0.1", refused_loopback_port()}},
+      {"refused", {"127.0.0.1", free_loopback_port()}},
       {"silent", {"127.0.0.1", silent.port()}},
   };
   for (const Case& c : cases) {

@@ -1,10 +1,7 @@
 #include "engine_fixture.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -61,16 +58,7 @@ bool Recorder::logged(const std::string& utf8) const {
                      [&](const std::string& l) { return l.find(utf8) != std::string::npos; });
 }
 
-void EngineTest::SetUp() {
-  char pattern[] = "/tmp/lumora-engine-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  dir_ = pattern;
-}
-
-void EngineTest::TearDown() {
-  download_.stop_task();
-  std::filesystem::remove_all(dir_);
-}
+void EngineTest::TearDown() { download_.stop_task(); }
 
 TaskParam EngineTest::param_for(const std::string& url, const std::string& name) {
   TaskParam p;

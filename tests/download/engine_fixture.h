@@ -13,6 +13,7 @@
 
 #include "lumora/download/download.h"
 #include "lumora/sim/audio_bytes.h"
+#include "lumora/test_support/temp_folder.h"
 
 namespace lumora::test {
 
@@ -40,7 +41,6 @@ class Recorder {
 
 class EngineTest : public ::testing::Test {
  protected:
-  void SetUp() override;
   void TearDown() override;
   // A parameter record as the queue fills it: ten connections, its time-outs.
   TaskParam param_for(const std::string& url, const std::string& name);
@@ -59,7 +59,8 @@ class EngineTest : public ::testing::Test {
   TaskResult run_to_end(Recorder& recorder, TaskParam p,
                         std::chrono::milliseconds limit = std::chrono::seconds(60));
 
-  std::string dir_;
+  TempFolder temp_{"lumora-engine"};  // outlives the task
+  std::string dir_ = temp_.string();
   Recorder recorder_;
   Download download_;
 };

@@ -15,8 +15,8 @@
 
 #include "connection.h"
 #include "exchange_task.h"
+#include "lumora/test_support/loopback_server.h"
 #include "lumora/text/code_page.h"
-#include "raw_server.h"
 #include "tls_client.h"
 #include "transfer_common.h"
 
@@ -144,8 +144,8 @@ class MemoryTask final : public ExchangeTask {
 
 // Answers every request with the whole file and holds the stream open a
 // while after it, as servers may.
-RawServer whole_file_server() {
-  return RawServer([](int fd, const std::string&) {
+LoopbackServer whole_file_server() {
+  return LoopbackServer([](int fd, const std::string&) {
     send_text(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kSize) + "\r\n\r\n" +
                       pattern_body(0, kSize));
     char c;
@@ -164,7 +164,7 @@ TransferResult run_exchange(MemoryTask& task) {
 }
 
 TEST(ExchangeTest, StopsAtTheEndOfAPieceThatShrankMeanwhile) {
-  const RawServer server = whole_file_server();
+  const LoopbackServer server = whole_file_server();
   MemoryTask task(server.url("/a.mp3"), 50000, false);
   ASSERT_EQ(run_exchange(task), TransferResult::kPieceDone);
   const Segment s = task.piece(0);
@@ -177,7 +177,7 @@ TEST(ExchangeTest, StopsAtTheEndOfAPieceThatShrankMeanwhile) {
 }
 
 TEST(ExchangeTest, ARefusedWriteEndsTheAttemptAsFatal) {
-  const RawServer server = whole_file_server();
+  const LoopbackServer server = whole_file_server();
   MemoryTask task(server.url("/a.mp3"), -1, true);
   EXPECT_EQ(run_exchange(task), TransferResult::kFatal);
   EXPECT_EQ(task.piece(0).received, 0);

@@ -30,13 +30,6 @@ constexpr std::int64_t kBlock = 20480;
 // server pushes past a piece's end (and so sends again) small.
 constexpr int kPacedRate = 16384;
 
-std::string read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::int64_t monotonic_ns() {
   timespec t{};
   ::clock_gettime(CLOCK_MONOTONIC, &t);
@@ -85,7 +78,7 @@ class FtpResumeTest : public EngineTest {
   // channels closed.
   std::vector<Retr> retrs_since(std::int64_t since_ns) const {
     std::vector<Retr> out;
-    std::istringstream in(read_all(sent_log()));
+    std::istringstream in(read_file(sent_log()));
     for (Retr r; in >> r.at_ns >> r.rest >> r.sent;)
       if (r.at_ns >= since_ns) out.push_back(r);
     return out;
@@ -104,7 +97,7 @@ class FtpResumeTest : public EngineTest {
     EXPECT_EQ(stop().outcome, TaskOutcome::kStopped);
     EXPECT_EQ(files(),
               (std::vector<std::string>{final_name + ".part", final_name + ".part.rec"}));
-    const auto record = decode_record(read_all(path(final_name + ".part.rec")));
+    const auto record = decode_record(read_file(path(final_name + ".part.rec")));
     EXPECT_TRUE(record);
     return record.value_or(ResumeRecord{});
   }

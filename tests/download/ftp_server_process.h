@@ -2,10 +2,10 @@
 // Debian's pyftpdlib) as a child process for one test.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
+
+#include "lumora/test_support/child_process.h"
 
 namespace lumora::test {
 
@@ -20,7 +20,7 @@ class FtpServer {
   int port() const { return port_; }
 
  private:
-  pid_t pid_ = -1;
+  ChildProcess process_;
   int port_ = 0;
 };
 

@@ -6,7 +6,7 @@
 
 #include "engine_fixture.h"
 #include "lumora/sim/audio_server.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -128,7 +128,7 @@ TEST_F(HttpFaultTest, RecentBytesAddUpToTheFile) {
 }
 
 TEST_F(HttpFaultTest, OversizedAnswerHeadFails) {
-  RawServer raw([](int fd, const std::string&) {
+  LoopbackServer raw([](int fd, const std::string&) {
     send_text(fd, "HTTP/1.1 200 OK\r\nX-Filler: " + std::string(5000, 'x') +
                       "\r\nContent-Length: 10\r\n\r\n0123456789");
   });
@@ -139,7 +139,7 @@ TEST_F(HttpFaultTest, OversizedAnswerHeadFails) {
 }
 
 TEST_F(HttpFaultTest, RequestHeadOnTheWire) {
-  RawServer raw([](int fd, const std::string&) {
+  LoopbackServer raw([](int fd, const std::string&) {
     send_text(fd, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello");
   });
   ASSERT_TRUE(download_.start_task(param_for(raw.url("/dir/a.mp3"), "a.mp3")));
@@ -154,7 +154,7 @@ TEST_F(HttpFaultTest, RequestHeadOnTheWire) {
 }
 
 TEST_F(HttpFaultTest, ThroughAProxy) {
-  RawServer proxy(RawServer::proxy());
+  LoopbackServer proxy(LoopbackServer::proxy());
   const sim::AudioFile f = server_.add_file(1000000);
   TaskParam p = param_for(f.url, "p.mp3");
   p.proxy = "127.0.0.1:" + std::to_string(proxy.port());

@@ -13,7 +13,7 @@
 
 #include "engine_fixture.h"
 #include "lumora/sim/audio_server.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 #include "trusted_authority.h"
 
 namespace lumora::test {
@@ -181,7 +181,7 @@ TEST_F(HttpsTest, RedirectsGoBetweenHttpAndHttps) {
 
 // The proxy carries the encrypted stream and never sees a request.
 TEST_F(HttpsTest, ThroughAProxyInATunnel) {
-  RawServer proxy(RawServer::proxy());
+  LoopbackServer proxy(LoopbackServer::proxy());
   const sim::AudioFile f = server_->add_file(500000);
   TaskParam p = param_for(f.url, "p.mp3");
   p.proxy = "127.0.0.1:" + std::to_string(proxy.port());

@@ -1,10 +1,7 @@
 // A download killed with SIGKILL again and again, at random points, in a
 // child process: nothing ever appears under the final name, and the task
 // that finally completes fetches only what the record left missing.
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -12,14 +9,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <random>
-#include <sstream>
+#include <thread>
 
 #include "engine_fixture.h"
 #include "refetched_bytes.h"
 #include "lumora/download/resume_record.h"
 #include "lumora/sim/audio_server.h"
+#include "lumora/test_support/child_process.h"
 
 namespace lumora::test {
 namespace {
@@ -29,33 +27,23 @@ constexpr std::int64_t kBlock = 20480;
 constexpr int kConnections = 10;
 
 std::optional<ResumeRecord> read_record(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return decode_record(s.str());
+  return decode_record(read_file(path));
 }
 
-// Everything the child needs is made before fork: between fork and exec
-// only async-signal-safe calls, since the test process has threads.
-pid_t start_fetch(const std::string& url, const std::string& path) {
-  const std::string connections = std::to_string(kConnections);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, STDOUT_FILENO);
-    ::dup2(null, STDERR_FILENO);
-    ::execl(LUMORA_FETCH_BIN, LUMORA_FETCH_BIN, url.c_str(), path.c_str(), connections.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  return pid;
+// lumorafm-fetch saving `url` at `path`, its output unread.
+std::unique_ptr<ChildProcess> start_fetch(const std::string& url, const std::string& path) {
+  return std::make_unique<ChildProcess>(
+      LUMORA_FETCH_BIN, std::vector<std::string>{url, path, std::to_string(kConnections)},
+      ChildSetup{.output = ChildSetup::Output::kFile,
+                 .output_file = "/dev/null",
+                 .errors = ChildSetup::Errors::kDiscard});
 }
 
 class KillResumeTest : public EngineTest {
  protected:
   // Waits until the record beside `name` claims `bytes`, then until the
   // server has sent `extra` more, and kills the child there.
-  void kill_at(pid_t child, const std::string& name, const std::string& file_path,
+  void kill_at(ChildProcess& child, const std::string& name, const std::string& file_path,
                std::int64_t bytes, std::uint64_t extra) {
     const auto deadline = Clock::now() + std::chrono::seconds(60);
     auto claimed = [&] {
@@ -67,9 +55,8 @@ class KillResumeTest : public EngineTest {
     const std::uint64_t sent = server_.bytes_sent(file_path) + extra;
     while (server_.bytes_sent(file_path) < sent && Clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(::kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    child.signal(SIGKILL);
+    ASSERT_TRUE(child.finish(std::chrono::seconds(10)));
     ASSERT_TRUE(Clock::now() < deadline) << "no progress to " << bytes;
   }
   sim::AudioServer server_;
@@ -96,9 +83,9 @@ TEST_F(KillResumeTest, KilledAtTwentyPointsThenCompletesWithOnlyTheMissingBytes)
 
   for (std::size_t i = 0; i < points.size(); ++i) {
     SCOPED_TRACE("kill " + std::to_string(i));
-    const pid_t child = start_fetch(f.url, path("k.mp3"));
-    ASSERT_GT(child, 0);
-    kill_at(child, "k.mp3", f.path, points[i], extra(random));
+    const auto child = start_fetch(f.url, path("k.mp3"));
+    ASSERT_TRUE(child->started());
+    kill_at(*child, "k.mp3", f.path, points[i], extra(random));
     EXPECT_FALSE(std::filesystem::exists(path("k.mp3")));
   }
 
@@ -128,8 +115,8 @@ TEST_F(KillResumeTest, TerminatedFetchKeepsItsWorkUnderTheWorkingName) {
   sim::AudioFaults paced;
   paced.rate_cap = 20000;
   const sim::AudioFile f = server_.add_file(2000000, paced);
-  const pid_t child = start_fetch(f.url, path("t.mp3"));
-  ASSERT_GT(child, 0);
+  const auto child = start_fetch(f.url, path("t.mp3"));
+  ASSERT_TRUE(child->started());
   const auto deadline = Clock::now() + std::chrono::seconds(60);
   auto claimed = [&] {
     const auto r = read_record(path("t.mp3.part.rec"));
@@ -137,11 +124,9 @@ TEST_F(KillResumeTest, TerminatedFetchKeepsItsWorkUnderTheWorkingName) {
   };
   while (claimed() < 100000 && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_EQ(::kill(child, SIGTERM), 0);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);  // stopped, not complete
+  child->signal(SIGTERM);
+  ASSERT_TRUE(child->finish(std::chrono::seconds(60)));
+  EXPECT_EQ(child->exit_code(), 1);  // stopped, not complete
   EXPECT_EQ(files(), (std::vector<std::string>{"t.mp3.part", "t.mp3.part.rec"}));
   EXPECT_GE(claimed(), 100000);
 }

@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "lumora/test_support/temp_folder.h"
 #include "lumora/text/code_page.h"
 
 namespace lumora {
@@ -38,13 +38,8 @@ TEST(NumberedName, Table) {
 
 class LocalFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/lumora-file-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string dir_;
+  test::TempFolder temp_{"lumora-file"};
+  const std::string dir_ = temp_.string();
 };
 
 TEST_F(LocalFileTest, CreatesNewNeverOverwrites) {

@@ -4,13 +4,11 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "engine_fixture.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -40,17 +38,12 @@ std::string repeated(const std::string& text, int times) {
 
 class OddAnswerTest : public EngineTest {
  protected:
-  TaskParam two_pieces(const RawServer& raw) {
+  TaskParam two_pieces(const LoopbackServer& raw) {
     TaskParam p = param_for(raw.url("/a.mp3"), "a.mp3");
     p.connections = 2;
     return p;
   }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string read(const std::string& name) const { return read_file(path(name)); }
 };
 
 // Every answer, the whole file's and each piece's, comes after interim ones,
@@ -71,7 +64,7 @@ TEST_F(OddAnswerTest, InterimAnswersAreReadPastToTheOneThatCounts) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RawServer raw([&](int fd, const std::string& head) {
+    LoopbackServer raw([&](int fd, const std::string& head) {
       if (c.apart) {
         send_text(fd, c.interim);
         std::this_thread::sleep_for(30ms);
@@ -103,7 +96,7 @@ TEST_F(OddAnswerTest, AnswersThatNeverComeOrSwitchProtocolsFail) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RawServer raw([&](int fd, const std::string& head) {
+    LoopbackServer raw([&](int fd, const std::string& head) {
       send_text(fd, c.before + final_answer(head));
     });
     Recorder recorder;
@@ -131,7 +124,7 @@ TEST_F(OddAnswerTest, ContentLengthsThatDisagreeFailTheTask) {
   };
   for (const bool on_piece : {false, true}) {
     SCOPED_TRACE(on_piece ? "a piece's answer" : "the whole file's answer");
-    RawServer raw([&](int fd, const std::string& head) {
+    LoopbackServer raw([&](int fd, const std::string& head) {
       const std::int64_t from = range_from(head);
       if (on_piece && from < 0) return (void)send_text(fd, final_answer(head));
       send_text(fd, two_lengths(std::max<std::int64_t>(0, from)));

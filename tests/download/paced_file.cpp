@@ -8,7 +8,7 @@ namespace lumora::test {
 PacedFile::PacedFile(std::int64_t size, std::size_t step, std::chrono::milliseconds interval)
     : size_(size), step_(step), interval_(interval), sends_(static_cast<std::size_t>(size)) {}
 
-RawServer::Handler PacedFile::handler() {
+LoopbackServer::Handler PacedFile::handler() {
   return [this](int fd, const std::string& head) { serve(fd, head); };
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 
@@ -18,7 +18,7 @@ class PacedFile {
  public:
   PacedFile(std::int64_t size, std::size_t step, std::chrono::milliseconds interval);
   // Serves requests for the file; the handler refers to this object.
-  RawServer::Handler handler();
+  LoopbackServer::Handler handler();
   // Seconds one connection takes to send `bytes` at this pace.
   double seconds_for(std::int64_t bytes) const;
   // How often the byte sent most often was sent.

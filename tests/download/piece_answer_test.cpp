@@ -12,7 +12,7 @@
 
 #include "engine_fixture.h"
 #include "lumora/sim/audio_server.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -36,7 +36,7 @@ void answer_piece(int fd, std::int64_t from, std::int64_t total, std::int64_t se
 
 class PieceAnswerTest : public EngineTest {
  protected:
-  TaskParam two_pieces(const RawServer& raw, const std::string& name) {
+  TaskParam two_pieces(const LoopbackServer& raw, const std::string& name) {
     TaskParam p = param_for(raw.url("/a.mp3"), name);
     p.connections = 2;
     return p;
@@ -50,7 +50,7 @@ class PieceAnswerTest : public EngineTest {
 
 TEST_F(PieceAnswerTest, RetryAsksFromWhatTheDroppedPieceAlreadyHas) {
   std::atomic<int> piece_requests{0};
-  RawServer raw([&](int fd, const std::string& head) {
+  LoopbackServer raw([&](int fd, const std::string& head) {
     const std::int64_t from = range_from(head);
     if (from < 0) return answer_whole(fd);
     // The first piece answer ends 30000 bytes in; any later one is whole.
@@ -67,7 +67,7 @@ TEST_F(PieceAnswerTest, RetryAsksFromWhatTheDroppedPieceAlreadyHas) {
 TEST_F(PieceAnswerTest, SlowLongAnswerIsAskedAgainEveryEightMebibytes) {
   constexpr std::int64_t kBig = (24 << 20) + 5;  // the last answer has more than 8 MiB left
   const std::string file = pattern_body(0, kBig);
-  RawServer raw([&](int fd, const std::string& head) {
+  LoopbackServer raw([&](int fd, const std::string& head) {
     const std::int64_t from = std::max<std::int64_t>(0, range_from(head));
     const std::string head_text =
         range_from(head) < 0 ? "HTTP/1.1 200 OK\r\n"
@@ -101,7 +101,7 @@ TEST_F(PieceAnswerTest, SlowLongAnswerIsAskedAgainEveryEightMebibytes) {
 }
 
 TEST_F(PieceAnswerTest, PieceAnswerWithAnotherTotalFailsTheTask) {
-  RawServer raw([](int fd, const std::string& head) {
+  LoopbackServer raw([](int fd, const std::string& head) {
     const std::int64_t from = range_from(head);
     if (from < 0) return answer_whole(fd);
     answer_piece(fd, from, kSize * 2, kSize - from);  // the file changed meanwhile
@@ -114,7 +114,7 @@ TEST_F(PieceAnswerTest, PieceAnswerWithAnotherTotalFailsTheTask) {
 
 TEST_F(PieceAnswerTest, FailureAfterTheFileWasMadeRemovesIt) {
   std::atomic<bool> file_seen{false};
-  RawServer raw([&](int fd, const std::string& head) {
+  LoopbackServer raw([&](int fd, const std::string& head) {
     if (range_from(head) < 0) return answer_whole(fd);
     file_seen = !std::filesystem::is_empty(dir_);
     send_text(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");

@@ -1,7 +1,6 @@
 // The record beside a working file and the working file's own rules: what
 // reads as a trustworthy record, locking, and moving to the final name.
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -9,10 +8,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "lumora/download/resume_record.h"
 #include "lumora/download/working_file.h"
+#include "lumora/test_support/temp_folder.h"
 
 namespace lumora {
 namespace {
@@ -78,20 +77,10 @@ TEST(ResumeRecordTest, InconsistentTablesReadAsNone) {
 
 class WorkingFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/lumora-working-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name));
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  std::string dir_;
+  std::string read(const std::string& name) const { return test::read_file(path(name)); }
+  test::TempFolder temp_{"lumora-working"};
+  const std::string dir_ = temp_.string();
 };
 
 TEST_F(WorkingFileTest, RecordMustMatchTheFileSize) {

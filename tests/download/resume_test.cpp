@@ -11,7 +11,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "engine_fixture.h"
 #include "refetched_bytes.h"
@@ -24,13 +23,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::int64_t kBlock = 20480;
 
-std::string read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class ResumeTest : public EngineTest {
  protected:
   // Starts a task for `name` and stops it once `bytes` are stored.
@@ -40,7 +32,7 @@ class ResumeTest : public EngineTest {
   }
 
   std::optional<ResumeRecord> record_of(const std::string& name) const {
-    return decode_record(read_all(path(name + ".part.rec")));
+    return decode_record(read_file(path(name + ".part.rec")));
   }
   // Paced answers keep what a server pushes past a piece's end small.
   static sim::AudioFaults paced(std::uint64_t rate) {

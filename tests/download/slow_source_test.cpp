@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "engine_fixture.h"
@@ -20,12 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 class SlowSourceTest : public EngineTest {
  protected:
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string read(const std::string& name) const { return read_file(path(name)); }
   // Runs `p` to its end; its result and how long it took, in seconds.
   std::pair<TaskResult, double> run(TaskParam p, std::chrono::milliseconds limit) {
     const auto began = Clock::now();
@@ -40,7 +33,7 @@ class SlowSourceTest : public EngineTest {
 TEST_F(SlowSourceTest, ASlowLineKeepsEveryByteItReceives) {
   constexpr std::int64_t kSize = 60000;  // ten pieces of 6,000 bytes
   PacedFile file(kSize, 150, 100ms);
-  RawServer server(file.handler());
+  LoopbackServer server(file.handler());
   TaskParam p = param_for(server.url("/a.mp3"), "a.mp3");
   p.receive_timeout_ms = 500;
   p.min_piece = kSize / 10;
@@ -59,7 +52,7 @@ TEST_F(SlowSourceTest, ATrickleGivesUpAfterTheWindowWithItsWorkKept) {
   constexpr std::int64_t kSize = 10000;  // one piece
   constexpr int kWindowMs = 6000;        // longer than a retry's wait
   PacedFile file(kSize, 1, 200ms);
-  RawServer server(file.handler());
+  LoopbackServer server(file.handler());
   TaskParam p = param_for(server.url("/a.mp3"), "a.mp3");
   p.receive_timeout_ms = 300;
   p.stall_timeout_ms = kWindowMs;
@@ -82,7 +75,7 @@ TEST_F(SlowSourceTest, ATrickleGivesUpAfterTheWindowWithItsWorkKept) {
 TEST_F(SlowSourceTest, ASteadyLineLongerThanTheWindowRunsToItsEnd) {
   constexpr std::int64_t kSize = 10000;
   PacedFile file(kSize, 500, 100ms);
-  RawServer server(file.handler());
+  LoopbackServer server(file.handler());
   TaskParam p = param_for(server.url("/a.mp3"), "a.mp3");
   p.stall_timeout_ms = 1000;
   const auto [r, took] = run(p, 10s);

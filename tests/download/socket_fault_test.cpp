@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "engine_fixture.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -29,7 +29,7 @@ class SocketFaultTest : public EngineTest {
 // wait starts is met by the receive call itself ("接收数据错误"), so the
 // attempt that shows it may be a retry.
 TEST_F(SocketFaultTest, AResetDuringTheWaitLogsTheConnectionsError) {
-  RawServer server([](int fd, const std::string&) {
+  LoopbackServer server([](int fd, const std::string&) {
     const linger reset{1, 0};  // the server's close then resets
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
   });

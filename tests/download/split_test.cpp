@@ -11,7 +11,7 @@
 
 #include "engine_fixture.h"
 #include "lumora/sim/audio_bytes.h"
-#include "raw_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -21,7 +21,7 @@ constexpr std::int64_t kSize = 1000000;
 
 // Serves the generated file with Range support; the answer to
 // "bytes=<slow_from>-" trickles at about 200 KB/s, every other one runs.
-RawServer::Handler ranged_file(std::int64_t slow_from) {
+LoopbackServer::Handler ranged_file(std::int64_t slow_from) {
   return [slow_from](int fd, const std::string& head) {
     std::int64_t from = 0;
     const auto at = head.find("\r\nRange: bytes=");
@@ -47,7 +47,7 @@ RawServer::Handler ranged_file(std::int64_t slow_from) {
 class SplitTest : public EngineTest {};
 
 TEST_F(SplitTest, IdleConnectionTakesOverASlowPiece) {
-  RawServer server(ranged_file(kSize / 2));
+  LoopbackServer server(ranged_file(kSize / 2));
   TaskParam p = param_for(server.url("/f.mp3"), "f.mp3");
   p.connections = 2;
   ASSERT_TRUE(download_.start_task(p));

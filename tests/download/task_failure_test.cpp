@@ -10,8 +10,8 @@
 
 #include "engine_fixture.h"
 #include "lumora/sim/audio_server.h"
+#include "lumora/test_support/loopback_server.h"
 #include "mute_server.h"
-#include "raw_server.h"
 
 namespace lumora::test {
 namespace {
@@ -60,8 +60,8 @@ TEST_F(TaskFailureTest, AFailedTaskTellsItsTroubleAndACompleteOneNone) {
 // The retries of a dead source end with the stall, which keeps what the
 // last attempt met: the refused connect's errno, or the silence.
 TEST_F(TaskFailureTest, AStalledTaskTellsWhatItsRetriesMet) {
-  TaskParam refused = param_for("http://127.0.0.1:" + std::to_string(refused_loopback_port()) + "/a.mp3",
-                                "a.mp3");
+  TaskParam refused = param_for(
+      "http://127.0.0.1:" + std::to_string(free_loopback_port()) + "/a.mp3", "a.mp3");
   refused.stall_timeout_ms = 1000;
   const auto [refused_outcome, refused_failure] = run(refused);
   EXPECT_EQ(refused_outcome, TaskOutcome::kStalled);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "lumora/sim/tls_identity.h"
+#include "lumora/test_support/temp_folder.h"
 
 namespace lumora::test {
 
@@ -28,7 +29,9 @@ class TrustedAuthority {
 
  private:
   sim::TlsIdentity identity_;
-  std::string folder_, trust_file_;
+  TempFolder temp_{"lumora-trust"};
+  std::string folder_ = temp_.string();
+  std::string trust_file_ = folder_ + "/authority.pem";
   bool had_variable_ = false;
   std::string old_variable_;
 };

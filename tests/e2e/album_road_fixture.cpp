@@ -7,16 +7,14 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTimer>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <vector>
 
 #include "lumora/app/fonts.h"
 #include "lumora/sim/audio_bytes.h"
+#include "lumora/test_support/child_process.h"
+#include "lumora/test_support/qt_app.h"
 #include "lumora/text/code_page.h"
 #include "lumora/text/number.h"
 #include "lumora/ui/qt_text.h"
@@ -26,13 +24,8 @@ namespace lumora::e2e {
 sim::Simulator* AlbumRoad::sim_ = nullptr;
 
 void AlbumRoad::SetUpTestSuite() {
-  static int argc = 1;
-  static char name[] = "e2e_tests";
-  static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) {
-    new QApplication(argc, argv);
-    prepare_fonts();
-  }
+  test::qt_app();
+  prepare_fonts();
   // One simulator for the binary: each test reads its own log entries.
   if (!sim_) sim_ = new sim::Simulator();
 }
@@ -54,31 +47,21 @@ void AlbumRoad::SetUp() {
     folder_ = folder;
     return;
   }
-  folder_ = std::filesystem::temp_directory_path() /
-            (std::string("lumora-e2e-") + info->name() + "-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(folder_);
-  std::filesystem::create_directories(folder_);
+  temp_.emplace(std::string("lumora-e2e-") + info->name());
+  folder_ = temp_->path();
 }
 
 int AlbumRoad::run_child(const std::string& test_name) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) env.emplace_back(*e);
-  env.push_back(std::string(kChildSearch) + "=" + sim_->search_base());
-  env.push_back(std::string(kChildMobile) + "=" + sim_->mobile_base());
-  env.push_back(std::string(kChildFolder) + "=" + folder_.string());
-  env.push_back("QT_QPA_PLATFORM=offscreen");
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string filter = "--gtest_filter=AlbumRoad." + test_name;
-  std::string also = "--gtest_also_run_disabled_tests";
-  std::string self = "/proc/self/exe";
-  char* argv[] = {self.data(), filter.data(), also.data(), nullptr};
-  pid_t pid = 0;
-  if (::posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  using Setup = test::ChildSetup;
+  test::ChildProcess child(
+      "/proc/self/exe", {"--gtest_filter=AlbumRoad." + test_name, "--gtest_also_run_disabled_tests"},
+      {.output = Setup::Output::kInherit,
+       .errors = Setup::Errors::kInherit,
+       .env = {std::string(kChildSearch) + "=" + sim_->search_base(),
+               std::string(kChildMobile) + "=" + sim_->mobile_base(),
+               std::string(kChildFolder) + "=" + folder_.string(), "QT_QPA_PLATFORM=offscreen"}});
+  if (!child.started() || !child.finish(std::chrono::minutes(5))) return -1;
+  return child.exit_code();
 }
 
 void AlbumRoad::TearDown() {
@@ -87,7 +70,7 @@ void AlbumRoad::TearDown() {
   EXPECT_TRUE(wait_for([&] { return app_->running_workers() == 0; }, 60000));
   app_.reset();
   exits_.reset();
-  std::filesystem::remove_all(folder_);
+  temp_.reset();
 }
 
 ListView* AlbumRoad::album_list() {

@@ -16,6 +16,7 @@
 
 #include "lumora/app/application.h"
 #include "lumora/sim/simulator.h"
+#include "lumora/test_support/temp_folder.h"
 #include "lumora/ui/list_view.h"
 
 namespace lumora::e2e {
@@ -80,6 +81,7 @@ class AlbumRoad : public ::testing::Test {
   static sim::Simulator* sim_;
   std::unique_ptr<ExitRoutines> exits_;
   std::unique_ptr<Application> app_;
+  std::optional<test::TempFolder> temp_;  // none in a second run: it uses its parent's folder
   std::filesystem::path folder_;
 };
 

@@ -1,6 +1,5 @@
 #include "interop_fixture.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,18 +27,13 @@ namespace fs = std::filesystem;
 // when the process ends.
 class Contents {
  public:
-  ~Contents() {
-    if (!dir_.empty()) fs::remove_all(dir_);
-  }
   std::string path(std::uint64_t seed, std::int64_t size) {
     std::lock_guard lock(mutex_);
-    if (dir_.empty()) {
-      char pattern[] = "/tmp/lumora-interop-src-XXXXXX";
-      if (!::mkdtemp(pattern)) return "";
-      dir_ = pattern;
-      ::chmod(dir_.c_str(), 0755);
+    if (!folder_) {
+      folder_.emplace("lumora-interop-src");
+      ::chmod(folder_->string().c_str(), 0755);
     }
-    const std::string p = dir_ + "/" + std::to_string(seed) + "-" + std::to_string(size);
+    const std::string p = *folder_ / (std::to_string(seed) + "-" + std::to_string(size));
     if (made_.emplace(p, true).second) make(p, seed, size);
     return p;
   }
@@ -70,7 +64,7 @@ class Contents {
     fs::last_write_time(p, when);
   }
   std::mutex mutex_;
-  std::string dir_;
+  std::optional<TempFolder> folder_;  // made at the first publish
   std::map<std::string, bool> made_;
   std::map<std::string, std::string> shas_;
 };
@@ -174,9 +168,6 @@ int lines_holding(const std::string& path, const std::string& text) {
 }
 
 void InteropTest::SetUp() {
-  char pattern[] = "/tmp/lumora-interop-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  dir_ = pattern;
   // The servers' workers run as unprivileged users: everything readable,
   // nothing writable by them (some refuse a writable root or log folder).
   ::chmod(dir_.c_str(), 0755);
@@ -192,7 +183,6 @@ void InteropTest::TearDown() {
   download_.stop_task();
   server_.stop();
   authority_.reset();
-  fs::remove_all(dir_);
 }
 
 std::vector<std::string> InteropTest::out_files() const {
@@ -298,10 +288,7 @@ std::optional<ResumeRecord> InteropTest::interrupt_at_half(const std::string& ur
                   << static_cast<int>(outcome) << ")\n" << engine_log();
     return std::nullopt;
   }
-  std::ifstream in(out(name) + ".part.rec", std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  auto record = decode_record(s.str());
+  auto record = decode_record(read_file(out(name) + ".part.rec"));
   if (!record) ADD_FAILURE() << "no readable record beside the working file";
   return record;
 }

@@ -15,6 +15,7 @@
 #include "engine_fixture.h"
 #include "live_server.h"
 #include "lumora/download/resume_record.h"
+#include "lumora/test_support/temp_folder.h"
 #include "trusted_authority.h"
 
 namespace lumora::test {
@@ -102,7 +103,8 @@ class InteropTest : public ::testing::Test {
   // `tls`. Before start_server().
   void listen_on(const std::string& host, bool tls);
 
-  std::string dir_;
+  TempFolder temp_{"lumora-interop"};
+  std::string dir_ = temp_.string();
   std::string host_ = "127.0.0.1";
   int port_ = 0;
   std::unique_ptr<TrustedAuthority> authority_;

@@ -4,17 +4,14 @@
 // object goes. A server that cannot start is an error with its own words.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
+#include "lumora/test_support/child_process.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
-
-// A port on `host` (127.0.0.1 or ::1) that was free a moment ago (bound to
-// port 0, then closed). Another process may take it meanwhile: start()
-// says so.
-int free_loopback_port(const std::string& host = "127.0.0.1");
 
 class LiveServer {
  public:
@@ -35,7 +32,7 @@ class LiveServer {
   int port() const { return port_; }
 
  private:
-  pid_t pid_ = -1;
+  std::unique_ptr<ChildProcess> process_;
   int port_ = 0;
 };
 

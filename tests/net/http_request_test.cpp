@@ -5,13 +5,13 @@
 #include <chrono>
 #include <thread>
 
-#include "capture_server.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora {
 namespace {
 
 using test::CapturedRequest;
-using test::CaptureServer;
+using test::LoopbackServer;
 using test::http_answer;
 
 const Text kUserAgent = "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
@@ -33,7 +33,7 @@ std::optional<std::string> answer(const CapturedRequest& request) {
 
 class HttpRequestTest : public ::testing::Test {
  protected:
-  CaptureServer server{answer};
+  LoopbackServer server{answer};
   std::string url(const std::string& path) const { return server.base_url() + path; }
   CapturedRequest last() const { return server.requests().back(); }
 };
@@ -227,8 +227,9 @@ TEST_F(HttpRequestTest, TimeoutSecondsSetEveryPhase) {
 }
 
 TEST(HttpRequestFailure, FailuresGiveEmptyResults) {
-  CaptureServer black_hole([](const CapturedRequest&) { return std::nullopt; });
-  const std::string unreachable = "http://127.0.0.1:" + std::to_string(test::closed_port()) + "/";
+  LoopbackServer black_hole([](const CapturedRequest&) { return std::nullopt; });
+  const std::string unreachable =
+      "http://127.0.0.1:" + std::to_string(test::free_loopback_port()) + "/";
   const char* addresses[] = {"http://no-such-host.invalid/", "not a url", "ftp://127.0.0.1/x", ""};
   std::vector<std::string> cases(std::begin(addresses), std::end(addresses));
   cases.push_back(unreachable);
@@ -279,7 +280,7 @@ namespace {
 // What a caller can tell a person about a request that brought no answer,
 // and that an answer of any status is no failure.
 TEST(RequestComponentFailure, SaysWhyNoAnswerCame) {
-  CaptureServer server([](const CapturedRequest& r) -> std::optional<std::string> {
+  LoopbackServer server([](const CapturedRequest& r) -> std::optional<std::string> {
     if (r.target == "/silent") return std::nullopt;
     if (r.target == "/missing") return http_answer("HTTP/1.1 404 Not Found", "", "gone");
     return http_answer("HTTP/1.1 200 OK", "", std::string(3000, 'x'));
@@ -291,7 +292,7 @@ TEST(RequestComponentFailure, SaysWhyNoAnswerCame) {
     int status;
   };
   const std::vector<Case> cases = {
-      {"http://127.0.0.1:" + std::to_string(test::closed_port()) + "/", kMaxAnswerBody,
+      {"http://127.0.0.1:" + std::to_string(test::free_loopback_port()) + "/", kMaxAnswerBody,
        "connection refused", 0},
       {"http://no-such-host.invalid/", kMaxAnswerBody, "host name not found", 0},
       {server.base_url() + "/silent", kMaxAnswerBody, "timed out", 0},

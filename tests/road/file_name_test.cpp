@@ -9,6 +9,7 @@
 #include <string>
 
 #include "lumora/download/side_files.h"
+#include "lumora/test_support/temp_folder.h"
 #include "lumora/text/code_page.h"
 
 namespace lumora {
@@ -94,8 +95,8 @@ TEST(SafeFileName, LongTitlesFitTheNameLimit) {
 
 TEST(SafeFileName, TheLongestNameIsOneTheFileSystemTakes) {
   namespace fs = std::filesystem;
-  const fs::path folder = fs::temp_directory_path() / ("lumora-name-" + std::to_string(::getpid()));
-  fs::create_directories(folder);
+  const test::TempFolder temp("lumora-name");
+  const fs::path& folder = temp.path();
   Text mixed;
   for (int i = 0; i < 90; ++i) mixed += gbk(u8"长") + "a";
   for (const Text& title : {Text(300, 'a'), mixed}) {
@@ -105,7 +106,6 @@ TEST(SafeFileName, TheLongestNameIsOneTheFileSystemTakes) {
     EXPECT_GE(fd, 0) << utf8_size(longest) << " bytes";
     if (fd >= 0) ::close(fd);
   }
-  fs::remove_all(folder);
 }
 
 TEST(TrackFilePath, StaysInsideTheFolder) {

@@ -10,9 +10,9 @@
 #include <string>
 #include <thread>
 
+#include "lumora/test_support/qt_app.h"
 #include "lumora/ui/qt_controls.h"
 #include "lumora/ui/qt_text.h"
-#include "qt_app.h"
 
 namespace lumora {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QBuffer>
 
-#include "qt_app.h"
+#include "lumora/test_support/qt_app.h"
 
 namespace lumora {
 namespace {

@@ -15,11 +15,11 @@
 #include <mutex>
 #include <thread>
 
+#include "lumora/test_support/qt_app.h"
 #include "lumora/text/code_page.h"
 #include "lumora/ui/list_view.h"
 #include "lumora/ui/parts_bar.h"
 #include "lumora/ui/qt_text.h"
-#include "qt_app.h"
 
 namespace lumora {
 namespace {

@@ -1,17 +1,21 @@
-#include "child_process.h"
+#include "lumora/test_support/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <thread>
 
 extern char** environ;
 
 namespace lumora::test {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 void close_fd(int& fd) {
   if (fd >= 0) ::close(fd);
@@ -41,17 +45,39 @@ bool output_ends(const ChildSetup& setup, int ends[2]) {
   return ends[1] >= 0;
 }
 
+bool error_ends(const ChildSetup& setup, int ends[2]) {
+  ends[0] = ends[1] = -1;
+  return setup.errors != ChildSetup::Errors::kPipe || ::pipe2(ends, O_CLOEXEC) == 0;
+}
+
+void add_output(posix_spawn_file_actions_t& actions, const ChildSetup& setup, int write_end) {
+  using Output = ChildSetup::Output;
+  if (setup.output == Output::kFile)
+    posix_spawn_file_actions_addopen(&actions, 1, setup.output_file.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  else if (setup.output == Output::kClosed)
+    posix_spawn_file_actions_addclose(&actions, 1);
+  else if (setup.output != Output::kInherit)
+    posix_spawn_file_actions_adddup2(&actions, write_end, 1);
+}
+
+void add_errors(posix_spawn_file_actions_t& actions, const ChildSetup& setup, int write_end) {
+  using Errors = ChildSetup::Errors;
+  if (setup.errors == Errors::kPipe)
+    posix_spawn_file_actions_adddup2(&actions, write_end, 2);
+  else if (setup.errors == Errors::kWithOutput)
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  else if (setup.errors == Errors::kDiscard)
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const ChildSetup& setup) {
   int out_pipe[2], err_pipe[2];
-  if (!output_ends(setup, out_pipe)) {
-    close_fd(out_pipe[0]);
-    close_fd(out_pipe[1]);
-    return;
-  }
-  if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
+  if (!output_ends(setup, out_pipe) || !error_ends(setup, err_pipe)) {
+    start_error_ = errno;
     close_fd(out_pipe[0]);
     close_fd(out_pipe[1]);
     return;
@@ -59,13 +85,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (setup.output == ChildSetup::Output::kFile)
-    posix_spawn_file_actions_addopen(&actions, 1, setup.output_file.c_str(), O_WRONLY, 0);
-  else if (setup.output == ChildSetup::Output::kClosed)
-    posix_spawn_file_actions_addclose(&actions, 1);
-  else
-    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+  add_output(actions, setup, out_pipe[1]);
+  add_errors(actions, setup, err_pipe[1]);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -75,11 +96,11 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
   pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0)
-    pid_ = pid;
+  start_error_ = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  if (start_error_ == 0) pid_ = pid;
   posix_spawn_file_actions_destroy(&actions);
   close_fd(out_pipe[1]);
-  ::close(err_pipe[1]);
+  close_fd(err_pipe[1]);
   out_fd_ = out_pipe[0];
   err_fd_ = err_pipe[0];
 }
@@ -109,6 +130,15 @@ void ChildProcess::pump(std::chrono::milliseconds wait) {
   }
 }
 
+bool ChildProcess::pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (!done() && Clock::now() < deadline) {
+    if (out_fd_ < 0 && err_fd_ < 0 && ended()) break;  // nothing more can come
+    pump(std::chrono::milliseconds(10));
+  }
+  return done();
+}
+
 bool ChildProcess::reap(bool block) {
   int status = 0;
   const pid_t r = ::waitpid(pid_, &status, block ? 0 : WNOHANG);
@@ -117,22 +147,34 @@ bool ChildProcess::reap(bool block) {
   return true;
 }
 
+bool ChildProcess::ended() { return exit_code_ >= 0 || (pid_ > 0 && reap(false)); }
+
 bool ChildProcess::finish(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto deadline = Clock::now() + limit;
   while (out_fd_ >= 0 || err_fd_ >= 0) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline) return false;
     pump(std::chrono::milliseconds(20));
   }
-  while (exit_code_ < 0) {
-    if (reap(false)) break;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    ::usleep(1000);
+  while (!ended()) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
 }
 
 void ChildProcess::signal(int signal_number) {
   if (pid_ > 0 && exit_code_ < 0) ::kill(pid_, signal_number);
+}
+
+void ChildProcess::terminate(std::chrono::milliseconds grace) {
+  if (pid_ <= 0 || ended()) return;
+  ::kill(pid_, SIGTERM);
+  const auto deadline = Clock::now() + grace;
+  while (!ended() && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (ended()) return;
+  ::kill(pid_, SIGKILL);
+  reap(true);
 }
 
 void ChildProcess::close_output() { close_fd(out_fd_); }

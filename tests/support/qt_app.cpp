@@ -1,4 +1,4 @@
-#include "qt_app.h"
+#include "lumora/test_support/qt_app.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
