@@ -4,6 +4,7 @@
 
 #include "log_text.h"
 #include "lumora/text/code_page.h"
+#include "transfers.h"
 
 namespace lumora {
 

@@ -2,7 +2,7 @@
 // numbered replies in, logging in. Used on the connection's thread.
 #pragma once
 
-#include "connection.h"
+#include "link.h"
 #include "lumora/text/text.h"
 #include "socket.h"
 

@@ -4,7 +4,7 @@
 // and EPRT. Used on the connection's thread.
 #pragma once
 
-#include "connection.h"
+#include "link.h"
 #include "ftp_control.h"
 #include "socket.h"
 

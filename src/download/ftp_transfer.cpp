@@ -3,7 +3,7 @@
 // hand over to ftp_upload().
 #include <string>
 
-#include "connection.h"
+#include "transfers.h"
 #include "ftp_control.h"
 #include "ftp_data_channel.h"
 #include "log_text.h"

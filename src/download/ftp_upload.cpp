@@ -14,6 +14,7 @@
 #include "log_text.h"
 #include "lumora/text/code_page.h"
 #include "transfer_common.h"
+#include "transfers.h"
 
 namespace lumora {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "connection.h"
+#include "link.h"
 #include "lumora/download/address.h"
 #include "socket.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "connection.h"
+#include "transfers.h"
 #include "http_dial.h"
 #include "log_text.h"
 #include "lumora/download/answer_head.h"

@@ -2,7 +2,7 @@
 // up to date while the task runs.
 #include <algorithm>
 
-#include "connection.h"
+#include "link.h"
 #include "log_text.h"
 #include "lumora/download/side_files.h"
 #include "lumora/text/code_page.h"

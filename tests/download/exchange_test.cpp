@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "connection.h"
+#include "transfers.h"
 #include "exchange_task.h"
 #include "lumora/test_support/loopback_server.h"
 #include "lumora/text/code_page.h"
