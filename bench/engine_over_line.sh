@@ -19,6 +19,7 @@
 #   folder (KEEP_WORK=1 keeps the folder).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/nginx_common.sh"
 fetch=${1:-$root/build/release/src/download/lumorafm-fetch}
 runs=${2:-3}
 rtt_ms=${RTT_MS:-40}
@@ -43,27 +44,15 @@ large=(large1.bin large2.bin)
 for f in "${large[@]}"; do head -c $((24 << 20)) /dev/urandom >"$work/www/$f"; done
 (cd "$work/www" && sha256sum -- *.bin) >"$work/want.txt"
 
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-cat >"$work/nginx.conf" <<CONF
-worker_processes 1;
-daemon off;
-pid $work/nginx.pid;
-error_log $work/error.log;
-events { worker_connections 512; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/temp;
-  proxy_temp_path $work/temp;
-  fastcgi_temp_path $work/temp;
-  uwsgi_temp_path $work/temp;
-  scgi_temp_path $work/temp;
+port=$(free_port)
+{ nginx_conf_head "$work"; cat <<CONF
   server {
     listen 127.0.0.1:$port;
     location /line/ { alias $work/www/; limit_rate 4m; }
   }
 }
 CONF
+} >"$work/nginx.conf"
 /usr/sbin/nginx -p "$work" -c "$work/nginx.conf" &
 pids+=($!)
 /usr/bin/python3 "$root/bench/line_relay.py" 0 "$port" "$rtt_ms" "$work/relay.port" 2>"$work/relay.log" &

@@ -24,6 +24,7 @@
 #   two builds meet the same machine load.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/nginx_common.sh"
 fetch=${1:-$root/build/release/src/download/lumorafm-fetch}
 baseline=${BASELINE:-}
 runs=${2:-3}
@@ -52,9 +53,6 @@ want=$(sha256sum "$work/www/file.bin" | cut -d' ' -f1)
 size=$((size_mib * 1024 * 1024))
 sixth=$((size / 10 * 5))
 
-free_port() {
-  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
 port=$(free_port)
 tls_port=$(free_port)
 
@@ -67,20 +65,7 @@ openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=127.0.0
 printf 'subjectAltName=IP:127.0.0.1\n' > "$work/server.ext"
 openssl x509 -req -in "$work/server.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
   -CAcreateserial -days 2 -extfile "$work/server.ext" -out "$work/server.pem" 2>/dev/null
-cat > "$work/nginx.conf" <<CONF
-worker_processes 1;
-daemon off;
-pid $work/nginx.pid;
-error_log $work/error.log;
-events { worker_connections 512; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/temp;
-  proxy_temp_path $work/temp;
-  fastcgi_temp_path $work/temp;
-  uwsgi_temp_path $work/temp;
-  scgi_temp_path $work/temp;
+{ nginx_conf_head "$work"; cat <<CONF
   map \$http_range \$uneven_rate {
     "bytes=$sixth-" 204k;
     default 2m;
@@ -99,6 +84,7 @@ http {
   }
 }
 CONF
+} >"$work/nginx.conf"
 /usr/sbin/nginx -p "$work" -c "$work/nginx.conf" &
 nginx_pid=$!
 for _ in $(seq 100); do
