@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "lumora/download/segment_plan.h"
 #include "lumora/text/text.h"
 
 namespace lumora {
@@ -76,7 +77,7 @@ struct TaskParam {
   int connections = 1;
   // Bytes: no piece a connection is given is smaller, so a file under two
   // pieces is fetched over the connection that learnt its size alone.
-  std::int64_t min_piece = 1 << 20;
+  std::int64_t min_piece = SegmentPlan::kMinPiece;
   int throughput_cap = 0;  // bytes per second over all connections; 0 = none
   int connect_timeout_ms = 20000;
   int send_timeout_ms = 20000;
