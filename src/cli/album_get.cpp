@@ -209,7 +209,13 @@ class AlbumGet {
                     std::to_string(existing.archived_size) +
                     " it had when archived: fetching it again");
     if (existing.presence != Presence::kDone) return false;
-    if (request_.tag) tag_skipped(label, index, track.key, existing.file_name);
+    if (request_.tag) {
+      if (const std::string why = tag_skipped(index, track.key, existing.file_name); !why.empty()) {
+        fail(label, existing.file_name,
+             "tags not written: " + why + " (the untagged file is kept)", index);
+        return true;
+      }
+    }
     ++skipped_;
     note(index, TrackReport::State::skipped, existing.file_name);
     view_.finished("skipped " + label + "  " + existing.file_name);
@@ -217,13 +223,13 @@ class AlbumGet {
   }
 
   // A file kept untagged when its tags could not be written gets them now.
-  void tag_skipped(const std::string& label, int index, const std::string& key,
-                   const std::string& name) {
+  // Why they could not be, or empty.
+  std::string tag_skipped(int index, const std::string& key, const std::string& name) {
     const std::string file = request_.dir + "/" + name;
-    if (has_id3v2_tag(file)) return;
-    if (const std::string why = write_id3_tags(file, tags_of(index)); !why.empty())
-      return view_.problem("track " + label + " " + name + ": tags not written: " + why);
+    if (has_id3v2_tag(file)) return {};
+    if (std::string why = write_id3_tags(file, tags_of(index)); !why.empty()) return why;
     archive(key, name);
+    return {};
   }
 
   bool shared_name(const Text& path) const {

@@ -27,6 +27,16 @@ std::vector<std::string> hidden_leftovers(const std::filesystem::path& dir) {
   return names;
 }
 
+// The program with `args`, its files limited to `blocks` of 512 bytes: a
+// write past that fails as on a full disk (File too large).
+RunResult cli_with_file_limit(const std::vector<std::string>& args, std::uint64_t blocks) {
+  const std::string command =
+      "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec \"$0\" \"$@\"";
+  std::vector<std::string> shell_args = {"-c", command, LUMORAFM_CLI_PATH};
+  shell_args.insert(shell_args.end(), args.begin(), args.end());
+  return run_program("/bin/sh", shell_args);
+}
+
 // A folder that cannot take the files is found before anything is listed
 // or fetched, and the system's reason is given.
 TEST_F(CliTest, AFolderThatCannotBeUsedSaysWhyBeforeAnyRequest) {
@@ -80,15 +90,17 @@ TEST_F(CliTest, TagsThatCannotBeWrittenLeaveTheDownloadWhole) {
   const sim::SimTrack& track = album(kTwentyTracks).tracks[0];
   const std::uint64_t blocks = (track.size + 511) / 512;  // the track fits, track + tag do not
   std::filesystem::create_directories(folder);
-  const std::string command = "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec \"$0\" \"$@\"";
-  std::vector<std::string> args = {"-c", command, LUMORAFM_CLI_PATH};
-  for (const std::string& a : with_platform({"get", std::to_string(kTwentyTracks), "--dir",
-                                             folder.string(), "--tracks", "1", "--tag"}))
-    args.push_back(a);
-  const RunResult r = run_program("/bin/sh", args);
+  const std::string not_written = "lumorafm-cli: track 1/20 " + file_name(track) +
+                                  ": tags not written: File too large (the untagged file is kept)\n";
+  const auto limited = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"get", std::to_string(kTwentyTracks), "--dir",
+                                     folder.string(), "--tracks", "1", "--tag"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return cli_with_file_limit(with_platform(args), blocks);
+  };
+  const RunResult r = limited({});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "lumorafm-cli: track 1/20 " + file_name(track) +
-                       ": tags not written: File too large (the untagged file is kept)\n");
+  EXPECT_EQ(r.err, not_written);
   EXPECT_NE(r.out.find("done 0, skipped 0, failed 1 - "), std::string::npos) << r.out;
   EXPECT_EQ(file_sha256(file_name(track)), sim.expected_sha256(track));
   EXPECT_EQ(hidden_leftovers(folder), std::vector<std::string>{});
@@ -96,7 +108,15 @@ TEST_F(CliTest, TagsThatCannotBeWrittenLeaveTheDownloadWhole) {
                 .find('\t' + std::to_string(track.size) + '\t' + file_name(track) + '\n'),
             std::string::npos);
 
+  // Skipped but still not taggable: a failure, not a skip.
   const std::size_t gets = audio_gets();
+  const RunResult still = limited({"--skip-existing"});
+  EXPECT_EQ(still.code, 1);
+  EXPECT_EQ(still.err, not_written);
+  EXPECT_NE(still.out.find("done 0, skipped 0, failed 1 - "), std::string::npos) << still.out;
+  EXPECT_EQ(file_sha256(file_name(track)), sim.expected_sha256(track));
+  EXPECT_EQ(hidden_leftovers(folder), std::vector<std::string>{});
+
   const RunResult again = get(kTwentyTracks, {"--tracks", "1", "--tag", "--skip-existing"});
   EXPECT_EQ(again.code, 0) << again.err;
   EXPECT_EQ(audio_gets(), gets);
@@ -109,6 +129,22 @@ TEST_F(CliTest, TagsThatCannotBeWrittenLeaveTheDownloadWhole) {
   const RunResult third = get(kTwentyTracks, {"--tracks", "1", "--tag", "--skip-existing"});
   EXPECT_NE(third.out.find("done 0, skipped 1, failed 0 - "), std::string::npos) << third.out;
   EXPECT_EQ(read_file(folder / file_name(track)), tagged);
+}
+
+// A disk that fills while a track arrives fails that track with the
+// system's words; nothing is left under the track's own name.
+TEST_F(CliTest, ADiskThatFillsDuringADownloadFailsTheTrack) {
+  const sim::SimTrack& track = album(kTwentyTracks).tracks[0];
+  std::filesystem::create_directories(folder);
+  const RunResult r = cli_with_file_limit(
+      with_platform({"get", std::to_string(kTwentyTracks), "--dir", folder.string(), "--tracks", "1"}),
+      track.size / 512 / 2);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(lines_starting(r.err, "lumorafm-cli: track 1/20 ").size(), 1u) << r.err;
+  EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("done 0, skipped 0, failed 1 - "), std::string::npos) << r.out;
+  EXPECT_FALSE(std::filesystem::exists(folder / file_name(track)));
+  EXPECT_EQ(read_file(folder / ".lumorafm-archive").find(file_name(track)), std::string::npos);
 }
 
 // systemctl stop sends SIGTERM, a closed terminal SIGHUP: each ends a run as
