@@ -33,7 +33,7 @@ struct GetRequest {
   bool skip_existing = false;
   bool tag = false;
   int jobs = 1;
-  int stall_seconds = 120;      // a track without a stored byte that long fails
+  int stall_seconds = 120;      // a track storing less than 1 KiB in that long fails
   std::int64_t limit_rate = 0;  // bytes per second shared by the running tracks; 0: none
   std::string exec;             // run with each new file's path; empty: none
   PlatformEndpoints endpoints;
