@@ -19,6 +19,7 @@
 #include "lumora/cli/listing_commands.h"
 #include "lumora/cli/listing_output.h"
 #include "lumora/cli/track_selection.h"
+#include "lumora/download/throughput_share.h"
 #include "lumora/road/file_name.h"
 #include "lumora/road/track_fetch.h"
 #include "lumora/text/code_page.h"
@@ -63,11 +64,9 @@ class AlbumGet {
   bool run() {
     started_ = Clock::now();
     const int jobs = std::max(1, std::min<int>(request_.jobs, static_cast<int>(chosen_.size())));
-    // The limit is shared: each job's tracks take their part of it.
-    const std::int64_t cap = request_.limit_rate > 0 ? std::max<std::int64_t>(1, request_.limit_rate / jobs) : 0;
     for (int i = 0; i < jobs; ++i) {
       slots_.push_back(std::make_unique<JobSlot>());
-      slots_.back()->fetch.set_throughput_cap(static_cast<int>(cap));
+      if (request_.limit_rate > 0) slots_.back()->fetch.set_throughput_share(&rate_share_);
     }
     std::vector<std::thread> threads;
     for (auto& slot : slots_) threads.emplace_back([this, s = slot.get()] { job(*s); });
@@ -152,7 +151,7 @@ class AlbumGet {
     if (request_.skip_existing && skip(label, index, {key, track.address, path, shared_name(path)}))
       return;
     set_active(slot, file_name_of(path), true);
-    const FetchResult result = slot.fetch.run(track.address, path, request_.stall_seconds);
+    const FetchResult result = fetch(slot, track.address, path);
     set_active(slot, {}, false);
     const std::string name = file_name_of(result.final_path);
     if (result.outcome == TaskOutcome::kStopped) return note(index, TrackReport::State::stopped);
@@ -170,6 +169,13 @@ class AlbumGet {
     note(index, TrackReport::State::done, name);
     view_.finished("done    " + label + "  " + name);
     run_hook(file);
+  }
+
+  // The limit is shared by the tracks running now, so that one that ends
+  // leaves its part to the others.
+  FetchResult fetch(JobSlot& slot, const Text& address, const Text& path) {
+    const ThroughputShare::Member running(rate_share_);
+    return slot.fetch.run(address, path, request_.stall_seconds);
   }
 
   // A fetched track's bytes, for the album line and the summary.
@@ -265,6 +271,7 @@ class AlbumGet {
   const std::vector<int> chosen_;
   DownloadArchive archive_;
   std::map<Text, int> name_count_;  // how many tracks of the album make each file name
+  ThroughputShare rate_share_{request_.limit_rate};
   std::vector<std::unique_ptr<JobSlot>> slots_;
   Clock::time_point started_;
   std::atomic<std::size_t> next_{0};

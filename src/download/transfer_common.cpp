@@ -81,13 +81,22 @@ TransferResult io_failure(Link& link, IoStatus status, bool sending) {
   return TransferResult::kRetry;
 }
 
+namespace {
+
+// Bytes per second the task may take now over all its connections; 0 = none.
+std::int64_t task_cap(const TaskParam& p) {
+  return p.throughput_share ? p.throughput_share->per_member() : p.throughput_cap;
+}
+
+}  // namespace
+
 std::size_t receive_size(const Link& link) {
   const TaskParam& p = link.task.param();
   std::size_t n = kConnectionBuffer;
   if (p.receive_block_size > 0) n = std::min(n, static_cast<std::size_t>(p.receive_block_size));
-  if (p.throughput_cap > 0) {
+  if (const std::int64_t cap = task_cap(p); cap > 0) {
     const int open = std::max(1, link.task.open_connections());
-    n = std::min(n, static_cast<std::size_t>(std::max(1, p.throughput_cap / open)));
+    n = std::min(n, static_cast<std::size_t>(std::max<std::int64_t>(1, cap / open)));
   }
   return n;
 }
@@ -95,24 +104,35 @@ std::size_t receive_size(const Link& link) {
 namespace {
 
 // Keeps one connection under its share of the throughput cap (bytes per
-// second over all connections), waiting in stop-aware slices.
+// second over all connections), waiting in stop-aware slices. A shared cap
+// may change between calls: the bytes so far keep the time the old cap gave
+// them, and the new one paces what follows.
 class Pacer {
  public:
-  explicit Pacer(const Link& link) : link_(link), start_(std::chrono::steady_clock::now()) {}
+  using Clock = std::chrono::steady_clock;
+  explicit Pacer(const Link& link)
+      : link_(link), cap_(task_cap(link.task.param())), start_(Clock::now()), due_(start_) {}
   bool after(std::size_t bytes) {
-    const int cap = link_.task.param().throughput_cap;
+    const std::int64_t cap = task_cap(link_.task.param());
     if (cap <= 0) return true;
-    total_ += bytes;
+    if (cap != cap_) {
+      start_ = std::max(Clock::now(), due_);
+      total_ = 0;
+      cap_ = cap;
+    }
+    total_ += static_cast<std::int64_t>(bytes);
     const double share = static_cast<double>(cap) / std::max(1, link_.task.open_connections());
-    const auto due = start_ + std::chrono::duration<double>(static_cast<double>(total_) / share);
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-        due - std::chrono::steady_clock::now());
+    due_ = start_ + std::chrono::duration_cast<Clock::duration>(
+                        std::chrono::duration<double>(static_cast<double>(total_) / share));
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due_ - Clock::now());
     return wait.count() <= 0 || wait_unless_stopped(static_cast<int>(wait.count()), link_.marks);
   }
 
  private:
   const Link& link_;
-  std::chrono::steady_clock::time_point start_;
+  std::int64_t cap_;
+  Clock::time_point start_;
+  Clock::time_point due_;  // when the bytes so far may all have come
   std::int64_t total_ = 0;
 };
 
@@ -210,7 +230,7 @@ class SplicePipe {
 class Landing {
  public:
   Landing(const Link& link, const Socket& socket)
-      : owned_(!socket.can_splice() && link.task.param().throughput_cap <= 0
+      : owned_(!socket.can_splice() && task_cap(link.task.param()) <= 0
                    ? new char[kConnectionBuffer * kReceivesPerWrite]
                    : nullptr),
         data_(owned_ ? owned_.get() : link.buffer) {}
@@ -234,7 +254,7 @@ Stored receive_in_place(Link& link, Socket& socket, SplicePipe& pipe, BodyAt& bo
   std::size_t room = static_cast<std::size_t>(task.claim(*link.piece, one, offset));
   status = socket.receive_into_pipe(pipe.write_end(), room, got,
                                     task.param().receive_timeout_ms, link.marks);
-  if (status == IoStatus::kOk && got == room && task.param().throughput_cap <= 0) {
+  if (status == IoStatus::kOk && got == room && task_cap(task.param()) <= 0) {
     // Then what has already arrived, without waiting.
     room = static_cast<std::size_t>(
         task.claim(*link.piece, body.within(one * kReceivesPerWrite), offset));

@@ -57,6 +57,7 @@ bool TrackFetch::start(const Text& address, const Text& path, std::optional<int>
   };
   if (stall_seconds) param_.stall_timeout_ms = *stall_seconds * 1000;
   param_.throughput_cap = throughput_cap_;
+  param_.throughput_share = throughput_share_;
   return download_.start_task(param_);
 }
 

@@ -3,6 +3,7 @@
 // bytes and time, -q, --limit-rate and --exec.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -73,6 +74,29 @@ TEST_F(CliTest, LimitRateHoldsTheAlbumToItsRate) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_GE(seconds, 0.75 * static_cast<double>(bytes) / rate) << bytes << " bytes";
   for (int i = 0; i < 2; ++i) EXPECT_EQ(file_sha256(file_name(a.tracks[i])), sim.expected_sha256(a.tracks[i]));
+}
+
+// A track that ends leaves its part of the limit to the one still running:
+// the long one ends well before it would at half the limit throughout.
+TEST_F(CliTest, LimitRateGoesWholeToTheTracksStillRunning) {
+  const sim::SimAlbum& a = album(kTwentyTracks);
+  const auto by_size = [](const sim::SimTrack& x, const sim::SimTrack& y) { return x.size < y.size; };
+  const auto shortest = std::min_element(a.tracks.begin(), a.tracks.end(), by_size);
+  const auto longest = std::max_element(a.tracks.begin(), a.tracks.end(), by_size);
+  ASSERT_LT(shortest->size * 4, longest->size);
+  const double rate = static_cast<double>(longest->size / 2);  // the long one alone: 2 s
+  const std::string list = std::to_string(shortest - a.tracks.begin() + 1) + "," +
+                           std::to_string(longest - a.tracks.begin() + 1);
+  const auto began = std::chrono::steady_clock::now();
+  const RunResult r = get(a.id, {"--tracks", list, "--jobs", "2", "--limit-rate",
+                                 std::to_string(longest->size / 2)});
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  ASSERT_EQ(r.code, 0) << r.err;
+  const double both = static_cast<double>(shortest->size + longest->size) / rate;
+  const double at_half = 2 * static_cast<double>(longest->size) / rate;
+  EXPECT_GE(seconds, 0.9 * both);
+  EXPECT_LT(seconds, 0.9 * at_half) << "the whole limit never went to the long track";
+  EXPECT_EQ(file_sha256(file_name(*longest)), sim.expected_sha256(*longest));
 }
 
 // --exec runs the program itself, never a shell, once per new file, and

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "lumora/download/segment_plan.h"
+#include "lumora/download/throughput_share.h"
 #include "lumora/text/text.h"
 
 namespace lumora {
@@ -79,6 +80,10 @@ struct TaskParam {
   // pieces is fetched over the connection that learnt its size alone.
   std::int64_t min_piece = SegmentPlan::kMinPiece;
   int throughput_cap = 0;  // bytes per second over all connections; 0 = none
+  // Given: the task's cap is the share's part for one member, looked up
+  // each time a connection paces, in place of throughput_cap. The caller
+  // makes the task a member while it runs; the share outlives the task.
+  ThroughputShare* throughput_share = nullptr;
   int connect_timeout_ms = 20000;
   int send_timeout_ms = 20000;
   int receive_timeout_ms = 20000;

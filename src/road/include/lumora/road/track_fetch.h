@@ -69,6 +69,9 @@ class TrackFetch {
   // Bytes per second the next task may take over all its connections; 0
   // (the default) for no limit.
   void set_throughput_cap(int bytes_per_second) { throughput_cap_ = bytes_per_second; }
+  // A cap the next task shares with others (TaskParam::throughput_share),
+  // in place of its own; nullptr (the default) for none.
+  void set_throughput_share(ThroughputShare* share) { throughput_share_ = share; }
   // Stops the running task (its work is kept as the engine keeps it) and
   // makes the next run() return kStopped at once. Any thread.
   void stop();
@@ -78,6 +81,7 @@ class TrackFetch {
   std::atomic<std::int64_t> size_{-1};
   std::atomic<bool> stop_{false};
   int throughput_cap_ = 0;
+  ThroughputShare* throughput_share_ = nullptr;
   std::optional<int> stall_seconds_;
   std::unique_ptr<Download> own_download_;
   Download& download_;
