@@ -290,13 +290,14 @@ std::optional<int> list_album(const GetRequest& request, ProgressView& view,
   const PageWalk walk = list_album_track_pages(
       request.album_id, request.endpoints,
       [&](const std::vector<TrackEntry>& page) { tracks.insert(tracks.end(), page.begin(), page.end()); },
-      &connection, {kMaxListingPages, [] { return interrupted(); }});
+      &connection, {request.max_listing_pages, [] { return interrupted(); }});
   if (interrupted()) return interrupted_exit_code();
   if (tracks.empty()) {
     view.problem(empty_listing(walk, request.album_id));
     return 2;
   }
-  const std::string warning = incomplete_listing(walk, "the listing of album " + request.album_id);
+  const std::string warning = incomplete_listing(walk, "the listing of album " + request.album_id,
+                                                 request.max_listing_pages);
   if (!warning.empty()) view.problem(warning);
   whole = warning.empty();
   return std::nullopt;

@@ -16,9 +16,9 @@ WalkBounds listing_bounds() { return {kMaxListingPages, [] { return output_faile
 
 }  // namespace
 
-std::string incomplete_listing(const PageWalk& walk, const std::string& what) {
+std::string incomplete_listing(const PageWalk& walk, const std::string& what, int max_pages) {
   if (walk.page_limit)
-    return what + " stopped at " + thousands(kMaxListingPages) + " pages; the platform counts " +
+    return what + " stopped at " + thousands(max_pages) + " pages; the platform counts " +
            thousands(walk.page_count);
   if (walk.ended_early)
     return what + " ended at page " + std::to_string(walk.stopped_at) + " of " +
@@ -31,6 +31,7 @@ std::string incomplete_listing(const PageWalk& walk, const std::string& what) {
 
 std::string empty_listing(const PageWalk& walk, const std::string& album_id) {
   if (!walk.first_problem.empty()) return "album " + album_id + " cannot be listed: " + walk.first_problem;
+  if (walk.pages_failed > 0) return "album " + album_id + " cannot be listed: " + walk.page_problem;
   return "album " + album_id + " has no tracks";
 }
 

@@ -3,12 +3,16 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <memory>
 #include <mutex>
 
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
+#include "lumora/cli/album_get.h"
 #include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
@@ -259,6 +263,61 @@ TEST_F(CliTest, ARepeatingHugePageCountEndsWithTheTracksOnce) {
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(lines_starting(r.out, "").size(), 20u);
   EXPECT_NE(r.err.find("ended at page 2 of 2000000000"), std::string::npos) << r.err;
+}
+
+// A first answer that could be read and pages that all failed: the pages'
+// reason, never "no tracks".
+TEST_F(CliTest, AnAlbumWhosePagesAllFailSaysWhy) {
+  const auto answers = std::make_shared<std::atomic<int>>(0);
+  sim.mobile_overrides().add({.needle = "albumId=81&", .body_for = [answers](std::string_view) {
+                                if ((*answers)++ == 0)
+                                  return std::string(
+                                      R"({"data":{"maxPageId":2,"list":[{"title":"t","playUrl64":"u"}]}})");
+                                return std::string("<html>down</html>");
+                              }});
+  for (const char* command : {"tracks", "get"}) {
+    SCOPED_TRACE(command);
+    *answers = 0;
+    const RunResult r = std::string(command) == "tracks"
+                            ? cli({"tracks", "81"})
+                            : cli({"get", "81", "--dir", folder.string()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "lumorafm-cli: album 81 cannot be listed: the answer is not JSON\n");
+  }
+  EXPECT_EQ(audio_gets(), 0u);
+}
+
+// get stops listing at its page limit too (set small here), says so, exits
+// 1 and fetches the tracks it did list.
+TEST_F(CliTest, GetStopsListingAtThePageLimitAndFetchesWhatItListed) {
+  const std::string address = album(sim::albums::kTwentyTracks).tracks[0].play_url;
+  sim.mobile_overrides().add(
+      {.needle = "albumId=82&", .body_for = [address](std::string_view target) {
+         const std::size_t at = target.find("pageId=") + 7;
+         const std::string page(target.substr(at, target.find('&', at) - at));
+         return R"({"data":{"maxPageId":2000000000,"list":[{"title":"p)" + page +
+                R"(-a","playUrl64":")" + address + R"("},{"title":"p)" + page +
+                R"(-b","playUrl64":")" + address + R"("}]}})";
+       }});
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), std::fclose);
+  ASSERT_TRUE(out && err);
+  cli::ProgressView view(out.get(), err.get(), cli::Display::kQuiet);
+  const int code = cli::run_get({.album_id = "82",
+                                 .dir = folder.string(),
+                                 .endpoints = {sim.search_base(), sim.mobile_base()},
+                                 .max_listing_pages = 3},
+                                view);
+  EXPECT_EQ(code, 1);
+  std::fflush(err.get());
+  std::rewind(err.get());
+  char said[512] = {};
+  EXPECT_EQ(std::string(said, std::fread(said, 1, sizeof said - 1, err.get())),
+            "lumorafm-cli: the listing of album 82 stopped at 3 pages; the platform counts "
+            "2,000,000,000\n");
+  EXPECT_EQ(mp3_files(), (std::vector<std::string>{"p1-a.mp3", "p1-b.mp3", "p2-a.mp3", "p2-b.mp3",
+                                                   "p3-a.mp3", "p3-b.mp3"}));
+  EXPECT_EQ(sim.mobile_log().snapshot().size(), 4u);  // the count and three pages
 }
 
 // A title that would drive the terminal (a window title, a clear screen, a

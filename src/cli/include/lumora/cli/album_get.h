@@ -9,6 +9,7 @@
 
 #include "lumora/catalogue/catalogue_entries.h"
 #include "lumora/catalogue/endpoints.h"
+#include "lumora/cli/listing_commands.h"
 #include "lumora/cli/progress_view.h"
 
 namespace lumora::cli {
@@ -37,6 +38,7 @@ struct GetRequest {
   std::int64_t limit_rate = 0;  // bytes per second shared by the running tracks; 0: none
   std::string exec;             // run with each new file's path; empty: none
   PlatformEndpoints endpoints;
+  int max_listing_pages = kMaxListingPages;  // the listing stops after that many pages
   GetReport* report = nullptr;  // filled when given
 };
 

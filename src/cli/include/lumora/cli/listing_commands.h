@@ -28,11 +28,14 @@ int run_search(const ListingRequest& request);
 int run_tracks(const ListingRequest& request);
 
 // The warning for a listing that is not whole, or empty when it is.
-// `what`: "the listing of album 3700002", "the search".
-std::string incomplete_listing(const PageWalk& walk, const std::string& what);
+// `what`: "the listing of album 3700002", "the search"; `max_pages`: the
+// page limit the walk had.
+std::string incomplete_listing(const PageWalk& walk, const std::string& what,
+                               int max_pages = kMaxListingPages);
 
 // Why an album's listing brought no track: "album 7 cannot be listed:
-// REASON" or "album 7 has no tracks".
+// REASON" (its first answer, else its pages, could not be read) or "album 7
+// has no tracks".
 std::string empty_listing(const PageWalk& walk, const std::string& album_id);
 
 }  // namespace lumora::cli
