@@ -324,6 +324,10 @@ int run_get(const GetRequest& request, ProgressView& view) {
   AlbumGet get(request, view, std::move(tracks), chosen.indices);
   const bool whole = get.run();
   view.summary(get.summary());
+  if (request.report) {
+    request.report->listing_whole = whole_listing;
+    request.report->exec_failures = get.hook_failures();
+  }
   if (!whole) return interrupted_exit_code();
   return get.failed() > 0 || get.hook_failures() > 0 || !whole_listing ? 1 : 0;
 }

@@ -102,8 +102,14 @@ class Sync {
       album.result = "interrupted";
     else if (code == 0)
       album.result = "ok";
+    else if (code == 2)
+      album.result = "album failed";
+    else if (album.failed > 0)
+      album.result = "tracks failed";
+    else if (!report.listing_whole)
+      album.result = "listing not whole";
     else
-      album.result = album.failed > 0 ? "tracks failed" : "album failed";
+      album.result = "exec failed";  // every track done, but the --exec program failed
   }
 
   static std::string summary_line(const FollowedAlbum& album, const GetReport& report) {
@@ -147,7 +153,8 @@ int run_sync(const SyncRequest& request) {
   if (folder.path.empty()) return complain(folder.error, 1);
   const SyncLock lock(folder.path);
   if (lock.busy()) {
-    print_out("another sync is running (" + lock.path() + " is held); this one does nothing\n");
+    if (!request.quiet)
+      print_out("another sync is running (" + lock.path() + " is held); this one does nothing\n");
     return 0;
   }
   if (!lock.taken()) return complain(lock.error(), 1);
@@ -156,7 +163,8 @@ int run_sync(const SyncRequest& request) {
   std::string error;
   if (!file.read(albums, error)) return complain(error, 1);
   if (albums.empty()) {
-    print_out("no album is followed; add one with: lumorafm-cli follow ALBUM_ID --dir DIR\n");
+    if (!request.quiet)
+      print_out("no album is followed; add one with: lumorafm-cli follow ALBUM_ID --dir DIR\n");
     return 0;
   }
   Sync sync(request);

@@ -65,6 +65,7 @@ int sync(const CliOptions& o, const PlatformEndpoints& endpoints) {
                    .notify = o.notify,
                    .limit_rate = o.limit_rate,
                    .exec = o.exec,
+                   .quiet = o.quiet,
                    .endpoints = endpoints});
 }
 

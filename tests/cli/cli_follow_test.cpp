@@ -314,6 +314,70 @@ TEST_F(FollowTest, AnAlbumThatCannotBeListedKeepsItsCountOfTracksHeld) {
   EXPECT_EQ(albums[0]["tracks_held"], 3);
 }
 
+// The --exec program an album was followed with runs once per new file a
+// sync brings; sync --exec runs in its place. A failing one is the album's
+// result, not "album failed".
+TEST_F(FollowTest, SyncRunsTheExecProgramForEachNewFile) {
+  const sim::SimAlbum& a = album(kWithoutCategory);
+  const std::filesystem::path calls = folder.parent_path() / "calls";
+  const auto hook = [&](const std::string& name, int status) {
+    const std::filesystem::path path = folder.parent_path() / name;
+    std::ofstream(path) << "#!/bin/sh\nprintf '%s %s\\n' " << name << " \"$1\" >> " << calls
+                        << "\nexit " << status << "\n";
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path.string();
+  };
+  const auto called = [&](const std::string& name, const sim::SimTrack& t) {
+    return name + " " + (album_dir(a.id) / file_name(t)).string() + "\n";
+  };
+  ASSERT_EQ(follow(a.id, {"--exec", hook("album-hook", 0)}).code, 0);
+  const RunResult first = cli({"sync"});
+  EXPECT_EQ(first.code, 0) << first.err;
+  EXPECT_EQ(read_file(calls), called("album-hook", a.tracks[0]) + called("album-hook", a.tracks[1]) +
+                                  called("album-hook", a.tracks[2]));
+
+  std::filesystem::remove(calls);
+  std::filesystem::remove(album_dir(a.id) / file_name(a.tracks[1]));
+  const RunResult second = cli({"sync", "--exec", hook("sync-hook", 3)});
+  EXPECT_EQ(second.code, 1);
+  EXPECT_EQ(read_file(calls), called("sync-hook", a.tracks[1]));
+  EXPECT_NE(second.err.find("sync-hook exited with status 3"), std::string::npos) << second.err;
+  EXPECT_NE(second.out.find("album 3700005  done 1, skipped 2, failed 0, held 3/3  (exec failed)"),
+            std::string::npos)
+      << second.out;
+  EXPECT_EQ(following()[0]["result"], "exec failed");
+}
+
+// -q leaves a sync's notes out: the albums' lines and problems stay.
+TEST_F(FollowTest, QuietSyncPrintsOnlyTheAlbumsLinesAndProblems) {
+  const RunResult told = cli({"sync"});
+  EXPECT_NE(told.out.find("no album is followed"), std::string::npos);
+  const RunResult quiet = cli({"sync", "-q"});
+  EXPECT_EQ(quiet.code, 0);
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(quiet.err, "");
+  ASSERT_EQ(follow(kWithoutCategory).code, 0);
+  const RunResult synced = cli({"sync", "--quiet"});
+  EXPECT_EQ(synced.code, 0);
+  EXPECT_EQ(synced.out, "album 3700005  done 3, skipped 0, failed 0, held 3/3\n");
+}
+
+// sync holds an album to the limit it is given.
+TEST_F(FollowTest, SyncHoldsTheAlbumToItsLimitRate) {
+  const sim::SimTrack& track = album(kTwentyTracks).tracks[0];
+  sim.mobile_overrides().add({.needle = "albumId=4400&",
+                              .body = R"({"data":{"maxPageId":1,"list":[{"title":"one","playUrl64":")" +
+                                      track.play_url + R"("}]}})"});
+  ASSERT_EQ(follow(4400).code, 0);
+  const std::uint64_t rate = track.size * 2 / 3;  // 1.5 s for the track
+  const auto began = std::chrono::steady_clock::now();
+  const RunResult r = cli({"sync", "--limit-rate", std::to_string(rate)});
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_GE(seconds, 0.9 * static_cast<double>(track.size) / static_cast<double>(rate));
+  EXPECT_EQ(sim::file_sha256((album_dir(4400) / "one.mp3").string()), sim.expected_sha256(track));
+}
+
 // following.json, its lock, sync's lock and the playlist are never opened
 // or replaced through a link planted in their place.
 TEST_F(FollowTest, LinksInPlaceOfTheProgramsFilesAreRefused) {

@@ -25,6 +25,8 @@ struct TrackReport {
 struct GetReport {
   std::vector<TrackEntry> tracks;     // the whole listing, in the album's order
   std::vector<TrackReport> outcomes;  // one per track; empty when not listed
+  bool listing_whole = true;          // false: pages failed or the page limit was met
+  int exec_failures = 0;              // runs of the --exec program that failed
 };
 
 struct GetRequest {

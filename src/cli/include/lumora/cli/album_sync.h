@@ -20,6 +20,7 @@ struct SyncRequest {
   bool notify = false;    // a desktop notification for every album that gains tracks
   std::int64_t limit_rate = 0;  // in place of each album's own limit; 0: the album's
   std::string exec;             // in place of each album's own; empty: the album's
+  bool quiet = false;           // problems and the albums' lines only
   PlatformEndpoints endpoints;
 };
 
