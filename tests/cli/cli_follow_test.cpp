@@ -447,7 +447,7 @@ TEST_F(FollowTest, TheManPageNamesEveryFileTheProgramWrites) {
   };
   std::vector<std::string> listed;  // as fnmatch(3) patterns
   bool in_files = false;
-  std::istringstream page(read_file(LUMORA_SOURCE_DIR "/packaging/man/lumorafm-cli.1"));
+  std::istringstream page(read_file(LUMORA_SOURCE_DIR "/packaging/man/lumorafm-cli.1.in"));
   for (std::string line; std::getline(page, line);) {
     if (line.rfind(".SH", 0) == 0) in_files = line == ".SH FILES";
     if (!in_files || line.rfind(".I ", 0) != 0) continue;

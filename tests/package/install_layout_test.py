@@ -194,6 +194,9 @@ class InstallLayout(unittest.TestCase):
                 self.assertEqual(done.stderr, "")
                 self.assertIn(program.upper() + "(1)", done.stdout)
                 self.assertIn("NAME", done.stdout)
+                version = run(self.path(f"usr/bin/{program}"), "--version").stdout.split()[-1]
+                footer = done.stdout.strip().splitlines()[-1]
+                self.assertIn("lumorafm " + version, footer)
                 with open(page, "rb") as f:  # gzip -n: no time stamp, the same bytes each build
                     self.assertEqual(f.read(8)[4:8], b"\0\0\0\0")
         if "lumorafm-cli" not in PROGRAMS:
