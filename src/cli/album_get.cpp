@@ -232,8 +232,9 @@ class AlbumGet {
   // Why they could not be, or empty.
   std::string tag_skipped(int index, const std::string& key, const std::string& name) {
     const std::string file = request_.dir + "/" + name;
-    if (has_id3v2_tag(file)) return {};
-    if (std::string why = write_id3_tags(file, tags_of(index)); !why.empty()) return why;
+    const TrackTags tags = tags_of(index);
+    if (carries_tags(file, tags)) return {};
+    if (std::string why = write_id3_tags(file, tags); !why.empty()) return why;
     archive(key, name);
     return {};
   }

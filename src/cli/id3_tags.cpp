@@ -90,10 +90,19 @@ bool write_copy(int original, std::int64_t skip, const TagLib::ByteVector& tag, 
 
 }  // namespace
 
-bool has_id3v2_tag(const std::string& path) {
-  Fd fd{open_no_follow(path, O_RDONLY)};
-  unsigned char head[10];
-  return fd.fd >= 0 && ::read(fd.fd, head, sizeof head) == sizeof head && tag_length(head) > 0;
+bool carries_tags(const std::string& path, const TrackTags& tags) {
+  {
+    Fd fd{open_no_follow(path, O_RDONLY)};
+    unsigned char head[10];
+    if (fd.fd < 0 || ::read(fd.fd, head, sizeof head) != sizeof head || tag_length(head) == 0)
+      return false;
+  }
+  TagLib::MPEG::File file(path.c_str(), false);
+  const TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag() : nullptr;
+  return tag && (tags.title.empty() || tag->title() == utf8(tags.title)) &&
+         (tags.track_number == 0 || tag->track() == tags.track_number) &&
+         (tags.album.empty() || tag->album() == utf8(tags.album)) &&
+         (tags.artist.empty() || tag->artist() == utf8(tags.artist));
 }
 
 std::string write_id3_tags(const std::string& path, const TrackTags& tags) {

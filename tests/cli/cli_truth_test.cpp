@@ -2,6 +2,8 @@
 // that fills while tags are written, links planted where the program keeps
 // its files, signals that end a run, and the words each of them is told in.
 #include <signal.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +12,7 @@
 
 #include "cli_fixture.h"
 #include "lumora/sim/audio_bytes.h"
+#include "lumora/test_support/loopback_server.h"
 
 namespace lumora::test {
 namespace {
@@ -145,6 +148,42 @@ TEST_F(CliTest, ADiskThatFillsDuringADownloadFailsTheTrack) {
   EXPECT_NE(r.out.find("done 0, skipped 0, failed 1 - "), std::string::npos) << r.out;
   EXPECT_FALSE(std::filesystem::exists(folder / file_name(track)));
   EXPECT_EQ(read_file(folder / ".lumorafm-archive").find(file_name(track)), std::string::npos);
+}
+
+// A track that comes with a tag of its own is not taken for one we tagged:
+// once its tags could not be written, a later run still writes ours.
+TEST_F(CliTest, AServersOwnTagIsNotTakenForOurs) {
+  std::string frames;
+  for (int i = 0; i < 40; ++i) frames += std::string("\xFF\xFB\x90\x00", 4) + std::string(413, '\x55');
+  // ID3v2.3 with one TIT2 frame and no padding: smaller than the tag we write.
+  const std::string title_frame = std::string("TIT2\0\0\0\x07\0\0\0", 11) + "server";
+  const std::string body = std::string("ID3\x03\0\0\0\0\0", 9) +
+                           static_cast<char>(title_frame.size()) + title_frame + frames;
+  LoopbackServer server([&](const CapturedRequest& request) -> std::optional<std::string> {
+    const std::string head =
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    return request.request_line.rfind("HEAD", 0) == 0 ? head : head + body;
+  });
+  sim.mobile_overrides().add(
+      {.needle = "albumId=4500&",
+       .body = R"({"data":{"maxPageId":1,"list":[{"title":"mine","playUrl64":")" +
+               server.url("/a.mp3") + R"("}]}})"});
+  std::filesystem::create_directories(folder);
+  const RunResult first = cli_with_file_limit(
+      with_platform({"get", "4500", "--dir", folder.string(), "--tag"}), (body.size() + 511) / 512);
+  EXPECT_EQ(first.code, 1);
+  EXPECT_NE(first.err.find("tags not written: File too large"), std::string::npos) << first.err;
+  ASSERT_EQ(read_file(folder / "mine.mp3"), body);
+
+  const RunResult second = cli({"get", "4500", "--dir", folder.string(), "--tag", "--skip-existing"});
+  EXPECT_EQ(second.code, 0) << second.err;
+  EXPECT_NE(second.out.find("done 0, skipped 1, failed 0 - "), std::string::npos) << second.out;
+  TagLib::MPEG::File file((folder / "mine.mp3").c_str());
+  ASSERT_NE(file.ID3v2Tag(), nullptr);
+  EXPECT_EQ(file.ID3v2Tag()->title().to8Bit(true), "mine");
+  EXPECT_EQ(file.ID3v2Tag()->track(), 1u);
+  const std::string tagged = read_file(folder / "mine.mp3");
+  EXPECT_EQ(tagged.substr(tagged.size() - frames.size()), frames);
 }
 
 // systemctl stop sends SIGTERM, a closed terminal SIGHUP: each ends a run as

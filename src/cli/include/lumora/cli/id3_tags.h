@@ -22,7 +22,8 @@ struct TrackTags {
 // device"); empty on success.
 std::string write_id3_tags(const std::string& path, const TrackTags& tags);
 
-// True when the file starts with an ID3v2 tag.
-bool has_id3v2_tag(const std::string& path);
+// True when the file starts with an ID3v2 tag holding the fields of `tags`
+// that are set: a tag the file came with from the server does not count.
+bool carries_tags(const std::string& path, const TrackTags& tags);
 
 }  // namespace lumora::cli
