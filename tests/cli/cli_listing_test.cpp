@@ -203,12 +203,16 @@ TEST_F(CliTest, AClosedPipeEndsTheListingQuietly) {
     ChildProcess child(LUMORAFM_CLI_PATH, demo ? demo_args : with_platform(args));
     ASSERT_TRUE(child.started());
     child.pump_until([&] { return child.out().find('\n') != std::string::npos; }, 30s);
+    // However far the listing got while this test was not scheduled, once the
+    // pipe is closed only the page being asked for may still be fetched (and
+    // one more whose request was under way when the count was read).
+    const std::size_t asked_before_close = sim.mobile_log().snapshot().size();
     child.close_output();
     ASSERT_TRUE(child.finish(30s));
     EXPECT_EQ(child.exit_code(), 128 + SIGPIPE);
     EXPECT_EQ(lines_starting(child.err(), "lumorafm-cli"), std::vector<std::string>{});
     if (!demo) {
-      EXPECT_LT(sim.mobile_log().snapshot().size(), 10u);
+      EXPECT_LE(sim.mobile_log().snapshot().size(), asked_before_close + 2);
     }
   }
 }
