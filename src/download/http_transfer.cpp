@@ -193,9 +193,10 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   const AnswerHead a = parse_answer_head(head_text);
   const std::string_view early(link.buffer + h.head_length, h.have - h.head_length);
   if (a.length_bad && (a.status == 200 || a.status == 206)) {
-    // A retry would meet the same contradiction.
+    // Like any answer that cannot be used: the attempt fails, the work
+    // stored by this and the other connections stays.
     task.report_trouble({FailureKind::kBadAnswer, gbk(kBadLength)});
-    return TransferResult::kFatal;
+    return TransferResult::kRetry;
   }
 
   if (a.status == 301 || a.status == 302) {
