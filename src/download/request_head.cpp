@@ -1,5 +1,6 @@
 #include "lumora/download/request_head.h"
 
+#include <algorithm>
 #include <string>
 
 #include "lumora/text/base64.h"
@@ -39,8 +40,8 @@ Text loggable_head(std::string_view head) {
       continue;
     }
     const auto value = line.find(' ') + 1;
+    const auto line_end = std::min(line.find_first_of("\r\n"), line.size());
     const auto scheme_end = line.find(' ', value);
-    const auto line_end = line.find_first_of("\r\n");
     const auto keep = scheme_end < line_end ? scheme_end + 1 : value;
     out += Text(line.substr(0, keep)) + "******" + Text(line.substr(line_end));
   }

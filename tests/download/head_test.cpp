@@ -97,6 +97,17 @@ TEST(RequestHead, ProxyFormCarriesTheWholeAddressAndRange) {
             "Proxy-Connection: Keep-Alive\r\n\r\n");
 }
 
+// Only the secret goes; the scheme word, the other lines and their ends
+// stay, also on a last line without one.
+TEST(RequestHead, LoggableHeadMasksCredentials) {
+  EXPECT_EQ(loggable_head("GET / HTTP/1.1\r\nAuthorization: Basic dXNlcjpzZWNyZXQ=\r\n"
+                          "Proxy-Authorization: Basic eDp5\r\nX-Authorization: a b\r\n\r\n"),
+            "GET / HTTP/1.1\r\nAuthorization: Basic ******\r\n"
+            "Proxy-Authorization: Basic ******\r\nX-Authorization: a b\r\n\r\n");
+  EXPECT_EQ(loggable_head("Authorization: token"), "Authorization: ******");
+  EXPECT_EQ(loggable_head("Authorization: Basic x\n"), "Authorization: Basic ******\n");
+}
+
 TEST(AnswerHead, StatusAndSizeByStatus) {
   struct Case {
     const char* head;
