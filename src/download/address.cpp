@@ -121,6 +121,27 @@ Text Address::authority() const {
   return at == Text::npos ? host_part : host_part.substr(at + 1);
 }
 
+Text percent_decoded(std::string_view text) {
+  const auto hex = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  Text out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const int high = text[i] == '%' && i + 2 < text.size() ? hex(text[i + 1]) : -1;
+    const int low = high >= 0 ? hex(text[i + 2]) : -1;
+    if (low < 0) {
+      out += text[i];
+      continue;
+    }
+    out += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return out;
+}
+
 bool same_origin(const Address& a, const Address& b) {
   if (a.scheme != b.scheme || a.port != b.port || a.host.size() != b.host.size()) return false;
   for (std::size_t i = 0; i < a.host.size(); ++i)

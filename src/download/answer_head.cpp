@@ -35,13 +35,41 @@ constexpr std::string_view kNames[kFields] = {
 struct Fields {
   std::string_view value[kFields];
   bool seen[kFields] = {};
-  bool lengths_differ = false;  // two Content-Length lines with other values
+  // Every Content-Length value, of every line and list element, read as a
+  // number: -1 before the first, kUnreadable once two differ or one is no
+  // number.
+  std::int64_t length = -1;
   Text text(Field f) const { return Text(value[f]); }
 };
 
+constexpr std::int64_t kUnreadable = -2;
+
+// Leading zeros are digits of the same number, however many.
+std::int64_t read_length(std::string_view v) {
+  v = trim_blanks(v);
+  while (v.size() > 1 && v.front() == '0') v.remove_prefix(1);
+  return read_size(v);
+}
+
+// A proxy may join repeated lines into one list ("5000, 5000"): values
+// that agree are one length.
+void note_length(Fields& out, std::string_view value) {
+  for (;;) {
+    const auto comma = value.find(',');
+    const std::int64_t n = read_length(value.substr(0, comma));
+    if (n < 0 || (out.length >= 0 && n != out.length)) {
+      out.length = kUnreadable;
+      return;
+    }
+    out.length = n;
+    if (comma == std::string_view::npos) return;
+    value.remove_prefix(comma + 1);
+  }
+}
+
 // One pass over the lines after the status line: names matched whatever
 // their case, values without the blanks around them; the first line of a
-// name counts, and a later Content-Length must say the same.
+// name counts, and every Content-Length must say the same.
 Fields read_fields(std::string_view head) {
   Fields out;
   std::size_t pos = head.find('\n');
@@ -58,7 +86,7 @@ Fields read_fields(std::string_view head) {
       if (!same_name(name, kNames[f])) continue;
       const std::string_view value = trim_blanks(line.substr(colon + 1));
       if (!out.seen[f]) out.value[f] = value;
-      else if (f == kContentLength && value != out.value[f]) out.lengths_differ = true;
+      if (f == kContentLength && out.length != kUnreadable) note_length(out, value);
       out.seen[f] = true;
       break;
     }
@@ -112,11 +140,10 @@ AnswerHead parse_answer_head(std::string_view head) {
   const int s = a.status;
   const Fields f = read_fields(head);
   a.chunked = ends_chunked(f.value[kTransferEncoding]);
-  a.content_length = read_size(f.value[kContentLength]);
   // Which of two lengths is the body's cannot be told, nor the size of one
   // that is no number: neither is taken for a size.
-  a.length_bad = f.lengths_differ || (f.seen[kContentLength] && a.content_length < 0);
-  if (a.length_bad) a.content_length = -1;
+  a.length_bad = f.length == kUnreadable;
+  a.content_length = a.length_bad ? -1 : f.length;
   if (s == 200 || s == 301 || s == 302) a.size = a.content_length;
   if (s == 301 || s == 302) a.location = f.text(kLocation);
   if (s == 206) {

@@ -57,10 +57,11 @@ void Connection::run() {
       task_.fail();
       break;
     }
-    if (r == TransferResult::kStopped || ++failures > kMaxRetries) break;
-    const int seconds = kRetryWaitMs / 1000;
+    const TaskParam& p = task_.param();
+    if (r == TransferResult::kStopped || ++failures > p.max_retries) break;
+    const int seconds = (p.retry_wait_ms + 999) / 1000;
     task_.log(kLogProgress, format_log(gbk(log_text::kRetryWait), {std::to_string(seconds)}));
-    if (!wait_unless_stopped(kRetryWaitMs, link.marks)) break;
+    if (!wait_unless_stopped(p.retry_wait_ms, link.marks)) break;
   }
   if (piece_ && !done) task_.release_piece(*piece_);
   if (link.marks.raised()) task_.post_event(TaskEventKind::kConnectionStopped, id_, id_, 0);

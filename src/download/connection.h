@@ -14,9 +14,6 @@
 
 namespace lumora {
 
-inline constexpr int kRetryWaitMs = 5000;
-inline constexpr int kMaxRetries = 999;
-
 class Connection {
  public:
   Connection(ExchangeTask& task, int id, std::optional<std::size_t> piece);

@@ -116,10 +116,11 @@ TransferResult first_answer(Link& link, const AnswerHead& a, std::int64_t& body_
 }
 
 // The credentials of the task's address, for a request to its own origin
-// only: a redirect elsewhere never takes them along.
+// only: a redirect elsewhere never takes them along. The address carries
+// them percent-encoded; Basic carries the bytes they stand for.
 std::optional<Text> credentials_for(const Address& task, const Address& request) {
   if (!task.has_user || !same_origin(task, request)) return std::nullopt;
-  return task.user + ":" + task.password;
+  return percent_decoded(task.user) + ":" + percent_decoded(task.password);
 }
 
 enum class Fit { kFits, kRetry, kNever };
@@ -178,7 +179,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
                                   .if_range = asked ? task.resume_validator() : std::nullopt,
                                   .credentials = credentials_for(task.address(), address),
                                   .via_proxy = absolute_form});
-  task.log(kLogSent, head);
+  task.log(kLogSent, loggable_head(head));
   const IoStatus sent = socket.send_all(head, p.send_timeout_ms, link.marks);
   if (sent != IoStatus::kOk) {
     if (sent == IoStatus::kStopped) return TransferResult::kStopped;
@@ -192,9 +193,10 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
   const AnswerHead a = parse_answer_head(head_text);
   const std::string_view early(link.buffer + h.head_length, h.have - h.head_length);
   if (a.length_bad && (a.status == 200 || a.status == 206)) {
-    // A retry would meet the same contradiction.
+    // Like any answer that cannot be used: the attempt fails, the work
+    // stored by this and the other connections stays.
     task.report_trouble({FailureKind::kBadAnswer, gbk(kBadLength)});
-    return TransferResult::kFatal;
+    return TransferResult::kRetry;
   }
 
   if (a.status == 301 || a.status == 302) {
@@ -204,7 +206,7 @@ TransferResult exchange(Link& link, Address& address, std::optional<Text>& cooki
     }
     const Text value = a.set_cookie.substr(0, a.set_cookie.find(';'));
     std::optional<Address> next = resolve_location(address, a.location);
-    task.log(kLogError, format_log(gbk(kRedirected), {next ? next->whole() : a.location}));
+    task.log(kLogError, format_log(gbk(kRedirected), {referable(next ? next->whole() : a.location)}));
     if (value.size() > kMaxCookie || !next) {
       task.report_trouble({FailureKind::kBadRedirect, gbk(kRedirectBad)});
       return TransferResult::kFatal;

@@ -1,5 +1,6 @@
 #include "lumora/download/request_head.h"
 
+#include <algorithm>
 #include <string>
 
 #include "lumora/text/base64.h"
@@ -23,6 +24,28 @@ std::optional<Text> default_referer(std::string_view address) {
   const Text head = clean.substr(0, slash == Text::npos ? 0 : slash);
   if (head.size() > kMaxDefaultReferer) return std::nullopt;
   return head;
+}
+
+Text loggable_head(std::string_view head) {
+  Text out;
+  while (!head.empty()) {
+    const auto eol = head.find('\n');
+    const std::size_t length = eol == std::string_view::npos ? head.size() : eol + 1;
+    std::string_view line = head.substr(0, length);
+    head.remove_prefix(length);
+    const bool secret =
+        line.starts_with("Authorization: ") || line.starts_with("Proxy-Authorization: ");
+    if (!secret) {
+      out += line;
+      continue;
+    }
+    const auto value = line.find(' ') + 1;
+    const auto line_end = std::min(line.find_first_of("\r\n"), line.size());
+    const auto scheme_end = line.find(' ', value);
+    const auto keep = scheme_end < line_end ? scheme_end + 1 : value;
+    out += Text(line.substr(0, keep)) + "******" + Text(line.substr(line_end));
+  }
+  return out;
 }
 
 Text request_head(const RequestHeadInput& in) {

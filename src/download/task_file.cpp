@@ -46,7 +46,8 @@ bool Task::take_working_file(std::int64_t size, Text& path, bool renumber) {
   for (int tries = 0;; ++tries) {
     if (renumber) {
       if (tries == kMaxRenames) {
-        report_trouble({FailureKind::kLocalFile, gbk(kTooManyRenames)});
+        report_trouble({.kind = FailureKind::kLocalFile, .message = gbk(kTooManyRenames),
+                        .creating = true});
         return false;
       }
       path = numbered_name(path);
@@ -55,7 +56,8 @@ bool Task::take_working_file(std::int64_t size, Text& path, bool renumber) {
     const WorkingFile::Take t = working_.take(path, true);
     if (t == WorkingFile::Take::kTaken) break;
     if (t == WorkingFile::Take::kFailed) {
-      report_trouble({FailureKind::kLocalFile, gbk(kCreateFailed), 0, working_.error()});
+      report_trouble({.kind = FailureKind::kLocalFile, .message = gbk(kCreateFailed),
+                      .system_error = working_.error(), .creating = true});
       return false;
     }
     renumber = true;

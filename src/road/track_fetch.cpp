@@ -8,10 +8,10 @@
 namespace lumora {
 namespace {
 
-// A local file's trouble names the file; every other one is the engine's
-// own words.
+// A file that could not be created is named; every other trouble (a full
+// disk among them) is the engine's own words.
 std::string trouble_text(const TaskFailure& f, const Text& path) {
-  if (f.kind != FailureKind::kLocalFile) return describe(f);
+  if (f.kind != FailureKind::kLocalFile || !f.creating) return describe(f);
   std::string text = "local file error: cannot create " + gbk_to_utf8(path);
   if (f.system_error != 0) text += ": " + std::generic_category().message(f.system_error);
   return text;
@@ -62,9 +62,8 @@ bool TrackFetch::start(const Text& address, const Text& path, std::optional<int>
 }
 
 std::optional<FetchResult> TrackFetch::wait(std::chrono::milliseconds limit) {
-  std::optional<TaskResult> r = download_.wait(limit);
+  const std::optional<TaskResult> r = download_.wait(limit);
   if (!r) return std::nullopt;
-  if (r->final_path.empty()) r->final_path = param_.save_path;
   return FetchResult{r->outcome, r->final_path, reason_for(*r, stall_seconds_), r->failure};
 }
 

@@ -92,6 +92,15 @@ TEST(ParseAddress, SameOriginIsSchemeHostAndPort) {
   }
 }
 
+// A "%" that does not start two hex digits is a character of its own, also
+// at the very end.
+TEST(PercentDecoded, EscapesAndStrayPercents) {
+  EXPECT_EQ(percent_decoded("p%40ss%3A%3a"), "p@ss::");
+  EXPECT_EQ(percent_decoded("%zz%4%"), "%zz%4%");
+  EXPECT_EQ(percent_decoded("a%2"), "a%2");
+  EXPECT_EQ(percent_decoded("%00"), std::string(1, '\0'));
+}
+
 TEST(ResolveLocation, AbsoluteRelativeAndRefused) {
   const Address current = *parse_address("http://h:81/dir/sub/file.mp3");
   struct Case {

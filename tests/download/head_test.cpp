@@ -97,6 +97,17 @@ TEST(RequestHead, ProxyFormCarriesTheWholeAddressAndRange) {
             "Proxy-Connection: Keep-Alive\r\n\r\n");
 }
 
+// Only the secret goes; the scheme word, the other lines and their ends
+// stay, also on a last line without one.
+TEST(RequestHead, LoggableHeadMasksCredentials) {
+  EXPECT_EQ(loggable_head("GET / HTTP/1.1\r\nAuthorization: Basic dXNlcjpzZWNyZXQ=\r\n"
+                          "Proxy-Authorization: Basic eDp5\r\nX-Authorization: a b\r\n\r\n"),
+            "GET / HTTP/1.1\r\nAuthorization: Basic ******\r\n"
+            "Proxy-Authorization: Basic ******\r\nX-Authorization: a b\r\n\r\n");
+  EXPECT_EQ(loggable_head("Authorization: token"), "Authorization: ******");
+  EXPECT_EQ(loggable_head("Authorization: Basic x\n"), "Authorization: Basic ******\n");
+}
+
 TEST(AnswerHead, StatusAndSizeByStatus) {
   struct Case {
     const char* head;
@@ -184,7 +195,13 @@ TEST(AnswerHead, LengthsThatCannotBeRead) {
       {"Content-Length: 5000\r\ncontent-length:5000 \r\n", false, 5000},
       {"Content-Length: 1666\r\nContent-Length: 5000\r\n", true, -1},
       {"Content-Length: 5000\r\nX: y\r\nCONTENT-LENGTH: 1666\r\n", true, -1},
-      {"Content-Length: 5000, 5000\r\n", true, -1},
+      {"Content-Length: 5000, 5000\r\n", false, 5000},
+      {"Content-Length: 5000\r\nContent-Length: 05000\r\n", false, 5000},
+      {"Content-Length: 000000000000000000000005000,5000\r\n", false, 5000},
+      {"Content-Length: 000\r\n", false, 0},
+      {"Content-Length: 5000, 1666\r\n", true, -1},
+      {"Content-Length: 5000,\r\n", true, -1},
+      {"Content-Length: 5000\r\nContent-Length: 5000, x\r\n", true, -1},
       {"Content-Length: +5000\r\n", true, -1},
       {"Content-Length: -5\r\n", true, -1},
       {"Content-Length: 0x10\r\n", true, -1},

@@ -3,11 +3,14 @@
 // kept) only when it stores less than a kilobyte within its stall window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <string>
 
 #include "engine_fixture.h"
 #include "lumora/download/resume_record.h"
+#include "lumora/test_support/loopback_server.h"
 #include "paced_file.h"
 
 namespace lumora::test {
@@ -82,6 +85,41 @@ TEST_F(SlowSourceTest, ASteadyLineLongerThanTheWindowRunsToItsEnd) {
   EXPECT_EQ(r.outcome, TaskOutcome::kComplete);
   EXPECT_GT(took, 1.5);  // it did outlast the window
   EXPECT_TRUE(read("a.mp3") == pattern_body(0, kSize));
+}
+
+// At the floor: each answer brings `burst` bytes and ends, and its retry
+// follows 1 s later, well inside the 1.5 s window. A kilobyte each time
+// starts the window over and the task runs to its end; with a byte less the
+// window starts over every second answer only, 2 s apart, and the task gives
+// up half a second before its fourth.
+TEST_F(SlowSourceTest, TheFloorPerWindowKeepsATaskGoingAndLessDoesNot) {
+  constexpr std::int64_t kSize = 4 * kStallFloor;
+  struct Case {
+    std::int64_t burst;
+    TaskOutcome outcome;
+  };
+  for (const Case& c : {Case{kStallFloor, TaskOutcome::kComplete},
+                        Case{kStallFloor - 1, TaskOutcome::kStalled}}) {
+    SCOPED_TRACE(c.burst);
+    LoopbackServer server([&](int fd, const std::string& head) {
+      const std::int64_t from = std::max<std::int64_t>(0, range_from(head));
+      const std::string status =
+          from == 0 ? "HTTP/1.1 200 OK\r\n"
+                    : "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
+                          std::to_string(from) + "-" + std::to_string(kSize - 1) + "/" +
+                          std::to_string(kSize) + "\r\n";
+      send_text(fd, status + "Content-Length: " + std::to_string(kSize - from) + "\r\n\r\n" +
+                        pattern_body(from, std::min(kSize, from + c.burst)));
+    });
+    TaskParam p = param_for(server.url("/a.mp3"), "a.mp3");
+    p.stall_timeout_ms = 1500;
+    p.retry_wait_ms = 1000;
+    const auto [r, took] = run(p, 10s);
+    EXPECT_EQ(r.outcome, c.outcome);
+    if (c.outcome == TaskOutcome::kComplete) EXPECT_TRUE(read("a.mp3") == pattern_body(0, kSize));
+    else EXPECT_EQ(r.stored, 3 * c.burst);
+    std::filesystem::remove(path("a.mp3"));
+  }
 }
 
 }  // namespace

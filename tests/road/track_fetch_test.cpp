@@ -3,9 +3,12 @@
 // line's (run on its own Download with a stall window and a rate cap).
 #include "lumora/road/track_fetch.h"
 
+#include <sys/mount.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "engine_fixture.h"
 #include "lumora/road/walk_task.h"
@@ -95,6 +98,30 @@ TEST_F(TrackFetchTest, RefusedAddressAndEarlyStopEndAtOnceWithTheirReason) {
     EXPECT_TRUE(server_.log().matching(f.path).empty());
   }
   EXPECT_TRUE(files().empty());
+}
+
+// Only a file that could not be created is named in the reason; a disk that
+// fills up (a 1 MiB tmpfs, as root) is the engine's own words.
+TEST_F(TrackFetchTest, OnlyAFileThatCannotBeCreatedIsNamedInTheReason) {
+  const sim::AudioFile f = server_.add_file(4000000);
+  {
+    SCOPED_TRACE("a folder that does not exist");
+    const std::string missing = path("missing/e.mp3");
+    const FetchResult r = TrackFetch().run(f.url, utf8_to_gbk(missing), 120);
+    EXPECT_EQ(r.outcome, TaskOutcome::kFailed);
+    EXPECT_EQ(r.reason, "local file error: cannot create " + missing + ": No such file or directory");
+  }
+  {
+    SCOPED_TRACE("a full disk");
+    const std::string small = path("small");
+    std::filesystem::create_directory(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0)
+      GTEST_SKIP() << "cannot mount a tmpfs here";
+    const FetchResult r = TrackFetch().run(f.url, utf8_to_gbk(small + "/f.mp3"), 120);
+    ::umount(small.c_str());
+    EXPECT_EQ(r.outcome, TaskOutcome::kFailed);
+    EXPECT_EQ(r.reason, "local file error: No space left on device");
+  }
 }
 
 }  // namespace

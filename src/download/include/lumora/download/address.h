@@ -29,6 +29,10 @@ struct Address {
   Text authority() const;
 };
 
+// `text` with each "%" and two hex digits replaced by the byte they name;
+// any other "%" stays as it stands. User information is written this way.
+Text percent_decoded(std::string_view text);
+
 // Same scheme, host (whatever its case) and port: where an address's
 // credentials may go.
 bool same_origin(const Address& a, const Address& b);

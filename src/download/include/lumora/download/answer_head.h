@@ -23,8 +23,10 @@ struct AnswerHead {
   int status = 0;             // the three characters at offsets 9 to 11
   std::int64_t size = -1;     // Content-Length with 200, 301, 302; -1 when missing
   std::int64_t content_length = -1;  // Content-Length whatever the status
-  // Content-Length lines that differ, or one that is not a plain decimal
-  // number: the answer cannot be read, and gives no size.
+  // Content-Length values (lines, or elements of a list) that differ, or
+  // one that is not a plain decimal number: the answer cannot be read, and
+  // gives no size. Values that agree ("5000, 5000"; "5000" and "05000")
+  // are one length.
   bool length_bad = false;
   bool chunked = false;  // the body comes in chunks (Transfer-Encoding ends "chunked")
   Text content_range, via, location, accept_ranges, connection, content_type,
@@ -37,7 +39,7 @@ std::size_t answer_head_end(std::string_view bytes);
 
 // Parses a complete head. Field names are matched at line starts whatever
 // their case; values lose the blanks around them; the first line of a name
-// counts (Content-Length lines must all agree: length_bad).
+// counts (Content-Length values must all agree: length_bad).
 AnswerHead parse_answer_head(std::string_view head);
 
 // "bytes first-last/total"; empty when malformed.

@@ -39,4 +39,8 @@ std::optional<Text> default_referer(std::string_view address);
 // An address without "user[:password]@" and without its fragment.
 Text referable(std::string_view address);
 
+// A request head as a log may show it: the value of an Authorization or
+// Proxy-Authorization line after its scheme word is "******".
+Text loggable_head(std::string_view head);
+
 }  // namespace lumora

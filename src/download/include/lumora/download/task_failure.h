@@ -32,6 +32,10 @@ struct TaskFailure {
   Text message;          // the error line the log got (GBK)
   int http_status = 0;   // with kHttpStatus
   int system_error = 0;  // errno, where a system call told it; else 0
+  // With kLocalFile: no file could be made under the name (refused, or
+  // every number taken), as against one made and then not written,
+  // reserved, synced or moved.
+  bool creating = false;
 };
 
 // The words a person reads for `failure` (UTF-8), with the system's own

@@ -88,6 +88,11 @@ struct TaskParam {
   int send_timeout_ms = 20000;
   int receive_timeout_ms = 20000;
   int stop_wait_ms = 1000;
+  // A connection's failed attempt is tried again after retry_wait_ms, at
+  // most max_retries times in a row (a finished piece starts the count
+  // over); then the connection ends.
+  int retry_wait_ms = 5000;
+  int max_retries = 999;
   int receive_block_size = 20480;  // clipped to the 20480-byte connection buffer
   int send_block_size = 1024;      // uploads only, which this engine does not do
   LogRoutine log_routine;
