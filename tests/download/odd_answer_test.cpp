@@ -163,7 +163,9 @@ TEST_F(OddAnswerTest, ContentLengthsThatDisagreeFailTheAttempt) {
     const TaskResult r = run_to_end(recorder, p, 10s);
     EXPECT_EQ(r.outcome, c.outcome);
     // 0: as many as the pieces' hand-over gives, each retried once.
-    if (c.requests != 0) EXPECT_EQ(raw.heads().size(), c.requests);
+    if (c.requests != 0) {
+      EXPECT_EQ(raw.heads().size(), c.requests);
+    }
     if (c.outcome == TaskOutcome::kComplete) {
       EXPECT_TRUE(read("a.mp3") == pattern_body(0, kSize));
     } else {
