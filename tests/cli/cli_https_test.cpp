@@ -12,7 +12,7 @@
 #include "lumora/sim/tls_identity.h"
 #include "lumora/test_support/child_process.h"
 #include "lumora/test_support/temp_folder.h"
-#include "trusted_authority.h"
+#include "lumora/test_support/trusted_authority.h"
 
 namespace lumora::test {
 namespace {

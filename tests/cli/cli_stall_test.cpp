@@ -5,7 +5,7 @@
 
 #include "cli_fixture.h"
 #include "lumora/test_support/loopback_server.h"
-#include "paced_file.h"
+#include "lumora/test_support/paced_file.h"
 
 namespace lumora::test {
 namespace {

@@ -16,26 +16,19 @@ class FtpDownloadTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    root_ = dir_ + "-root";
-    std::filesystem::create_directory(root_);
-    std::mt19937 random(7);
-    std::ofstream out(root_ + "/track.mp3", std::ios::binary);
-    for (int i = 0; i < 1000000; ++i) out.put(static_cast<char>(random()));
-    out.close();
-    server_ = std::make_unique<FtpServer>(root_);
+    server_ = std::make_unique<FtpServer>(served_.root());
     ASSERT_GT(server_->port(), 0);
   }
   // Serves the same folder again, with the server script's `options`.
   void serve_with(const std::vector<std::string>& options) {
     server_.reset();
-    server_ = std::make_unique<FtpServer>(root_, options);
+    server_ = std::make_unique<FtpServer>(served_.root(), options);
     ASSERT_GT(server_->port(), 0);
   }
   void refuse_passive() { serve_with({"no-pasv"}); }
   void TearDown() override {
     EngineTest::TearDown();
     server_.reset();
-    std::filesystem::remove_all(root_);
   }
   std::string url(const std::string& login, const std::string& name,
                   const std::string& host = "127.0.0.1") const {
@@ -43,17 +36,18 @@ class FtpDownloadTest : public EngineTest {
   }
   // The commands the server received, one a line ("commands=" option).
   std::string commands() const {
-    std::ifstream in(dir_ + "-commands");
+    std::ifstream in(commands_log());
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  std::string root_;
+  std::string commands_log() const { return served_.beside("commands"); }
+  FtpServedFolder served_{1000000, 7};
   std::unique_ptr<FtpServer> server_;
 };
 
 TEST_F(FtpDownloadTest, TenConnectionsWithRestOffsets) {
   ASSERT_TRUE(download_.start_task(param_for(url("", "track.mp3"), "t.mp3")));
   EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
-  EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
+  EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(served_.track()));
   EXPECT_TRUE(recorder_.logged("登录成功"));
   EXPECT_TRUE(recorder_.logged("站点支持断点续传"));
   // Every segment is fetched from its start by some connection (one that
@@ -70,7 +64,7 @@ TEST_F(FtpDownloadTest, ActiveModeWhenPassiveIsRefused) {
   p.connections = 1;
   ASSERT_TRUE(download_.start_task(p));
   EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
-  EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
+  EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(served_.track()));
   EXPECT_TRUE(recorder_.logged("尝试主动模式连接"));
   EXPECT_TRUE(recorder_.logged("PORT 127,0,0,1,"));
   EXPECT_FALSE(recorder_.logged("设置主动模式失败"));
@@ -82,7 +76,7 @@ TEST_F(FtpDownloadTest, PassiveDataComesFromTheControlPeerNotTheNamedHost) {
   serve_with({"pasv-elsewhere"});
   ASSERT_TRUE(download_.start_task(param_for(url("", "track.mp3"), "t.mp3")));
   EXPECT_EQ(finish(std::chrono::seconds(30)).outcome, TaskOutcome::kComplete);
-  EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
+  EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(served_.track()));
   EXPECT_TRUE(recorder_.logged("PASV返回的地址 [127.0.0.2] 不是服务器的地址 [127.0.0.1]"));
 }
 
@@ -103,20 +97,19 @@ TEST_F(FtpDownloadTest, ExtendedCommandsOverIpv6OnlyAndBothModes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::filesystem::remove(dir_ + "-commands");
+    std::filesystem::remove(commands_log());
     std::vector<std::string> options = c.options;
-    options.push_back("commands=" + dir_ + "-commands");
+    options.push_back("commands=" + commands_log());
     serve_with(options);
     Recorder recorder;
     TaskParam p = param_for(url("", "track.mp3", c.host), "t.mp3");
     p.connections = 1;  // active mode: see ActiveModeWhenPassiveIsRefused
     EXPECT_EQ(run_to_end(recorder, p).outcome, TaskOutcome::kComplete);
-    EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(root_ + "/track.mp3"));
+    EXPECT_EQ(file_sha256(path("t.mp3")), file_sha256(served_.track()));
     std::filesystem::remove(path("t.mp3"));
     EXPECT_NE(commands().find(c.used), std::string::npos) << commands();
     EXPECT_EQ(commands().find(c.never), std::string::npos) << commands();
   }
-  std::filesystem::remove(dir_ + "-commands");
 }
 
 TEST_F(FtpDownloadTest, UploadsByteExactInBothModes) {
@@ -127,7 +120,7 @@ TEST_F(FtpDownloadTest, UploadsByteExactInBothModes) {
   for (const bool passive : {true, false}) {
     SCOPED_TRACE(passive ? "passive" : "active");
     if (!passive) refuse_passive();
-    std::filesystem::remove(root_ + "/up.bin");
+    std::filesystem::remove(served_.root() + "/up.bin");
     Recorder recorder;
     TaskParam p = param_for(url("user:secret@", "up.bin"), "up.bin");
     p.mode_flags = kModeUpload;
@@ -135,7 +128,7 @@ TEST_F(FtpDownloadTest, UploadsByteExactInBothModes) {
     recorder.attach(p);
     ASSERT_TRUE(download_.start_task(p));
     EXPECT_EQ(finish().outcome, TaskOutcome::kComplete);
-    EXPECT_EQ(file_sha256(root_ + "/up.bin"), file_sha256(path("up.bin")));
+    EXPECT_EQ(file_sha256(served_.root() + "/up.bin"), file_sha256(path("up.bin")));
     EXPECT_TRUE(recorder.logged("STOR /up.bin"));
     EXPECT_EQ(recorder.logged("PORT 127,0,0,1,"), !passive);
     EXPECT_EQ(recorder.count(TaskEventKind::kSizeKnown), 1);
@@ -162,7 +155,7 @@ TEST_F(FtpDownloadTest, UploadRefusedOrMissingSourceFails) {
     ASSERT_TRUE(download_.start_task(p));
     EXPECT_EQ(finish(std::chrono::seconds(10)).outcome, TaskOutcome::kFailed);
     EXPECT_TRUE(recorder.logged(c.logged));
-    EXPECT_FALSE(std::filesystem::exists(root_ + "/up.bin"));
+    EXPECT_FALSE(std::filesystem::exists(served_.root() + "/up.bin"));
   }
 }
 

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -47,26 +46,18 @@ class FtpResumeTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    root_ = dir_ + "-root";
-    std::filesystem::create_directory(root_);
-    std::mt19937 random(5);
-    std::ofstream out(root_ + "/track.mp3", std::ios::binary);
-    for (std::int64_t i = 0; i < kSize; ++i) out.put(static_cast<char>(random()));
-    out.close();
     server_ = std::make_unique<FtpServer>(
-        root_, std::vector<std::string>{"rate=" + rate_file(), "sent=" + sent_log(),
-                                        "no-rest-while=" + no_rest_flag()});
+        served_.root(), std::vector<std::string>{"rate=" + rate_file(), "sent=" + sent_log(),
+                                                 "no-rest-while=" + no_rest_flag()});
     ASSERT_GT(server_->port(), 0);
   }
   void TearDown() override {
     EngineTest::TearDown();
     server_.reset();
-    std::filesystem::remove_all(root_);
   }
-  // Beside the served folder, not in it.
-  std::string rate_file() const { return root_ + ".rate"; }
-  std::string sent_log() const { return root_ + ".sent"; }
-  std::string no_rest_flag() const { return root_ + ".no-rest"; }
+  std::string rate_file() const { return served_.beside("rate"); }
+  std::string sent_log() const { return served_.beside("sent"); }
+  std::string no_rest_flag() const { return served_.beside("no-rest"); }
   std::string url() const {
     return "ftp://127.0.0.1:" + std::to_string(server_->port()) + "/track.mp3";
   }
@@ -102,7 +93,7 @@ class FtpResumeTest : public EngineTest {
     return record.value_or(ResumeRecord{});
   }
 
-  std::string root_;
+  FtpServedFolder served_{kSize, 5};
   std::unique_ptr<FtpServer> server_;
 };
 
@@ -134,7 +125,7 @@ TEST_F(FtpResumeTest, StoppedTaskGoesOnFromTheRecord) {
     Recorder recorder;
     EXPECT_EQ(run_to_end(recorder, param_for(url(), c.save_name)).outcome, TaskOutcome::kComplete);
     EXPECT_EQ(files(), std::vector<std::string>{name});
-    EXPECT_EQ(file_sha256(path(name)), file_sha256(root_ + "/track.mp3"));
+    EXPECT_EQ(file_sha256(path(name)), file_sha256(served_.track()));
 
     // The server writes a RETR down once it sees its data channel closed.
     const auto retrs_sent = [&] {

@@ -1,5 +1,9 @@
 #include "ftp_server_process.h"
 
+#include <filesystem>
+#include <fstream>
+#include <random>
+
 namespace lumora::test {
 namespace {
 
@@ -23,5 +27,12 @@ FtpServer::FtpServer(const std::string& root, const std::vector<std::string>& op
 }
 
 FtpServer::~FtpServer() { process_.terminate(); }
+
+FtpServedFolder::FtpServedFolder(std::int64_t size, unsigned seed) {
+  std::filesystem::create_directory(root());
+  std::mt19937 random(seed);
+  std::ofstream out(track(), std::ios::binary);
+  for (std::int64_t i = 0; i < size; ++i) out.put(static_cast<char>(random()));
+}
 
 }  // namespace lumora::test

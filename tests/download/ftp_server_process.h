@@ -2,10 +2,13 @@
 // Debian's pyftpdlib) as a child process for one test.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lumora/test_support/child_process.h"
+#include "lumora/test_support/temp_folder.h"
 
 namespace lumora::test {
 
@@ -22,6 +25,23 @@ class FtpServer {
  private:
   ChildProcess process_;
   int port_ = 0;
+};
+
+// What a test's server serves and the files that steer it, in a temporary
+// folder of their own that goes with all of them: the served files under
+// root(), the control files (pace, logs, flags) beside it, so that no
+// listing or upload meets them.
+class FtpServedFolder {
+ public:
+  // root() holds "track.mp3": `size` bytes of a generator seeded with `seed`.
+  FtpServedFolder(std::int64_t size, unsigned seed);
+  std::string root() const { return folder_ / "root"; }
+  std::string track() const { return root() + "/track.mp3"; }
+  // A control file's path, beside root().
+  std::string beside(std::string_view name) const { return folder_ / name; }
+
+ private:
+  TempFolder folder_{"lumora-ftp"};
 };
 
 }  // namespace lumora::test

@@ -14,7 +14,7 @@
 #include "engine_fixture.h"
 #include "lumora/sim/audio_server.h"
 #include "lumora/test_support/loopback_server.h"
-#include "trusted_authority.h"
+#include "lumora/test_support/trusted_authority.h"
 
 namespace lumora::test {
 namespace {

@@ -11,7 +11,7 @@
 #include "engine_fixture.h"
 #include "lumora/download/resume_record.h"
 #include "lumora/test_support/loopback_server.h"
-#include "paced_file.h"
+#include "lumora/test_support/paced_file.h"
 
 namespace lumora::test {
 namespace {

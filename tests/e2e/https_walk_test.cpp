@@ -7,8 +7,8 @@
 #include "album_road_fixture.h"
 #include "lumora/sim/audio_server.h"
 #include "lumora/sim/tls_identity.h"
+#include "lumora/test_support/trusted_authority.h"
 #include "lumora/text/code_page.h"
-#include "trusted_authority.h"
 
 namespace lumora::e2e {
 namespace {

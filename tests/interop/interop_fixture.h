@@ -16,7 +16,7 @@
 #include "live_server.h"
 #include "lumora/download/resume_record.h"
 #include "lumora/test_support/temp_folder.h"
-#include "trusted_authority.h"
+#include "lumora/test_support/trusted_authority.h"
 
 namespace lumora::test {
 

@@ -13,6 +13,8 @@
 #include "engine_fixture.h"
 #include "lumora/road/walk_task.h"
 #include "lumora/sim/audio_server.h"
+#include "lumora/test_support/loopback_server.h"
+#include "lumora/test_support/paced_file.h"
 #include "lumora/text/code_page.h"
 
 namespace lumora::test {
@@ -121,6 +123,34 @@ TEST_F(TrackFetchTest, OnlyAFileThatCannotBeCreatedIsNamedInTheReason) {
     ::umount(small.c_str());
     EXPECT_EQ(r.outcome, TaskOutcome::kFailed);
     EXPECT_EQ(r.reason, "local file error: No space left on device");
+  }
+}
+
+// A fetch given up by its stall window says whether the source never
+// answered or answered too slowly; what a slow one sent is kept.
+TEST_F(TrackFetchTest, StalledFetchTellsASilentSourceFromASlowOne) {
+  PacedFile trickle(10000, 1, std::chrono::milliseconds(200));
+  LoopbackServer slow(trickle.handler());
+  struct Case {
+    const char* what;
+    std::string url;
+    const char* reason;
+    bool work_kept;
+  };
+  const Case cases[] = {
+      {"refused", "http://127.0.0.1:" + std::to_string(free_loopback_port()) + "/dead.mp3",
+       "no answer for 1 s: connection refused", false},
+      {"a byte at a time", slow.url("/slow.mp3"), "less than 1 KiB in 1 s", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TrackFetch fetch;
+    const FetchResult r = fetch.run(c.url, gbk_path("e.mp3"), 1);
+    EXPECT_EQ(r.outcome, TaskOutcome::kStalled);
+    EXPECT_EQ(r.reason, c.reason);
+    EXPECT_EQ(std::filesystem::exists(path("e.mp3.part")), c.work_kept);
+    std::filesystem::remove(path("e.mp3.part"));
+    std::filesystem::remove(path("e.mp3.part.rec"));
   }
 }
 

@@ -1,4 +1,4 @@
-#include "paced_file.h"
+#include "lumora/test_support/paced_file.h"
 
 #include <algorithm>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "trusted_authority.h"
+#include "lumora/test_support/trusted_authority.h"
 
 #include <stdlib.h>
 
