@@ -307,11 +307,12 @@ TEST_F(CliTest, GetStopsListingAtThePageLimitAndFetchesWhatItListed) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), std::fclose);
   ASSERT_TRUE(out && err);
   cli::ProgressView view(out.get(), err.get(), cli::Display::kQuiet);
-  const int code = cli::run_get({.album_id = "82",
-                                 .dir = folder.string(),
-                                 .endpoints = {sim.search_base(), sim.mobile_base()},
-                                 .max_listing_pages = 3},
-                                view);
+  cli::GetRequest request;
+  request.album_id = "82";
+  request.dir = folder.string();
+  request.endpoints = {sim.search_base(), sim.mobile_base()};
+  request.max_listing_pages = 3;
+  const int code = cli::run_get(request, view);
   EXPECT_EQ(code, 1);
   std::fflush(err.get());
   std::rewind(err.get());
