@@ -8,10 +8,10 @@ set(LUMORA_TEST_ENVIRONMENT
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
 
-# lumora_test(NAME name LABEL label SOURCES ... LIBS ...)
+# lumora_test(NAME name LABEL label [TIMEOUT s] [COST s] SOURCES ... LIBS ...)
 # One GoogleTest binary, registered with CTest under its module's label.
 function(lumora_test)
-  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT;COST" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main
                         Threads::Threads)
@@ -21,6 +21,12 @@ function(lumora_test)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
                        ENVIRONMENT "${LUMORA_TEST_ENVIRONMENT}")
+  # Seconds it takes under a sanitizer: a fresh tree has no timings yet, and
+  # ctest -j starts the costliest first so that no long test runs alone at
+  # the end.
+  if(T_COST)
+    set_tests_properties(${T_NAME} PROPERTIES COST ${T_COST})
+  endif()
 endfunction()
 
 # lumora_fuzz(NAME name SOURCES ... LIBS ...)
